@@ -1,0 +1,30 @@
+#pragma once
+// Object conversion: the parsed LWO2 object into the output mesh.
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "error.hpp"
+#include "image.hpp"
+#include "lwofront/model.hpp"
+#include "ultraback/mesh.hpp"
+
+namespace converter {
+
+// Receives each warning as a whole line, "Warning: ..." and its line feed.
+using Warn = std::function<void(std::string_view line)>;
+// Loads the image at a path; the program passes image::Image::open.
+using LoadImage = std::function<Result<image::Image>(const std::string& path)>;
+
+struct Options {
+    std::string base_dir;  // directory of the input file; "" is the current one
+    bool tile = false;     // split layers whose texture is over the TMEM budget
+};
+
+Result<ultraback::Mesh> convert(const lwofront::Object& object, const Options& options,
+                                const LoadImage& load_image, const Warn& warn);
+
+}  // namespace converter

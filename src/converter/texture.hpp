@@ -1,0 +1,24 @@
+#pragma once
+// Texture preparation: decoded images into the console's texel formats, and
+// the texture-memory (TMEM) budget rule.
+
+#include <cstdint>
+
+#include "image.hpp"
+#include "ultraback/mesh.hpp"
+
+namespace converter {
+
+// RGBA 5551: the top 5 bits of r, g, b and the top bit of a.
+std::uint16_t rgba5551(image::Pixel p);
+
+// Ci4 with a palette in order of first appearance for 16 colours or fewer,
+// Rgba16 above.
+ultraback::Texture prepare_texture(const image::Image& image);
+
+// For a clip whose image could not be loaded.
+ultraback::Texture placeholder_texture();
+
+bool fits_in_tmem(const ultraback::Texture& texture);
+
+}  // namespace converter

@@ -1,0 +1,50 @@
+#include "lwofront/model.hpp"
+
+namespace lwofront {
+
+Layr Layr::create(std::uint16_t number, std::uint16_t flags, Vec3 pivot, std::string_view name,
+                  std::uint16_t parent) {
+    Layr layer;
+    layer.number = number;
+    layer.flags = flags;
+    layer.pivot = pivot;
+    layer.name = std::string(name);
+    layer.parent = parent;
+    return layer;
+}
+
+std::vector<const VmapEntry*> Vmap::collect_refs(std::span<const std::uint32_t> indices) const {
+    std::vector<const VmapEntry*> refs;
+    refs.reserve(indices.size());
+    for (std::uint32_t index : indices) {
+        // A map with one entry per point in point order is found at once;
+        // sparse or unordered maps fall back to a search.
+        if (index < entries.size() && entries[index].vertex == index) {
+            refs.push_back(&entries[index]);
+            continue;
+        }
+        for (const VmapEntry& entry : entries) {
+            if (entry.vertex == index) {
+                refs.push_back(&entry);
+                break;
+            }
+        }
+    }
+    return refs;
+}
+
+std::vector<std::size_t> Object::get_surfaces_in_layer(const Layr& layer) const {
+    std::vector<std::size_t> found;
+    if (surfaces.empty() || layer.ptag.entries.empty()) return found;
+    for (std::size_t s = 0; s < surfaces.size(); ++s) {
+        for (const PtagEntry& entry : layer.ptag.entries) {
+            if (entry.tag < tags.size() && tags[entry.tag] == surfaces[s].name) {
+                found.push_back(s);
+                break;
+            }
+        }
+    }
+    return found;
+}
+
+}  // namespace lwofront

@@ -1,0 +1,235 @@
+#pragma once
+// The parsed LWO2 object: plain records in file order, mirroring the chunks.
+// Four-character identifiers are u32 with the first character in the top byte.
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "stream.hpp"
+
+namespace lwofront {
+
+using stream::Vec3;
+
+struct Pnts {
+    std::vector<Vec3> vec;
+    std::vector<Vec3>& get_vec_mut() { return vec; }
+};
+
+struct Polygon {
+    std::uint16_t flags = 0;             // top six bits of the count word, in place
+    std::vector<std::uint32_t> vertices;  // point indices, at most 1023
+};
+
+// Each kind is the named type or Other with its identifier. A new Pols or
+// Ptag holds Other with identifier 0.
+struct OtherType {
+    std::uint32_t id = 0;
+};
+struct Face {};
+struct SurfTag {};
+struct Txuv {};
+using PolsKind = std::variant<OtherType, Face>;
+using PtagKind = std::variant<OtherType, SurfTag>;
+using VmapKind = std::variant<OtherType, Txuv>;
+
+struct Pols {
+    PolsKind kind;
+    std::vector<Polygon> polygons;
+};
+
+struct PtagEntry {
+    std::uint32_t polygon = 0;
+    std::uint16_t tag = 0;  // position in Object::tags, not checked when read
+};
+
+struct Ptag {
+    PtagKind kind;
+    std::vector<PtagEntry> entries;
+};
+
+struct VmapEntry {
+    std::uint32_t vertex = 0;
+    std::vector<float> values;  // exactly `dimension` values
+};
+
+struct Vmap {
+    VmapKind kind;
+    std::uint16_t dimension = 0;
+    std::string name;
+    std::vector<VmapEntry> entries;
+
+    // The entries for the given point indices, in their order; a point
+    // without an entry adds nothing.
+    std::vector<const VmapEntry*> collect_refs(std::span<const std::uint32_t> indices) const;
+};
+
+struct VmadEntry {
+    std::uint32_t vertex = 0;
+    std::uint32_t polygon = 0;
+    std::vector<float> values;
+};
+
+struct Vmad {
+    VmapKind kind;
+    std::uint16_t dimension = 0;
+    std::string name;
+    std::vector<VmadEntry> entries;
+};
+
+inline bool is_txuv(const VmapKind& kind) { return std::holds_alternative<Txuv>(kind); }
+
+struct Layr {
+    static Layr create(std::uint16_t number, std::uint16_t flags, Vec3 pivot, std::string_view name,
+                       std::uint16_t parent);
+    Pnts& get_points_mut() { return points; }
+
+    std::uint16_t number = 0;
+    std::uint16_t flags = 0;
+    Vec3 pivot;
+    std::string name;
+    std::uint16_t parent = 0;
+    Pnts points;
+    std::vector<Vmap> vmaps;
+    std::vector<Vmad> vmads;
+    Pols pols;
+    Ptag ptag;
+};
+
+struct Clip {
+    std::uint32_t index = 0;
+    std::vector<std::string> stills;
+};
+
+// Surface attributes. Envelope and image indices are variable-length in the
+// file and held widened.
+struct Colr {
+    Vec3 color;
+    std::uint32_t envelope = 0;
+};
+struct Diff {
+    float value = 0;
+    std::uint32_t envelope = 0;
+};
+struct Spec {
+    float value = 0;
+    std::uint32_t envelope = 0;
+};
+struct Glos {
+    float value = 0;
+    std::uint32_t envelope = 0;
+};
+
+struct Chan {
+    std::uint32_t channel = 0;
+};
+struct Enab {
+    std::uint16_t enable = 0;
+};
+struct Opac {
+    std::uint16_t type = 0;
+    float opacity = 0;
+    std::uint32_t envelope = 0;
+};
+using BlokHeaderAttr = std::variant<Chan, Enab, Opac>;
+
+enum class BlokHeaderKind { Imap };
+
+struct BlokHeader {
+    BlokHeaderKind kind = BlokHeaderKind::Imap;
+    std::vector<std::uint8_t> ordinal;  // as read, final 0 included
+    std::vector<BlokHeaderAttr> attributes;
+};
+
+struct Cntr {
+    Vec3 vector;
+    std::uint32_t envelope = 0;
+};
+struct Size {
+    Vec3 vector;
+    std::uint32_t envelope = 0;
+};
+struct Rota {
+    Vec3 vector;
+    std::uint32_t envelope = 0;
+};
+struct Oref {
+    std::string name;
+};
+struct Fall {
+    std::uint16_t type = 0;
+    Vec3 vector;
+    std::uint32_t envelope = 0;
+};
+struct Csys {
+    std::uint16_t type = 0;
+};
+using TmapAttr = std::variant<Cntr, Size, Rota, Oref, Fall, Csys>;
+
+struct Tmap {
+    std::vector<TmapAttr> attributes;
+};
+struct Proj {
+    std::uint16_t mode = 0;
+};
+struct Axis {
+    std::uint16_t axis = 0;
+};
+struct Imag {
+    std::uint32_t image = 0;  // clip number counted from 1
+};
+struct Wrap {
+    std::uint16_t width_wrap = 0;
+    std::uint16_t height_wrap = 0;
+};
+struct Wrpw {
+    float cycles = 0;
+    std::uint32_t envelope = 0;
+};
+struct Wrph {
+    float cycles = 0;
+    std::uint32_t envelope = 0;
+};
+struct VmapName {
+    std::string name;
+};
+struct Aast {
+    std::uint16_t flags = 0;
+    float strength = 0;
+};
+struct Pixb {
+    std::uint16_t flags = 0;
+};
+using BlokAttr = std::variant<Tmap, Proj, Axis, Imag, Wrap, Wrpw, Wrph, VmapName, Aast, Pixb>;
+
+struct Blok {
+    BlokHeader header;
+    std::vector<BlokAttr> attributes;
+};
+
+using SurfAttr = std::variant<Colr, Diff, Spec, Glos, Blok>;
+
+struct Surf {
+    std::string name;
+    std::string source;
+    std::vector<SurfAttr> attributes;
+};
+
+struct Object {
+    std::vector<Layr>& get_layers_mut() { return layers; }
+    // Positions in `surfaces` of the surfaces that the layer's tags name,
+    // ascending, each once. A tag index outside `tags` names no surface.
+    std::vector<std::size_t> get_surfaces_in_layer(const Layr& layer) const;
+
+    std::vector<std::string> tags;
+    std::vector<Layr> layers;
+    std::vector<Clip> clips;
+    std::vector<Surf> surfaces;
+};
+
+}  // namespace lwofront

@@ -1,0 +1,82 @@
+#pragma once
+// The converted object: everything the C-source writer prints, nothing else.
+// Records name each other only by list position, which is also their number
+// in the output text.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <set>
+#include <utility>
+#include <variant>
+#include <vector>
+
+namespace ultraback {
+
+struct Vertex {
+    std::int16_t x = 0, y = 0, z = 0;
+    std::int16_t s = 0, t = 0;
+    std::uint8_t r = 0, g = 0, b = 0, a = 0;  // colour, or normal bytes and alpha
+};
+
+struct Triangle {
+    std::int16_t indices[3] = {};
+};
+struct Quad {
+    std::int16_t indices[4] = {};
+};
+using Primitive = std::variant<Triangle, Quad>;
+
+enum class LayerAttribute { PreventSeams };
+
+struct Layer {
+    std::vector<Vertex> vertices;
+    std::vector<Primitive> primitives;
+    std::size_t material = 0;
+    std::set<LayerAttribute> attributes;
+};
+
+struct Color {
+    float r = 0, g = 0, b = 0, a = 0;
+};
+
+struct Material {
+    std::optional<std::size_t> texture;
+    Color color;
+};
+
+struct Ci4 {
+    std::vector<std::uint8_t> indices;  // two pixels per byte, earlier one high
+    std::vector<std::uint16_t> palette;  // RGBA 5551, at most 16 entries
+};
+struct Rgba16 {
+    std::vector<std::uint16_t> texels;
+};
+struct Rgba32 {
+    std::vector<std::uint32_t> texels;
+};
+struct Unknown {
+    std::vector<std::uint8_t> bytes;
+};
+using TexelData = std::variant<Ci4, Rgba16, Rgba32, Unknown>;
+
+struct Texture {
+    std::uint16_t width = 0;
+    std::uint16_t height = 0;
+    TexelData texels;
+};
+
+struct Rectangle {
+    std::uint16_t left = 0, top = 0, right = 0, bottom = 0;
+};
+
+struct Mesh {
+    void add_layer(Layer layer) { layers.push_back(std::move(layer)); }
+
+    std::vector<Layer> layers;
+    std::vector<Material> materials;
+    std::vector<Texture> textures;
+    std::vector<std::pair<std::size_t, Rectangle>> layer_rects;
+};
+
+}  // namespace ultraback

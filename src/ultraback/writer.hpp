@@ -1,0 +1,30 @@
+#pragma once
+// The C-source writer: turns a Mesh into the text a libultra game compiles.
+
+#include <cstddef>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "error.hpp"
+#include "ultraback/mesh.hpp"
+
+namespace ultraback {
+
+// Where the text goes. write either takes all of `bytes` or returns an error.
+struct Sink {
+    virtual ~Sink() = default;
+    virtual Status write(std::span<const char> bytes) = 0;
+};
+
+// Writes the whole text through a large buffer into `sink`. The first failing
+// write ends it; the bytes before it stay in the sink.
+Status save(const Mesh& mesh, std::string_view object_name, Sink& sink);
+
+std::string create_texture_name(std::size_t texture_number);
+
+// The shortest decimal digits that read back as the same float, laid out
+// without exponent: "1", "0.5", "0.0000001", "NaN", "inf", "-inf".
+std::string format_float(float value);
+
+}  // namespace ultraback
