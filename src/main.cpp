@@ -1,1 +1,107 @@
-int main() { return 0; }
+// The driver: settings from the command line, then read, scale, convert and
+// write, in that order. Every message goes to standard output. Exit status:
+// 0 for success and the banner, 1 for a run that fails, 2 for a refused
+// command line.
+
+#include <cstdio>
+#include <fcntl.h>
+#include <string>
+#include <string_view>
+#include <unistd.h>
+#include <vector>
+
+#include "cli.hpp"
+#include "converter/convert.hpp"
+#include "image.hpp"
+#include "lwofront/reader.hpp"
+#include "output_file.hpp"
+#include "stream.hpp"
+#include "ultraback/writer.hpp"
+
+namespace {
+
+constexpr int kFailed = 1;
+constexpr int kRefused = 2;
+
+void print(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+
+int fail(const Error& error) {
+    print(error.description());
+    print("\n");
+    return kFailed;
+}
+
+// Owns the input descriptor for the whole run.
+struct InputFile {
+    explicit InputFile(int fd) : fd(fd) {}
+    ~InputFile() {
+        if (fd >= 0) close(fd);
+    }
+    int fd;
+};
+
+void scale_points(lwofront::Object& object, float scale) {
+    for (lwofront::Layr& layer : object.get_layers_mut())
+        for (stream::Vec3& point : layer.get_points_mut().get_vec_mut()) {
+            point.x *= scale;
+            point.y *= scale;
+            point.z *= scale;
+        }
+}
+
+int run(const cli::Settings& settings) {
+    InputFile input(open(settings.input_path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (input.fd < 0) {
+        print("Couldn't open input file\n");
+        return kFailed;
+    }
+    if (output::is_same_file(input.fd, settings.output_path)) {
+        print("Output file is the input file; choose another with -o\n");
+        return kRefused;
+    }
+    Result<output::OutputFile> out = output::create(settings.output_path);
+    if (!out) {
+        print("Couldn't create output file\n");
+        return kFailed;
+    }
+
+    off_t length = lseek(input.fd, 0, SEEK_END);
+    if (length < 0 || lseek(input.fd, 0, SEEK_SET) != 0) {
+        print("Couldn't find the length of the input file\n");
+        return kFailed;
+    }
+    stream::FileSource source(input.fd);
+    stream::Stream in(source, static_cast<std::uint64_t>(length));
+    Result<lwofront::Object> object = lwofront::process(in);
+    if (!object) return fail(object.error());
+
+    scale_points(*object, settings.scale);
+
+    converter::Options options{settings.texture_dir, settings.tile};
+    Result<ultraback::Mesh> mesh = converter::convert(*object, options, image::Image::open, print);
+    if (!mesh) return fail(mesh.error());
+
+    output::FdSink sink(out->fd);
+    if (Status saved = ultraback::save(*mesh, settings.object_name, sink); !saved) return fail(saved.error());
+    if (Status committed = output::commit(*out); !committed) return fail(committed.error());
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        print(cli::kBanner);
+        print(cli::kUsage);
+        return 0;
+    }
+    std::vector<std::string_view> args(argv + 1, argv + argc);
+    std::expected<cli::Settings, std::string> settings = cli::parse_command_line(args);
+    if (!settings) {
+        print(settings.error());
+        print("\n");
+        print(cli::kUsage);
+        return kRefused;
+    }
+    return run(*settings);
+}

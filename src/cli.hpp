@@ -1,0 +1,45 @@
+#pragma once
+// The command line: option rules, the scale grammar and the paths derived
+// from the input path. Nothing here touches a file.
+
+#include <expected>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace cli {
+
+inline constexpr const char* kBanner = "quillmesh 1.5.0\n";
+inline constexpr const char* kUsage =
+    "Usage: quillmesh inputfile [-o outputfile] [-s scalefactor] [-n name] [-t]\n";
+
+struct Settings {
+    std::string input_path;
+    std::string output_path;
+    std::string texture_dir;  // the input's directory part; "" is the current directory
+    std::string object_name = "mesh";
+    float scale = 1.0f;
+    bool tile = false;
+};
+
+// The settings, or the one-line reason why the command line is refused.
+// `args` are the arguments after the program name; the first is the input.
+std::expected<Settings, std::string> parse_command_line(std::span<const std::string_view> args);
+
+// An optional sign, then digits with an optional point and fraction (at
+// least one digit in all) and an optional exponent; or "inf" or "NaN" after
+// the sign. Correctly rounded to single precision. Nothing else is accepted.
+std::optional<float> parse_scale(std::string_view text);
+
+struct InputPath {
+    std::string directory;  // "models", ".", "/", or "" for a bare file name
+    std::string file_name;  // the last component, extension kept
+};
+
+// Fails for paths whose last component is not a name: "", "/", ".", "a/..".
+std::optional<InputPath> split_input_path(std::string_view path);
+
+bool is_valid_utf8(std::string_view text);
+
+}  // namespace cli

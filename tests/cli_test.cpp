@@ -1,0 +1,133 @@
+#include "cli.hpp"
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <gtest/gtest.h>
+#include <limits>
+#include <vector>
+
+namespace {
+
+std::expected<cli::Settings, std::string> parse(std::vector<std::string_view> args) {
+    return cli::parse_command_line(args);
+}
+
+TEST(CommandLine, DefaultsFollowTheInputPath) {
+    struct Case {
+        std::string_view input, output, texture_dir;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"models/cube.lwo", "models/cube.lwo.c", "models"},
+             {"./cube.lwo", "./cube.lwo.c", "."},
+             {"cube.lwo", "cube.lwo.c", ""},
+             {"/data/cube.lwo", "/data/cube.lwo.c", "/data"},
+             {"/cube.lwo", "/cube.lwo.c", "/"},
+             {"a//b.lwo", "a/b.lwo.c", "a"},
+         }) {
+        auto settings = parse({c.input});
+        ASSERT_TRUE(settings) << c.input;
+        EXPECT_EQ(settings->input_path, c.input);
+        EXPECT_EQ(settings->output_path, c.output) << c.input;
+        EXPECT_EQ(settings->texture_dir, c.texture_dir) << c.input;
+        EXPECT_EQ(settings->object_name, "mesh");
+        EXPECT_EQ(settings->scale, 1.0f);
+        EXPECT_FALSE(settings->tile);
+    }
+}
+
+TEST(CommandLine, OptionsInAnyPlaceAndForm) {
+    auto all = parse({"models/cube.lwo", "-o", "out/cube.c", "-n", "cube", "-s", "0.01", "-t"});
+    ASSERT_TRUE(all);
+    EXPECT_EQ(all->output_path, "out/cube.c");
+    EXPECT_EQ(all->object_name, "cube");
+    EXPECT_EQ(all->scale, 0.01f);
+    EXPECT_TRUE(all->tile);
+
+    auto attached = parse({"cube.lwo", "-s2", "-oout.c", "extra", "-tncube"});
+    ASSERT_TRUE(attached);
+    EXPECT_EQ(attached->scale, 2.0f);
+    EXPECT_EQ(attached->output_path, "out.c");
+    EXPECT_EQ(attached->object_name, "cube");
+    EXPECT_TRUE(attached->tile);
+
+    auto dash_value = parse({"cube.lwo", "-s", "-1"});
+    ASSERT_TRUE(dash_value);
+    EXPECT_EQ(dash_value->scale, -1.0f);
+
+    auto ended = parse({"cube.lwo", "--", "-t", "-x"});
+    ASSERT_TRUE(ended);
+    EXPECT_FALSE(ended->tile);
+
+    // The input is always the first argument, and the parser sees it too.
+    auto first = parse({"-o", "out.c", "cube.lwo"});
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->input_path, "-o");
+    EXPECT_EQ(first->output_path, "out.c");
+}
+
+TEST(CommandLine, RefusedWithAReason) {
+    struct Case {
+        std::vector<std::string_view> args;
+        std::string reason;
+    };
+    for (const Case& c : std::vector<Case>{
+             {{"cube.lwo", "-x"}, "Unrecognized option: 'x'"},
+             {{"cube.lwo", "--long"}, "Unrecognized option: 'long'"},
+             {{"cube.lwo", "-s"}, "Argument to option 's' missing"},
+             {{"cube.lwo", "-t", "-o", "a.c", "-o", "b.c"}, "Option 'o' given more than once"},
+             {{"cube.lwo", "-tt"}, "Option 't' given more than once"},
+             {{"cube.lwo", "-s", "abc"}, "Invalid scale factor: 'abc'"},
+             {{"cube.lwo", "-n", "\xff"}, "Argument is not valid UTF-8"},
+             {{""}, "Input path has no file name: ''"},
+             {{"/"}, "Input path has no file name: '/'"},
+             {{"."}, "Input path has no file name: '.'"},
+             {{"models/..", "-o", "x.c"}, "Input path has no file name: 'models/..'"},
+         }) {
+        auto settings = parse(c.args);
+        ASSERT_FALSE(settings) << c.reason;
+        EXPECT_EQ(settings.error(), c.reason);
+    }
+}
+
+TEST(ScaleGrammar, AcceptsExactlyTheGrammar) {
+    const float inf = std::numeric_limits<float>::infinity();
+    struct Case {
+        std::string_view text;
+        float value;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"2", 2.0f},
+             {"0.5", 0.5f},
+             {"1.", 1.0f},
+             {".5", 0.5f},
+             {"+3", 3.0f},
+             {"-1", -1.0f},
+             {"1e2", 100.0f},
+             {"1E+2", 100.0f},
+             {"25e-1", 2.5f},
+             {"0.01", 0.01f},
+             {"inf", inf},
+             {"-inf", -inf},
+             {"1e39", inf},
+             {"1e-50", 0.0f},
+             // Halfway between two floats: correct rounding goes to even.
+             {"16777217", 16777216.0f},
+             {"16777219", 16777220.0f},
+             // Just above the halfway point, the decimal tail decides.
+             {"16777217.000000001", 16777218.0f},
+         }) {
+        std::optional<float> value = cli::parse_scale(c.text);
+        ASSERT_TRUE(value) << c.text;
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(*value), std::bit_cast<std::uint32_t>(c.value)) << c.text;
+    }
+    ASSERT_TRUE(cli::parse_scale("NaN"));
+    EXPECT_TRUE(std::isnan(*cli::parse_scale("NaN")));
+    EXPECT_TRUE(std::isnan(*cli::parse_scale("-NaN")));
+
+    for (std::string_view bad : {"", "+", ".", "e5", "1e", "1e+", " 1", "1 ", "0x10", "infinity", "Inf", "nan",
+                                 "NAN", "nan(1)", "1.2.3", "--1", "1,5", "1f"})
+        EXPECT_FALSE(cli::parse_scale(bad)) << bad;
+}
+
+}  // namespace
