@@ -29,7 +29,7 @@ Mesh rich_mesh() {
     mesh.add_layer(tile);
     mesh.layer_rects.push_back({1, {0, 0, 32, 64}});
 
-    mesh.add_layer(Layer{});  // no vertices: an empty array, which the C compiler accepts
+    mesh.add_layer(Layer{});  // no vertices: an empty initialiser list, a GNU C extension
 
     mesh.textures.push_back({3, 3, Ci4{{0x01, 0x23, 0x45, 0x67, 0x80}, {0x0001, 0xf801, 0x07c1, 0x003f}}});
     mesh.textures.push_back({2, 2, Rgba16{{0xf801, 0x07c1, 0x003f, 0xffff}}});
