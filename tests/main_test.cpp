@@ -20,7 +20,9 @@ using test_support::write_file;
 
 namespace {
 
-const std::string kUsage = "Usage: quillmesh inputfile [-o outputfile] [-s scalefactor] [-n name] [-t]\n";
+const std::string kUsage =
+    "Usage: quillmesh inputfile [-o outputfile] [-s scalefactor] [-n name] [-t]\n"
+    "       [-b] [-c cachesize] [-d depfile] [-k]\n";
 
 // "FORM", a length and "LWO2": an object with no chunks at all.
 const std::string kEmptyObject = std::string("FORM\0\0\0\4LWO2", 12);
@@ -66,6 +68,7 @@ TEST(Driver, RefusedCommandLinesTouchNoFile) {
              {"cube.lwo -n a -n b", "Option 'n' given more than once"},
              {"cube.lwo -s 1.5x", "Invalid scale factor: '1.5x'"},
              {"cube.lwo -s infinity", "Invalid scale factor: 'infinity'"},
+             {"cube.lwo -c 65", "Invalid cache size: '65' (3 to 64)"},
              {"cube.lwo -n $'\\xc3'", "Argument is not valid UTF-8"},
              {"'' -o out.c", "Input path has no file name: ''"},
              {"sub/.. -o out.c", "Input path has no file name: 'sub/..'"},
