@@ -13,6 +13,8 @@ namespace image {
 
 struct Pixel {
     std::uint8_t r = 0, g = 0, b = 0, a = 0;
+
+    friend bool operator==(const Pixel&, const Pixel&) = default;
 };
 
 struct Image {
@@ -25,5 +27,11 @@ struct Image {
     std::size_t height = 0;
     std::vector<Pixel> pixels;
 };
+
+// Whether an image of this size is worth decoding: neither side is 0 or above
+// 65535 (a texture stores 16-bit sizes), and its RGBA pixels take at most
+// 1 GiB. Checked on the header before decoding, so a small hostile file cannot
+// make the loader allocate gigabytes.
+bool loadable_size(std::uint64_t width, std::uint64_t height);
 
 }  // namespace image

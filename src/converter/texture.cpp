@@ -1,0 +1,130 @@
+// Texture preparation: Ci4 with a palette for images of at most 16 colours,
+// Rgba16 otherwise, and the TMEM budget of each texel format.
+
+#include "converter/texture.hpp"
+
+#include <cstddef>
+#include <type_traits>
+
+namespace converter {
+namespace {
+
+constexpr std::size_t kMaxPaletteColors = 16;
+
+std::uint32_t color_key(image::Pixel p) {
+    return std::uint32_t{p.r} << 24 | std::uint32_t{p.g} << 16 | std::uint32_t{p.b} << 8 | p.a;
+}
+
+// Distinct 8-bit colours in order of first appearance, at most 16 of them.
+// A few compares per pixel beat a hash map at this size.
+struct Palette {
+    std::uint32_t keys[kMaxPaletteColors] = {};
+    std::size_t size = 0;
+
+    // Slot of a colour that is already in the palette.
+    std::size_t find(std::uint32_t key) const {
+        std::size_t slot = 0;
+        while (keys[slot] != key) ++slot;
+        return slot;
+    }
+};
+
+// Fills the palette; false as soon as a 17th colour shows up.
+bool collect_colors(const std::vector<image::Pixel>& pixels, Palette& palette) {
+    std::uint32_t last = 0;
+    bool have_last = false;
+    for (image::Pixel p : pixels) {
+        std::uint32_t key = color_key(p);
+        if (have_last && key == last) continue;  // runs of one colour are common
+        last = key;
+        have_last = true;
+        bool known = false;
+        for (std::size_t i = 0; i < palette.size && !known; ++i) known = palette.keys[i] == key;
+        if (known) continue;
+        if (palette.size == kMaxPaletteColors) return false;
+        palette.keys[palette.size++] = key;
+    }
+    return true;
+}
+
+ultraback::Ci4 make_ci4(const std::vector<image::Pixel>& pixels, const Palette& colors) {
+    ultraback::Ci4 ci4;
+    // Each distinct 8-bit colour gets an entry; a pixel takes the first entry
+    // equal to its 5551 value, which may belong to another 8-bit colour.
+    std::uint8_t index_of_slot[kMaxPaletteColors] = {};
+    for (std::size_t slot = 0; slot < colors.size; ++slot) {
+        std::uint32_t key = colors.keys[slot];
+        image::Pixel p{static_cast<std::uint8_t>(key >> 24), static_cast<std::uint8_t>(key >> 16),
+                       static_cast<std::uint8_t>(key >> 8), static_cast<std::uint8_t>(key)};
+        std::uint16_t value = rgba5551(p);
+        std::size_t first = 0;
+        while (first < slot && ci4.palette[first] != value) ++first;
+        index_of_slot[slot] = static_cast<std::uint8_t>(first);
+        ci4.palette.push_back(value);
+    }
+
+    ci4.indices.assign((pixels.size() + 1) / 2, 0);
+    std::uint32_t last_key = 0;
+    std::uint8_t last_index = 0;
+    bool have_last = false;
+    for (std::size_t k = 0; k < pixels.size(); ++k) {
+        std::uint32_t key = color_key(pixels[k]);
+        if (!have_last || key != last_key) {
+            last_key = key;
+            last_index = index_of_slot[colors.find(key)];
+            have_last = true;
+        }
+        ci4.indices[k / 2] |= static_cast<std::uint8_t>(k % 2 == 0 ? last_index << 4 : last_index);
+    }
+    return ci4;
+}
+
+ultraback::Rgba16 make_rgba16(const std::vector<image::Pixel>& pixels) {
+    ultraback::Rgba16 rgba16;
+    rgba16.texels.reserve(pixels.size());
+    for (image::Pixel p : pixels) rgba16.texels.push_back(rgba5551(p));
+    return rgba16;
+}
+
+}  // namespace
+
+std::uint16_t rgba5551(image::Pixel p) {
+    return static_cast<std::uint16_t>((p.r >> 3) << 11 | (p.g >> 3) << 6 | (p.b >> 3) << 1 |
+                                      (p.a >> 7));
+}
+
+ultraback::Texture prepare_texture(const image::Image& image) {
+    ultraback::Texture texture;
+    texture.width = static_cast<std::uint16_t>(image.width & 0xFFFF);
+    texture.height = static_cast<std::uint16_t>(image.height & 0xFFFF);
+    Palette colors;
+    if (collect_colors(image.pixels, colors)) {
+        texture.texels = make_ci4(image.pixels, colors);
+    } else {
+        texture.texels = make_rgba16(image.pixels);
+    }
+    return texture;
+}
+
+ultraback::Texture placeholder_texture() {
+    return {0, 0, ultraback::Unknown{}};
+}
+
+bool fits_in_tmem(const ultraback::Texture& texture) {
+    return std::visit(
+        [&](const auto& texels) {
+            using T = std::decay_t<decltype(texels)>;
+            if constexpr (std::is_same_v<T, ultraback::Ci4>) {
+                return texels.indices.size() <= 4096 / 2;  // two texels per byte
+            } else if constexpr (std::is_same_v<T, ultraback::Rgba16>) {
+                return texels.texels.size() <= 1024;
+            } else if constexpr (std::is_same_v<T, ultraback::Rgba32>) {
+                return texels.texels.size() <= 512;
+            } else {
+                return std::size_t{texture.width} * texture.height <= 1024;
+            }
+        },
+        texture.texels);
+}
+
+}  // namespace converter

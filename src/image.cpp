@@ -1,0 +1,199 @@
+// Texture image loading through stb_image's callback interface. The same
+// buffered reader serves files and bytes in memory, so both take one path.
+
+#include "image.hpp"
+
+#include <stb/stb_image.h>
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace image {
+namespace {
+
+constexpr std::size_t kReadBufferSize = 8192;
+constexpr std::uint64_t kMaxSide = 65535;
+constexpr std::uint64_t kMaxPixelBytes = std::uint64_t{1} << 30;
+
+Error image_error() { return {ErrorKind::Image, LwoError::None, "Could not open image"}; }
+
+// A file opened for reading. read() returns 0 at the end and on errors;
+// failed() tells the two apart.
+struct FileSource {
+    std::FILE* file = nullptr;
+
+    std::size_t read(char* dst, std::size_t n) { return std::fread(dst, 1, n, file); }
+    bool seek(std::uint64_t offset) {
+        return offset <= std::uint64_t{LONG_MAX} &&
+               std::fseek(file, static_cast<long>(offset), SEEK_SET) == 0;
+    }
+    bool failed() const { return std::ferror(file) != 0; }
+};
+
+struct MemorySource {
+    std::span<const std::byte> bytes;
+    std::size_t position = 0;
+
+    std::size_t read(char* dst, std::size_t n) {
+        n = std::min(n, bytes.size() - position);
+        if (n > 0) std::memcpy(dst, bytes.data() + position, n);
+        position += n;
+        return n;
+    }
+    bool seek(std::uint64_t offset) {
+        position = static_cast<std::size_t>(std::min<std::uint64_t>(offset, bytes.size()));
+        return true;
+    }
+    bool failed() const { return false; }
+};
+
+// An 8192-byte read buffer in front of a source, with the three operations
+// stb_image calls back: read, skip (negative n steps back) and eof.
+template <class Source>
+struct BufferedReader {
+    Source source;
+    std::array<char, kReadBufferSize> buffer{};
+    std::size_t begin = 0;         // next unread byte in buffer
+    std::size_t end = 0;           // one past the last valid byte in buffer
+    std::uint64_t source_pos = 0;  // source offset of buffer[end]
+    bool seek_failed = false;
+
+    std::uint64_t position() const { return source_pos - (end - begin); }
+
+    bool seek(std::uint64_t offset) {
+        begin = end = 0;
+        source_pos = offset;
+        if (!source.seek(offset)) seek_failed = true;
+        return !seek_failed;
+    }
+
+    void fill() {
+        begin = 0;
+        end = seek_failed ? 0 : source.read(buffer.data(), buffer.size());
+        source_pos += end;
+    }
+
+    std::size_t read(char* dst, std::size_t n) {
+        std::size_t done = 0;
+        while (done < n) {
+            if (begin == end) {
+                // Large requests bypass the buffer; small ones refill it.
+                if (n - done >= buffer.size() && !seek_failed) {
+                    std::size_t got = source.read(dst + done, n - done);
+                    source_pos += got;
+                    done += got;
+                    break;
+                }
+                fill();
+                if (begin == end) break;
+            }
+            std::size_t take = std::min(n - done, end - begin);
+            std::memcpy(dst + done, buffer.data() + begin, take);
+            begin += take;
+            done += take;
+        }
+        return done;
+    }
+
+    void skip(long long n) {
+        if (n >= 0 && static_cast<std::uint64_t>(n) <= end - begin) {
+            begin += static_cast<std::size_t>(n);
+        } else if (n < 0 && static_cast<std::uint64_t>(-n) <= begin) {
+            begin -= static_cast<std::size_t>(-n);
+        } else {
+            std::uint64_t here = position();
+            std::uint64_t target = n >= 0 ? here + static_cast<std::uint64_t>(n)
+                                          : here - std::min(here, static_cast<std::uint64_t>(-n));
+            seek(target);
+        }
+    }
+
+    bool eof() {
+        if (begin == end) fill();
+        return begin == end;
+    }
+
+    bool failed() const { return seek_failed || source.failed(); }
+
+    static int on_read(void* user, char* data, int size) {
+        if (size <= 0) return 0;
+        auto* self = static_cast<BufferedReader*>(user);
+        return static_cast<int>(self->read(data, static_cast<std::size_t>(size)));
+    }
+    static void on_skip(void* user, int n) { static_cast<BufferedReader*>(user)->skip(n); }
+    static int on_eof(void* user) { return static_cast<BufferedReader*>(user)->eof() ? 1 : 0; }
+};
+
+struct StbFree {
+    void operator()(stbi_uc* data) const { stbi_image_free(data); }
+};
+
+template <class Source>
+Result<Image> load(BufferedReader<Source>& reader) {
+    stbi_io_callbacks callbacks{&BufferedReader<Source>::on_read, &BufferedReader<Source>::on_skip,
+                                &BufferedReader<Source>::on_eof};
+
+    // The header alone tells the size; refuse before the decoder allocates.
+    int width = 0, height = 0, channels = 0;
+    if (!stbi_info_from_callbacks(&callbacks, &reader, &width, &height, &channels)) {
+        return std::unexpected(image_error());
+    }
+    if (width <= 0 || height <= 0 || !loadable_size(static_cast<std::uint64_t>(width),
+                                                     static_cast<std::uint64_t>(height))) {
+        return std::unexpected(image_error());
+    }
+    if (!reader.seek(0)) return std::unexpected(image_error());
+
+    width = height = 0;
+    std::unique_ptr<stbi_uc, StbFree> data(
+        stbi_load_from_callbacks(&callbacks, &reader, &width, &height, &channels, 4));
+    if (!data || reader.failed() || width <= 0 || height <= 0 ||
+        !loadable_size(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height))) {
+        return std::unexpected(image_error());
+    }
+
+    Image image;
+    image.width = static_cast<std::size_t>(width);
+    image.height = static_cast<std::size_t>(height);
+    image.pixels.resize(image.width * image.height);
+    const stbi_uc* bytes = data.get();
+    for (Pixel& p : image.pixels) {
+        p = {bytes[0], bytes[1], bytes[2], bytes[3]};
+        bytes += 4;
+    }
+    return image;
+}
+
+struct FileClose {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+}  // namespace
+
+bool loadable_size(std::uint64_t width, std::uint64_t height) {
+    if (width == 0 || height == 0 || width > kMaxSide || height > kMaxSide) return false;
+    // Both sides are at most 16 bits here, so the product cannot overflow.
+    return width * height * 4 <= kMaxPixelBytes;
+}
+
+Result<Image> Image::open(const std::string& path) {
+    std::unique_ptr<std::FILE, FileClose> file(std::fopen(path.c_str(), "rb"));
+    if (!file) return std::unexpected(image_error());
+    // Our own buffer is the only one between the decoder and the file.
+    std::setvbuf(file.get(), nullptr, _IONBF, 0);
+    BufferedReader<FileSource> reader;
+    reader.source.file = file.get();
+    return load(reader);
+}
+
+Result<Image> Image::decode(std::span<const std::byte> bytes) {
+    BufferedReader<MemorySource> reader;
+    reader.source.bytes = bytes;
+    return load(reader);
+}
+
+}  // namespace image
