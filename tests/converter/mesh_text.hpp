@@ -60,22 +60,22 @@ inline std::string format_name(const ultraback::TexelData& texels) {
 }
 
 inline std::string mesh(const ultraback::Mesh& m) {
+    // Built with += only: g++ 12 warns falsely (-Wrestrict) on some chains
+    // of string + string at -O3.
     std::string out;
+    auto add = [&](auto... parts) { ((out += parts), ...); };
     for (const ultraback::Texture& t : m.textures) {
-        out += "texture " + std::to_string(t.width) + " " + std::to_string(t.height) + " " + format_name(t.texels) +
-               "\n";
+        add("texture ", std::to_string(t.width), " ", std::to_string(t.height), " ", format_name(t.texels), "\n");
     }
     for (const ultraback::Material& mat : m.materials) {
-        out += "material " + (mat.texture ? std::to_string(*mat.texture) : std::string("-"));
-        for (float c : {mat.color.r, mat.color.g, mat.color.b, mat.color.a}) out += " " + number(c);
-        out += "\n";
+        add("material ", mat.texture ? std::to_string(*mat.texture) : std::string("-"));
+        for (float c : {mat.color.r, mat.color.g, mat.color.b, mat.color.a}) add(" ", number(c));
+        add("\n");
     }
-    for (std::size_t i = 0; i < m.layers.size(); ++i) {
-        out += "layer " + std::to_string(i) + " " + layer(m.layers[i]);
-    }
+    for (std::size_t i = 0; i < m.layers.size(); ++i) add("layer ", std::to_string(i), " ", layer(m.layers[i]));
     for (const auto& [index, r] : m.layer_rects) {
-        out += "rect " + std::to_string(index) + " " + std::to_string(r.left) + " " + std::to_string(r.top) + " " +
-               std::to_string(r.right) + " " + std::to_string(r.bottom) + "\n";
+        add("rect ", std::to_string(index), " ", std::to_string(r.left), " ", std::to_string(r.top), " ",
+            std::to_string(r.right), " ", std::to_string(r.bottom), "\n");
     }
     return out;
 }
