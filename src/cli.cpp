@@ -21,8 +21,8 @@ std::size_t sequence_length(unsigned char lead) {
 }
 
 struct OptionValues {
-    std::optional<std::string> scale, output, name;
-    bool tile = false;
+    std::optional<std::string> scale, output, name, cache_size, depfile;
+    bool tile = false, batch = false, skip_unknown_blocks = false;
 };
 
 std::optional<std::string>* value_slot(OptionValues& values, char letter) {
@@ -30,8 +30,26 @@ std::optional<std::string>* value_slot(OptionValues& values, char letter) {
         case 's': return &values.scale;
         case 'o': return &values.output;
         case 'n': return &values.name;
+        case 'c': return &values.cache_size;
+        case 'd': return &values.depfile;
         default: return nullptr;
     }
+}
+
+bool* flag_slot(OptionValues& values, char letter) {
+    switch (letter) {
+        case 't': return &values.tile;
+        case 'b': return &values.batch;
+        case 'k': return &values.skip_unknown_blocks;
+        default: return nullptr;
+    }
+}
+
+std::optional<int> parse_cache_size(std::string_view text) {
+    int value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value < 3 || value > 64) return std::nullopt;
+    return value;
 }
 
 // Short options only: values attached (-s2) or in the next argument even when
@@ -46,9 +64,9 @@ std::expected<OptionValues, std::string> parse_options(std::span<const std::stri
         if (arg[1] == '-') return std::unexpected("Unrecognized option: '" + std::string(arg.substr(2)) + "'");
         for (std::size_t j = 1; j < arg.size(); ++j) {
             char letter = arg[j];
-            if (letter == 't') {
-                if (values.tile) return std::unexpected(std::string("Option 't' given more than once"));
-                values.tile = true;
+            if (bool* flag = flag_slot(values, letter)) {
+                if (*flag) return std::unexpected("Option '" + std::string(1, letter) + "' given more than once");
+                *flag = true;
                 continue;
             }
             std::optional<std::string>* slot = value_slot(values, letter);
@@ -185,7 +203,14 @@ std::expected<Settings, std::string> parse_command_line(std::span<const std::str
     std::optional<float> scale = parse_scale(scale_text);
     if (!scale) return std::unexpected("Invalid scale factor: '" + scale_text + "'");
 
+    std::optional<int> cache_size = parse_cache_size(options->cache_size.value_or("32"));
+    if (!cache_size) return std::unexpected("Invalid cache size: '" + *options->cache_size + "' (3 to 64)");
+
     settings.scale = *scale;
+    settings.cache_size = *cache_size;
+    settings.batch = options->batch;
+    settings.depfile = options->depfile;
+    settings.skip_unknown_blocks = options->skip_unknown_blocks;
     settings.texture_dir = input->directory;
     settings.output_path = options->output ? *options->output : default_output_path(*input);
     if (options->name) settings.object_name = *options->name;

@@ -12,7 +12,8 @@ namespace cli {
 
 inline constexpr const char* kBanner = "quillmesh 1.5.0\n";
 inline constexpr const char* kUsage =
-    "Usage: quillmesh inputfile [-o outputfile] [-s scalefactor] [-n name] [-t]\n";
+    "Usage: quillmesh inputfile [-o outputfile] [-s scalefactor] [-n name] [-t]\n"
+    "       [-b] [-c cachesize] [-d depfile] [-k]\n";
 
 struct Settings {
     std::string input_path;
@@ -21,6 +22,10 @@ struct Settings {
     std::string object_name = "mesh";
     float scale = 1.0f;
     bool tile = false;
+    bool batch = false;                  // -b: fill the vertex cache
+    int cache_size = 32;                 // -c: vertex cache slots, 3 to 64
+    std::optional<std::string> depfile;  // -d: Make rule naming what the output depends on
+    bool skip_unknown_blocks = false;    // -k: warn about non-image texture blocks instead of failing
 };
 
 // The settings, or the one-line reason why the command line is refused.

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <fcntl.h>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 
 #include "cli.hpp"
 #include "converter/convert.hpp"
+#include "depfile.hpp"
 #include "image.hpp"
 #include "lwofront/reader.hpp"
 #include "output_file.hpp"
@@ -55,7 +57,8 @@ int run(const cli::Settings& settings) {
         print("Couldn't open input file\n");
         return kFailed;
     }
-    if (output::is_same_file(input.fd, settings.output_path)) {
+    if (output::is_same_file(input.fd, settings.output_path) ||
+        (settings.depfile && output::is_same_file(input.fd, *settings.depfile))) {
         print("Output file is the input file; choose another with -o\n");
         return kRefused;
     }
@@ -63,6 +66,15 @@ int run(const cli::Settings& settings) {
     if (!out) {
         print("Couldn't create output file\n");
         return kFailed;
+    }
+    std::optional<output::OutputFile> dependency_file;
+    if (settings.depfile) {
+        Result<output::OutputFile> created = output::create(*settings.depfile);
+        if (!created) {
+            print("Couldn't create dependency file\n");
+            return kFailed;
+        }
+        dependency_file.emplace(std::move(*created));
     }
 
     off_t length = lseek(input.fd, 0, SEEK_END);
@@ -72,18 +84,34 @@ int run(const cli::Settings& settings) {
     }
     stream::FileSource source(input.fd);
     stream::Stream in(source, static_cast<std::uint64_t>(length));
-    Result<lwofront::Object> object = lwofront::process(in);
+    lwofront::ReadOptions read_options{settings.skip_unknown_blocks, print};
+    Result<lwofront::Object> object = lwofront::process(in, read_options);
     if (!object) return fail(object.error());
 
     scale_points(*object, settings.scale);
 
+    // Every image the conversion tries, loaded or not, is a dependency: adding
+    // a missing image must make the build convert the object again.
+    std::vector<std::string> dependencies{settings.input_path};
+    auto load_image = [&](const std::string& path) {
+        dependencies.push_back(path);
+        return image::Image::open(path);
+    };
     converter::Options options{settings.texture_dir, settings.tile};
-    Result<ultraback::Mesh> mesh = converter::convert(*object, options, image::Image::open, print);
+    Result<ultraback::Mesh> mesh = converter::convert(*object, options, load_image, print);
     if (!mesh) return fail(mesh.error());
 
     output::FdSink sink(out->fd);
     if (Status saved = ultraback::save(*mesh, settings.object_name, sink); !saved) return fail(saved.error());
+    if (dependency_file) {
+        output::FdSink rule_sink(dependency_file->fd);
+        std::string rule = depfile::make_rule(settings.output_path, dependencies);
+        if (Status written = rule_sink.write(rule); !written) return fail(written.error());
+    }
     if (Status committed = output::commit(*out); !committed) return fail(committed.error());
+    if (dependency_file) {
+        if (Status committed = output::commit(*dependency_file); !committed) return fail(committed.error());
+    }
     return 0;
 }
 

@@ -49,6 +49,10 @@ struct Stream {
     Status read_exact(std::span<std::byte> out);
     // Passes over n bytes under the same window rule as read_exact.
     Status skip(std::uint64_t n);
+    // Bytes taken from the source through this stream so far. A read that
+    // the window refuses takes none, so the parsers find where a chunk really
+    // ends from this, not from the window.
+    std::uint64_t position() const { return position_; }
 
     Source& source;
     std::uint64_t remaining;
@@ -57,6 +61,7 @@ private:
     Status fill();
     std::vector<std::byte> buffer_;
     std::size_t begin_ = 0, end_ = 0;
+    std::uint64_t position_ = 0;
 };
 
 struct ChunkHeader {

@@ -59,6 +59,15 @@ TEST(CommandLine, OptionsInAnyPlaceAndForm) {
     ASSERT_TRUE(ended);
     EXPECT_FALSE(ended->tile);
 
+    auto extras = parse({"cube.lwo", "-bkc16", "-d", "cube.d"});
+    ASSERT_TRUE(extras);
+    EXPECT_TRUE(extras->batch);
+    EXPECT_TRUE(extras->skip_unknown_blocks);
+    EXPECT_EQ(extras->cache_size, 16);
+    EXPECT_EQ(extras->depfile, "cube.d");
+    EXPECT_EQ(all->cache_size, 32);
+    EXPECT_FALSE(all->depfile);
+
     // The input is always the first argument, and the parser sees it too.
     auto first = parse({"-o", "out.c", "cube.lwo"});
     ASSERT_TRUE(first);
@@ -78,6 +87,12 @@ TEST(CommandLine, RefusedWithAReason) {
              {{"cube.lwo", "-t", "-o", "a.c", "-o", "b.c"}, "Option 'o' given more than once"},
              {{"cube.lwo", "-tt"}, "Option 't' given more than once"},
              {{"cube.lwo", "-s", "abc"}, "Invalid scale factor: 'abc'"},
+             {{"cube.lwo", "-c", "2"}, "Invalid cache size: '2' (3 to 64)"},
+             {{"cube.lwo", "-c65"}, "Invalid cache size: '65' (3 to 64)"},
+             {{"cube.lwo", "-c", "+8"}, "Invalid cache size: '+8' (3 to 64)"},
+             {{"cube.lwo", "-c", "16x"}, "Invalid cache size: '16x' (3 to 64)"},
+             {{"cube.lwo", "-bb"}, "Option 'b' given more than once"},
+             {{"cube.lwo", "-d"}, "Argument to option 'd' missing"},
              {{"cube.lwo", "-n", "\xff"}, "Argument is not valid UTF-8"},
              {{""}, "Input path has no file name: ''"},
              {{"/"}, "Input path has no file name: '/'"},

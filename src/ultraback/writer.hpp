@@ -17,6 +17,18 @@ struct Sink {
     virtual Status write(std::span<const char> bytes) = 0;
 };
 
+// Collects everything in memory; for tests and callers that want the text.
+struct StringSink final : Sink {
+    Status write(std::span<const char> bytes) override {
+        text.append(bytes.data(), bytes.size());
+        return {};
+    }
+    std::string text;
+};
+
+// save hands the sink whole buffers of this size; only the last write is shorter.
+inline constexpr std::size_t kSaveBufferSize = 256 * 1024;
+
 // Writes the whole text through a large buffer into `sink`. The first failing
 // write ends it; the bytes before it stay in the sink.
 Status save(const Mesh& mesh, std::string_view object_name, Sink& sink);

@@ -1,0 +1,38 @@
+#include "depfile.hpp"
+
+#include <algorithm>
+
+namespace depfile {
+
+std::string escape_path(std::string_view path) {
+    std::string escaped;
+    escaped.reserve(path.size());
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        char c = path[i];
+        if (c == ' ' || c == '\t') {
+            // Backslashes before a blank would otherwise escape it themselves.
+            for (std::size_t k = i; k > 0 && path[k - 1] == '\\'; --k) escaped += '\\';
+            escaped += '\\';
+        } else if (c == '#') {
+            escaped += '\\';
+        } else if (c == '$') {
+            escaped += '$';
+        }
+        escaped += c;
+    }
+    return escaped;
+}
+
+std::string make_rule(std::string_view target, std::span<const std::string> dependencies) {
+    std::string rule = escape_path(target) + ":";
+    for (std::size_t i = 0; i < dependencies.size(); ++i) {
+        const std::string& dependency = dependencies[i];
+        if (std::find(dependencies.begin(), dependencies.begin() + i, dependency) != dependencies.begin() + i)
+            continue;
+        rule += " \\\n " + escape_path(dependency);
+    }
+    rule += "\n";
+    return rule;
+}
+
+}  // namespace depfile

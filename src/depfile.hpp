@@ -1,0 +1,19 @@
+#pragma once
+// Make-style dependency rules, so build tools convert an object again when
+// it or one of its texture images changes.
+
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace depfile {
+
+// A path escaped as GCC's -MD files escape it: blanks (and the backslashes
+// right before them) with backslashes, '#' as "\#", '$' as "$$".
+std::string escape_path(std::string_view path);
+
+// "target: dep1 \\\n dep2\n", each dependency on a line of its own, each
+// named once, in the given order.
+std::string make_rule(std::string_view target, std::span<const std::string> dependencies);
+
+}  // namespace depfile

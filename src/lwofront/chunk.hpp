@@ -1,0 +1,113 @@
+#pragma once
+// What the chunk handlers of reader.cpp and surface.cpp share: reading fields,
+// and nesting a chunk body in the stream's window.
+//
+// Every body is read inside a window of exactly its declared length. After the
+// handler, the bytes it left unread and the IFF pad byte after an odd length
+// are passed over, so the next header is read where it really starts. A body
+// that claims more than its container has left is an error at once.
+
+#include <cstdint>
+#include <string>
+#include <utility>
+
+#include "error.hpp"
+#include "lwofront/model.hpp"
+#include "lwofront/reader.hpp"
+#include "stream.hpp"
+
+// Returns the error of a Status or Result from the enclosing function.
+#define LWO_TRY(expr)                                                                  \
+    do {                                                                               \
+        if (auto lwo_try_result_ = (expr); !lwo_try_result_)                           \
+            return std::unexpected(std::move(lwo_try_result_).error());                \
+    } while (0)
+
+namespace lwofront::detail {
+
+// A field holding a variable-length index (2 or 4 bytes in the file).
+struct Vx {
+    std::uint32_t& value;
+};
+
+// Hands a read value to `out`, or its error up.
+template <class T, class Out>
+Status take(Result<T> read, Out& out) {
+    if (!read) return std::unexpected(std::move(read).error());
+    out = std::move(*read);
+    return {};
+}
+
+inline Status read_field(stream::Stream& s, std::uint16_t& out) { return take(stream::read_u2(s), out); }
+inline Status read_field(stream::Stream& s, std::uint32_t& out) { return take(stream::read_u4(s), out); }
+inline Status read_field(stream::Stream& s, float& out) { return take(stream::read_f4(s), out); }
+inline Status read_field(stream::Stream& s, Vec3& out) { return take(stream::read_vector3f(s), out); }
+inline Status read_field(stream::Stream& s, std::string& out) { return take(stream::read_string(s), out); }
+inline Status read_field(stream::Stream& s, Vx out) { return take(stream::read_vx(s), out.value); }
+
+// Reads the fields in order; the first error ends the read.
+template <class... Fields>
+Status read_fields(stream::Stream& s, Fields&&... fields) {
+    Status status;
+    ((status = read_field(s, std::forward<Fields>(fields))) && ...);
+    return status;
+}
+
+// How a body that claims more than its container has left is reported: a
+// top-level chunk runs past the end of the file, a sub-chunk past its parent.
+enum class Level { Chunk, Subchunk };
+
+inline Error overrun_error(Level level) {
+    if (level == Level::Chunk) return io_error(kUnexpectedEof);
+    return lwo_error(LwoError::SubchunkOverrun, "sub-chunk runs past the end of its parent");
+}
+
+// Runs `body` with the window set to `length`, then leaves the stream just
+// past the body and its pad byte, with the container's window restored.
+template <class Body>
+Status read_nested(stream::Stream& s, std::uint64_t length, Level level, Body&& body) {
+    if (length > s.remaining) return std::unexpected(overrun_error(level));
+    const std::uint64_t outer = s.remaining - length;
+    const std::uint64_t start = s.position();
+    s.remaining = length;
+    LWO_TRY(body());
+    // Reads never pass the window, so the body took at most `length` bytes.
+    const std::uint64_t unread = length - (s.position() - start);
+    s.remaining = unread;
+    LWO_TRY(s.skip(unread));
+    s.remaining = outer;
+    // The pad may be missing at the very end of the container.
+    if (length % 2 == 1 && s.remaining != 0) LWO_TRY(s.skip(1));
+    return {};
+}
+
+// Reads sub-chunks until the window runs out, each in its own window, handing
+// its identifier to `handle`. Whatever `handle` does not read is skipped.
+template <class Handle>
+Status read_subchunks(stream::Stream& s, Handle&& handle) {
+    while (s.remaining != 0) {
+        auto header = stream::read_subchunk(s);
+        if (!header) return std::unexpected(std::move(header).error());
+        LWO_TRY(read_nested(s, header->length, Level::Subchunk, [&] { return handle(header->id); }));
+    }
+    return {};
+}
+
+// Appends a record that was read, or hands its error up.
+template <class List, class T>
+Status append(List& list, Result<T> read) {
+    if (!read) return std::unexpected(std::move(read).error());
+    list.push_back(std::move(*read));
+    return {};
+}
+
+// The four characters of an identifier, for messages.
+inline std::string id_text(std::uint32_t id) {
+    return {char(id >> 24), char(id >> 16 & 0xFF), char(id >> 8 & 0xFF), char(id & 0xFF)};
+}
+
+// The CLIP and SURF bodies, read inside their chunk's window (surface.cpp).
+Result<Clip> read_clip(stream::Stream& s);
+Result<Surf> read_surf(stream::Stream& s, const ReadOptions& options);
+
+}  // namespace lwofront::detail

@@ -1,0 +1,371 @@
+// The C-source writer. Every piece of text is formatted straight into one
+// large buffer, which goes to the sink in whole-buffer writes; a big mesh thus
+// costs a handful of sink calls and no allocation per piece.
+
+#include "ultraback/writer.hpp"
+
+#include <charconv>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <span>
+#include <variant>
+#include <vector>
+
+#include "ultraback/text.hpp"
+
+namespace ultraback {
+
+namespace {
+
+// The most one append may add. The buffer has this much room beyond
+// kSaveBufferSize, so a piece that starts inside the buffer always fits.
+constexpr std::size_t kMaxPiece = 256;
+static_assert(kMaxFloatChars <= kMaxPiece && kMaxDecimalChars <= kMaxPiece);
+
+class Output {
+public:
+    explicit Output(Sink& sink)
+        : sink_(sink), buffer_(std::make_unique_for_overwrite<char[]>(kSaveBufferSize + kMaxPiece)),
+          pos_(buffer_.get()) {}
+
+    // Once a sink write has failed, appends are dropped and nothing more
+    // reaches the sink; the writers check this to stop early.
+    bool failed() const { return error_.has_value(); }
+
+    void text(std::string_view s) {
+        while (s.size() > kMaxPiece) {  // only long object names
+            text(s.substr(0, kMaxPiece));
+            s.remove_prefix(kMaxPiece);
+        }
+        char* p = room();
+        std::memcpy(p, s.data(), s.size());
+        pos_ = p + s.size();
+    }
+
+    template <class Int>
+    void dec(Int value) {
+        char* p = room();
+        pos_ = std::to_chars(p, p + kMaxDecimalChars, value).ptr;
+    }
+
+    void hex(std::uint32_t value, int digits) { pos_ = put_hex(room(), value, digits); }
+
+    void flt(float value) { pos_ = put_float(room(), value); }
+
+    // One element of a texel or palette array: "0x" + hex + ", ".
+    void element(std::uint32_t value, int digits) {
+        char* p = room();
+        p[0] = '0';
+        p[1] = 'x';
+        p = put_hex(p + 2, value, digits);
+        p[0] = ',';
+        p[1] = ' ';
+        pos_ = p + 2;
+    }
+
+    // Hands over what is left and reports the first failed write, if any.
+    Status finish() {
+        const auto used = static_cast<std::size_t>(pos_ - buffer_.get());
+        if (!failed() && used > 0) {
+            if (Status written = sink_.write({buffer_.get(), used}); !written) {
+                error_ = std::move(written.error());
+            }
+        }
+        pos_ = buffer_.get();
+        if (failed()) return std::unexpected(std::move(*error_));
+        return {};
+    }
+
+private:
+    // Where the next piece goes; sends a full buffer on first.
+    char* room() {
+        if (static_cast<std::size_t>(pos_ - buffer_.get()) >= kSaveBufferSize) spill();
+        return pos_;
+    }
+
+    void spill() {
+        char* start = buffer_.get();
+        if (!failed()) {
+            if (Status written = sink_.write({start, kSaveBufferSize}); !written) {
+                error_ = std::move(written.error());
+            }
+        }
+        // The overflow past a full buffer starts the next one.
+        const auto rest = static_cast<std::size_t>(pos_ - start) - kSaveBufferSize;
+        std::memmove(start, start + kSaveBufferSize, rest);
+        pos_ = start + rest;
+    }
+
+    Sink& sink_;
+    std::unique_ptr<char[]> buffer_;
+    char* pos_;
+    std::optional<Error> error_;
+};
+
+// Elements in rows of `row_length`; every element is followed by ", ".
+template <class T>
+void write_elements(Output& out, const std::vector<T>& items, std::size_t row_length, int digits) {
+    for (std::size_t k = 0; k < items.size(); ++k) {
+        if (out.failed()) return;
+        if (k != 0 && k % row_length == 0) out.text("\n\t");
+        out.element(items[k], digits);
+    }
+}
+
+void write_layer(Output& out, const Layer& layer, std::size_t n) {
+    out.text("static Vtx vts");
+    out.dec(n);
+    out.text("[] = {\n");
+    for (const Vertex& v : layer.vertices) {
+        if (out.failed()) return;
+        out.text("\t{\n\t\t{ { ");
+        out.dec(v.x);
+        out.text(", ");
+        out.dec(v.y);
+        out.text(", ");
+        out.dec(v.z);
+        out.text(" }, 0, { ");
+        out.dec(v.s);
+        out.text(", ");
+        out.dec(v.t);
+        out.text(" }, { 0x");
+        out.hex(v.r, 2);
+        out.text(", 0x");
+        out.hex(v.g, 2);
+        out.text(", 0x");
+        out.hex(v.b, 2);
+        out.text(", 0x");
+        out.hex(v.a, 2);
+        out.text(" } }\n\t},\n");
+    }
+    out.text("};\n\n");
+
+    out.text("static Gfx drawmesh");
+    out.dec(n);
+    out.text("[] = {\n");
+    // Each primitive loads its own vertices into slots 0 to 2 (or 3).
+    const auto load = [&](std::int16_t index, char slot) {
+        out.text("\tgsSPVertex(&vts");
+        out.dec(n);
+        out.text("[");
+        out.dec(index);
+        out.text("], 1, ");
+        out.text({&slot, 1});
+        out.text("),\n");
+    };
+    for (const Primitive& primitive : layer.primitives) {
+        if (out.failed()) return;
+        if (const auto* triangle = std::get_if<Triangle>(&primitive)) {
+            load(triangle->indices[0], '0');
+            load(triangle->indices[1], '1');
+            load(triangle->indices[2], '2');
+            out.text("\tgsSP1Triangle(0, 1, 2, 0),\n");
+        } else {
+            const auto& quad = std::get<Quad>(primitive);
+            load(quad.indices[0], '0');
+            load(quad.indices[1], '1');
+            load(quad.indices[2], '2');
+            load(quad.indices[3], '3');
+            out.text("\tgsSP2Triangles(0, 1, 2, 0, 0, 2, 3, 0),\n");
+        }
+    }
+    out.text("\tgsSPEndDisplayList()\n};\n\n");
+}
+
+void open_texel_array(Output& out, std::string_view element_type, std::size_t j) {
+    out.text("static ");
+    out.text(element_type);
+    out.text(" ");
+    out.text(create_texture_name(j));
+    out.text("[] = {\n\t");
+}
+
+// An empty array is not valid C, so an empty texture gets one dummy element.
+void close_texel_array(Output& out, bool empty) {
+    if (empty) out.text("\t0\t//dummy element - texture is empty");
+    out.text("\n};\n\n");
+}
+
+void write_texture(Output& out, const Texture& texture, std::size_t j) {
+    if (const auto* ci4 = std::get_if<Ci4>(&texture.texels)) {
+        out.text("static u16 palette");
+        out.dec(j);
+        out.text("[] = {\n\t");
+        write_elements(out, ci4->palette, 8, 4);
+        out.text("\n};\n\n");
+        open_texel_array(out, "u8", j);
+        write_elements(out, ci4->indices, 4, 2);
+        close_texel_array(out, ci4->indices.empty());
+    } else if (const auto* rgba16 = std::get_if<Rgba16>(&texture.texels)) {
+        open_texel_array(out, "u16", j);
+        write_elements(out, rgba16->texels, 4, 4);
+        close_texel_array(out, rgba16->texels.empty());
+    } else if (const auto* rgba32 = std::get_if<Rgba32>(&texture.texels)) {
+        open_texel_array(out, "u32", j);
+        write_elements(out, rgba32->texels, 4, 8);
+        close_texel_array(out, rgba32->texels.empty());
+    } else {
+        const auto& unknown = std::get<Unknown>(texture.texels);
+        open_texel_array(out, "u32", j);
+        write_elements(out, unknown.bytes, 4, 8);  // one byte per 32-bit element
+        close_texel_array(out, unknown.bytes.empty());
+    }
+}
+
+// What a texture's table line says about its arrays.
+struct TextureFacts {
+    std::size_t size = 0;  // bytes of the texel data
+    std::size_t palette_size = 0;  // bytes of the palette
+    bool has_palette = false;
+    std::string_view format;
+};
+
+TextureFacts texture_facts(const TexelData& texels) {
+    if (const auto* ci4 = std::get_if<Ci4>(&texels)) {
+        return {ci4->indices.size(), 2 * ci4->palette.size(), true, "TEXTURE_FMT_CI4"};
+    }
+    if (const auto* rgba16 = std::get_if<Rgba16>(&texels)) {
+        return {2 * rgba16->texels.size(), 0, false, "TEXTURE_FMT_RGBA16"};
+    }
+    if (const auto* rgba32 = std::get_if<Rgba32>(&texels)) {
+        return {4 * rgba32->texels.size(), 0, false, "TEXTURE_FMT_RGBA32"};
+    }
+    return {std::get<Unknown>(texels).bytes.size(), 0, false, "TEXTURE_FMT_UNKNOWN"};
+}
+
+void write_texture_table(Output& out, const std::vector<Texture>& textures) {
+    out.text("static Texture textures[] = {\n");
+    for (std::size_t j = 0; j < textures.size(); ++j) {
+        const Texture& texture = textures[j];
+        const TextureFacts facts = texture_facts(texture.texels);
+        out.text("\tTEXTURE_INIT(");
+        out.dec(texture.width);
+        out.text(", ");
+        out.dec(texture.height);
+        out.text(", &texture");
+        out.dec(j);
+        out.text(", ");
+        out.dec(facts.size);
+        if (facts.has_palette) {
+            out.text(", &palette");
+            out.dec(j);
+        } else {
+            out.text(", NULL");
+        }
+        out.text(", ");
+        out.dec(facts.palette_size);
+        out.text(", ");
+        out.text(facts.format);
+        out.text("),\n");
+    }
+    out.text("};\n\n");
+}
+
+void write_material_table(Output& out, const std::vector<Material>& materials) {
+    out.text("static Material materials[] = {\n");
+    for (const Material& material : materials) {
+        out.text("\tMATERIAL_INIT( VECTOR4F_SET( ");
+        out.flt(material.color.r);
+        out.text(", ");
+        out.flt(material.color.g);
+        out.text(", ");
+        out.flt(material.color.b);
+        out.text(", ");
+        out.flt(material.color.a);
+        out.text(" ), TEXTUREMAPPING_CONST, ");
+        if (material.texture) {
+            out.dec(*material.texture);
+        } else {
+            out.text("TEXTURE_ID_NONE");
+        }
+        out.text(" ),\n");
+    }
+    out.text("};\n\n");
+}
+
+std::string_view attribute_name(LayerAttribute attribute) {
+    switch (attribute) {
+        case LayerAttribute::PreventSeams: return "LAYERATTRIBUTE_PREVENT_SEAMS";
+    }
+    return "";
+}
+
+void write_layer_table(Output& out, const Mesh& mesh) {
+    // A layer's rectangle is the first entry naming it; entries naming no
+    // layer are never read. Indexed once instead of scanned per layer, since
+    // a tiled object has one entry per layer.
+    std::vector<const Rectangle*> rects(mesh.layers.size(), nullptr);
+    for (const auto& [index, rect] : mesh.layer_rects) {
+        if (index < rects.size() && rects[index] == nullptr) rects[index] = &rect;
+    }
+    const Rectangle none{};
+
+    out.text("static Layer layers[] = {\n");
+    for (std::size_t n = 0; n < mesh.layers.size(); ++n) {
+        if (out.failed()) return;
+        const Layer& layer = mesh.layers[n];
+        const Rectangle& rect = rects[n] ? *rects[n] : none;
+        out.text("\tLAYER_INIT( ");
+        out.dec(layer.material);
+        out.text(", drawmesh");
+        out.dec(n);
+        out.text(", sizeof(drawmesh");
+        out.dec(n);
+        out.text("), vts");
+        out.dec(n);
+        out.text(", sizeof(vts");
+        out.dec(n);
+        out.text("),  RECTANGLE_INIT(");
+        out.dec(rect.left);
+        out.text(", ");
+        out.dec(rect.top);
+        out.text(", ");
+        out.dec(rect.right);
+        out.text(", ");
+        out.dec(rect.bottom);
+        out.text("), ");
+        if (layer.attributes.empty()) out.text("LAYERATTRIBUTE_NONE");
+        for (LayerAttribute attribute : layer.attributes) out.text(attribute_name(attribute));
+        out.text(" ),\n");
+    }
+    out.text("};\n\n");
+}
+
+void write_closing(Output& out, const Mesh& mesh, std::string_view object_name) {
+    out.text("StaticMesh ");
+    out.text(object_name);
+    out.text(" = STATICMESH_INIT( layers, ");
+    out.dec(mesh.layers.size());
+    out.text(", materials, ");
+    out.dec(mesh.materials.size());
+    out.text(mesh.textures.empty() ? ", NULL, " : ", textures, ");
+    out.dec(mesh.textures.size());
+    out.text(" ); \n");
+}
+
+}  // namespace
+
+Status save(const Mesh& mesh, std::string_view object_name, Sink& sink) {
+    Output out(sink);
+    out.text("#include \"myheader.h\"\n\n");
+    for (std::size_t n = 0; n < mesh.layers.size() && !out.failed(); ++n) {
+        write_layer(out, mesh.layers[n], n);
+    }
+    for (std::size_t j = 0; j < mesh.textures.size() && !out.failed(); ++j) {
+        write_texture(out, mesh.textures[j], j);
+    }
+    if (!mesh.textures.empty() && !out.failed()) write_texture_table(out, mesh.textures);
+    if (!out.failed()) write_material_table(out, mesh.materials);
+    if (!out.failed()) write_layer_table(out, mesh);
+    if (!out.failed()) write_closing(out, mesh, object_name);
+    return out.finish();
+}
+
+std::string create_texture_name(std::size_t texture_number) {
+    char digits[kMaxDecimalChars];
+    char* end = std::to_chars(digits, digits + sizeof digits, texture_number).ptr;
+    return "texture" + std::string(digits, end);
+}
+
+}  // namespace ultraback

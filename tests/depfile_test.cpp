@@ -1,0 +1,31 @@
+#include "depfile.hpp"
+
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+TEST(Depfile, EscapesPathsAsGccDoes) {
+    struct Case {
+        std::string path, escaped;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"models/box.lwo", "models/box.lwo"},
+             {"my textures/wood.png", "my\\ textures/wood.png"},
+             {"tab\there", "tab\\\there"},
+             {"a\\ b", "a\\\\\\ b"},
+             {"back\\slash", "back\\slash"},
+             {"#1.png", "\\#1.png"},
+             {"$HOME.png", "$$HOME.png"},
+         })
+        EXPECT_EQ(depfile::escape_path(c.path), c.escaped) << c.path;
+}
+
+TEST(Depfile, RuleNamesEachDependencyOnce) {
+    std::vector<std::string> dependencies{"box.lwo", "wood.png", "my img.png", "wood.png"};
+    EXPECT_EQ(depfile::make_rule("out dir/box.c", dependencies),
+              "out\\ dir/box.c: \\\n box.lwo \\\n wood.png \\\n my\\ img.png\n");
+}
+
+}  // namespace

@@ -1,0 +1,69 @@
+// The C text must compile against a game header: save a mesh with every kind
+// of record and run the host C compiler on it with the test myheader.h.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/process.hpp"
+#include "ultraback/writer.hpp"
+
+namespace ultraback {
+namespace {
+
+Mesh rich_mesh() {
+    Mesh mesh;
+    Layer shapes;
+    shapes.vertices = {
+        {-100, 200, -300, -64, 2048, 0x7f, 0x00, 0x81, 0xff},
+        {100, 200, -300, 2048, 2048, 0x00, 0x7f, 0x00, 0xff},
+        {100, -200, 300, 2048, -64, 0x00, 0x00, 0x7f, 0xff},
+        {-100, -200, 300, -64, -64, 0x81, 0x81, 0x81, 0xff},
+    };
+    shapes.primitives = {Triangle{{0, 1, 2}}, Quad{{0, 1, 2, 3}}, Triangle{{3, 2, 0}}};
+    mesh.add_layer(shapes);
+
+    Layer tile = shapes;
+    tile.material = 1;
+    tile.attributes.insert(LayerAttribute::PreventSeams);
+    mesh.add_layer(tile);
+    mesh.layer_rects.push_back({1, {0, 0, 32, 64}});
+
+    mesh.add_layer(Layer{});  // no vertices: an empty initialiser list, a GNU C extension
+
+    mesh.textures.push_back({3, 3, Ci4{{0x01, 0x23, 0x45, 0x67, 0x80}, {0x0001, 0xf801, 0x07c1, 0x003f}}});
+    mesh.textures.push_back({2, 2, Rgba16{{0xf801, 0x07c1, 0x003f, 0xffff}}});
+    mesh.textures.push_back({1, 1, Rgba32{{0xff00ffff}}});
+    mesh.textures.push_back({0, 0, Unknown{}});
+    mesh.materials.push_back({std::nullopt, {0.8f, 0.1f, 1.0f / 3.0f, 1.0f}});
+    mesh.materials.push_back({0, {1.0f, 1.0f, 1.0f, 1.0f}});
+    mesh.materials.push_back({1, {0.5f, 0.5f, 0.5f, 1.0f}});
+    mesh.materials.push_back({3, {0.0f, 0.0f, 0.0f, 1.0f}});
+    return mesh;
+}
+
+test_support::CommandResult compile_c(const std::string& text) {
+    test_support::TempDir dir;
+    const auto source = dir.path() / "mesh.c";
+    test_support::write_file(source, text);
+    return test_support::run_command("cc -std=c99 -Wall -Werror -c -I" +
+                                     test_support::shell_quote(QUILLMESH_TEST_HEADER_DIR) + " -o " +
+                                     test_support::shell_quote((dir.path() / "mesh.o").string()) + " " +
+                                     test_support::shell_quote(source.string()));
+}
+
+TEST(WriterCompile, RichMeshCompilesAgainstGameHeader) {
+    StringSink sink;
+    ASSERT_TRUE(save(rich_mesh(), "rich_mesh", sink).has_value());
+
+    const auto result = compile_c(sink.text);
+    EXPECT_EQ(result.exit_status, 0) << result.output;
+
+    // The check can fail: a macro given the wrong number of arguments.
+    std::string broken = sink.text;
+    broken.replace(broken.find("LAYER_INIT( "), 12, "LAYER_INIT( 1, ");
+    EXPECT_NE(compile_c(broken).exit_status, 0);
+}
+
+}  // namespace
+}  // namespace ultraback
