@@ -19,7 +19,11 @@ set(prefix ${WORK_DIR}/prefix)
 set(source "${WORK_DIR}/game source")
 set(build ${WORK_DIR}/build)
 
-run(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix} --config ${CONFIG})
+set(config)
+if(CONFIG)
+  set(config --config ${CONFIG})
+endif()
+run(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix} ${config})
 expect_files(${prefix} ${INSTALLED_FILES})
 
 # The samples: a stand-in for the example's box and the test's crate, whose
@@ -42,7 +46,10 @@ endif()
 # The game as the example has it, but with CMP0116 at OLD where it finds the
 # package, and one more object.
 file(READ ${source}/examples/game/CMakeLists.txt game_lists)
-string(REPLACE "find_package(quillmesh" "cmake_policy(SET CMP0116 OLD)\nfind_package(quillmesh"
+if(NOT game_lists MATCHES "\nfind_package[(]quillmesh")
+  message(FATAL_ERROR "The example game does not call find_package(quillmesh ...)")
+endif()
+string(REPLACE "\nfind_package(quillmesh" "\ncmake_policy(SET CMP0116 OLD)\nfind_package(quillmesh"
   game_lists "${game_lists}")
 string(APPEND game_lists
   "quillmesh_add_models(game NAME_PREFIX test_ SCALE 2 TILE FILES props/crate.lwo)\n")
@@ -82,6 +89,15 @@ set(box_c ${build}/quillmesh/model_box.c)
 set(crate_c ${build}/quillmesh/test_crate.c)
 
 expect_converted("model_box;test_crate")
+# SCALE and TILE reach the program: the crate's corners at 10 become 20.
+file(READ ${build}/build.ninja build_rules)
+if(NOT build_rules MATCHES " -n test_crate -s 2 -t -d ")
+  message(FATAL_ERROR "The crate is not converted with -s 2 -t")
+endif()
+file(READ ${crate_c} crate_text)
+if(NOT crate_text MATCHES "{ { 20, 20, 0 }")
+  message(FATAL_ERROR "The crate was not scaled by 2:\n${crate_text}")
+endif()
 file(READ ${crate_c}.d crate_rule)
 if(NOT crate_rule MATCHES "game\\\\ source/examples/game/props/crate[.]png")
   message(FATAL_ERROR "The dependency rule does not name the crate's image:\n${crate_rule}")
