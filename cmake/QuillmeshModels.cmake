@@ -5,7 +5,8 @@
 # generated files to <target>'s sources. For an object models/crate.lwo the
 # file is ${CMAKE_CURRENT_BINARY_DIR}/quillmesh/<name>.c and its StaticMesh
 # record is called <name>: NAME_PREFIX followed by the file name without its
-# last extension, made into a C identifier (other characters become "_").
+# last extension, made into a C identifier (characters that cannot be in one
+# become "_", and a "_" goes before a leading digit).
 #
 #   SCALE <factor>  multiply every coordinate by <factor> (quillmesh -s)
 #   TILE            split layers whose texture does not fit texture memory
