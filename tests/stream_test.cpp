@@ -5,8 +5,8 @@
 #include <chrono>
 #include <cmath>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <pthread.h>
 #include <string>
 #include <thread>
@@ -292,10 +292,11 @@ TEST(Stream, ResultsDoNotDependOnHowTheSourceSplitsData) {
 }
 
 TEST(FileSource, ReadsAFileAndReportsPlatformErrors) {
-    char path[] = "/tmp/quillmesh_stream_XXXXXX";
-    const int fd = ::mkstemp(path);
+    std::FILE* temp = std::tmpfile();
+    ASSERT_NE(temp, nullptr);
+    const int fd = ::dup(::fileno(temp));
+    std::fclose(temp);
     ASSERT_GE(fd, 0);
-    ::unlink(path);
     ASSERT_EQ(::write(fd, "FORM\0\0\0\4LWO2", 12), 12);
     ASSERT_EQ(::lseek(fd, 0, SEEK_SET), 0);
     stream::FileSource file(fd);

@@ -13,6 +13,7 @@
 
 #include "error.hpp"
 #include "lwofront/model.hpp"
+#include "lwofront/reader.hpp"
 #include "stream.hpp"
 
 // Returns the error of a Status or Result from the enclosing function.
@@ -29,42 +30,20 @@ struct Vx {
     std::uint32_t& value;
 };
 
-inline Status read_field(stream::Stream& s, std::uint16_t& out) {
-    auto r = stream::read_u2(s);
-    if (!r) return std::unexpected(std::move(r).error());
-    out = *r;
+// Hands a read value to `out`, or its error up.
+template <class T, class Out>
+Status take(Result<T> read, Out& out) {
+    if (!read) return std::unexpected(std::move(read).error());
+    out = std::move(*read);
     return {};
 }
-inline Status read_field(stream::Stream& s, std::uint32_t& out) {
-    auto r = stream::read_u4(s);
-    if (!r) return std::unexpected(std::move(r).error());
-    out = *r;
-    return {};
-}
-inline Status read_field(stream::Stream& s, float& out) {
-    auto r = stream::read_f4(s);
-    if (!r) return std::unexpected(std::move(r).error());
-    out = *r;
-    return {};
-}
-inline Status read_field(stream::Stream& s, Vec3& out) {
-    auto r = stream::read_vector3f(s);
-    if (!r) return std::unexpected(std::move(r).error());
-    out = *r;
-    return {};
-}
-inline Status read_field(stream::Stream& s, std::string& out) {
-    auto r = stream::read_string(s);
-    if (!r) return std::unexpected(std::move(r).error());
-    out = std::move(*r);
-    return {};
-}
-inline Status read_field(stream::Stream& s, Vx out) {
-    auto r = stream::read_vx(s);
-    if (!r) return std::unexpected(std::move(r).error());
-    out.value = *r;
-    return {};
-}
+
+inline Status read_field(stream::Stream& s, std::uint16_t& out) { return take(stream::read_u2(s), out); }
+inline Status read_field(stream::Stream& s, std::uint32_t& out) { return take(stream::read_u4(s), out); }
+inline Status read_field(stream::Stream& s, float& out) { return take(stream::read_f4(s), out); }
+inline Status read_field(stream::Stream& s, Vec3& out) { return take(stream::read_vector3f(s), out); }
+inline Status read_field(stream::Stream& s, std::string& out) { return take(stream::read_string(s), out); }
+inline Status read_field(stream::Stream& s, Vx out) { return take(stream::read_vx(s), out.value); }
 
 // Reads the fields in order; the first error ends the read.
 template <class... Fields>
@@ -114,6 +93,14 @@ Status read_subchunks(stream::Stream& s, Handle&& handle) {
     return {};
 }
 
+// Appends a record that was read, or hands its error up.
+template <class List, class T>
+Status append(List& list, Result<T> read) {
+    if (!read) return std::unexpected(std::move(read).error());
+    list.push_back(std::move(*read));
+    return {};
+}
+
 // The four characters of an identifier, for messages.
 inline std::string id_text(std::uint32_t id) {
     return {char(id >> 24), char(id >> 16 & 0xFF), char(id >> 8 & 0xFF), char(id & 0xFF)};
@@ -121,6 +108,6 @@ inline std::string id_text(std::uint32_t id) {
 
 // The CLIP and SURF bodies, read inside their chunk's window (surface.cpp).
 Result<Clip> read_clip(stream::Stream& s);
-Result<Surf> read_surf(stream::Stream& s);
+Result<Surf> read_surf(stream::Stream& s, const ReadOptions& options);
 
 }  // namespace lwofront::detail

@@ -18,13 +18,16 @@ namespace {
 
 Error invalid_error() { return lwo_error(LwoError::Invalid, "IO error"); }
 
+// The named kind when the type is `name`, else Other carrying the type.
+template <class Kind, class Named>
+Kind kind_of(std::uint32_t type, std::uint32_t name) {
+    if (type == name) return Named{};
+    return OtherType{type};
+}
+
 Status read_tags(Stream& s, Object& object) {
     std::vector<std::string> tags;
-    while (s.remaining != 0) {
-        auto tag = stream::read_string(s);
-        if (!tag) return std::unexpected(std::move(tag).error());
-        tags.push_back(std::move(*tag));
-    }
+    while (s.remaining != 0) LWO_TRY(append(tags, stream::read_string(s)));
     object.tags = std::move(tags);
     return {};
 }
@@ -42,11 +45,7 @@ Status read_layr(Stream& s, Object& object) {
 // Points are added as they are read, never reserved from the chunk length.
 Status read_pnts(Stream& s, Layr& layer) {
     Pnts points;
-    while (s.remaining != 0) {
-        Vec3 point;
-        LWO_TRY(read_field(s, point));
-        points.vec.push_back(point);
-    }
+    while (s.remaining != 0) LWO_TRY(append(points.vec, stream::read_vector3f(s)));
     layer.points = std::move(points);
     return {};
 }
@@ -55,21 +54,13 @@ Status read_pols(Stream& s, Layr& layer) {
     Pols pols;
     std::uint32_t type = 0;
     LWO_TRY(read_field(s, type));
-    if (type == make_id("FACE")) {
-        pols.kind = Face{};
-    } else {
-        pols.kind = OtherType{type};
-    }
+    pols.kind = kind_of<PolsKind, Face>(type, make_id("FACE"));
     while (s.remaining != 0) {
         std::uint16_t count = 0;
         LWO_TRY(read_field(s, count));
         Polygon polygon;
         polygon.flags = count & 0xFC00;
-        for (int i = 0; i < (count & 0x03FF); ++i) {
-            std::uint32_t vertex = 0;
-            LWO_TRY(read_field(s, Vx{vertex}));
-            polygon.vertices.push_back(vertex);
-        }
+        for (int i = 0; i < (count & 0x03FF); ++i) LWO_TRY(append(polygon.vertices, stream::read_vx(s)));
         pols.polygons.push_back(std::move(polygon));
     }
     layer.pols = std::move(pols);
@@ -80,11 +71,7 @@ Status read_ptag(Stream& s, Layr& layer) {
     Ptag ptag;
     std::uint32_t type = 0;
     LWO_TRY(read_field(s, type));
-    if (type == make_id("SURF")) {
-        ptag.kind = SurfTag{};
-    } else {
-        ptag.kind = OtherType{type};
-    }
+    ptag.kind = kind_of<PtagKind, SurfTag>(type, make_id("SURF"));
     while (s.remaining != 0) {
         PtagEntry entry;
         // The tag is a plain 2-byte index into TAGS, not a variable-length one.
@@ -99,22 +86,19 @@ Status read_ptag(Stream& s, Layr& layer) {
 Status read_map_header(Stream& s, VmapKind& kind, std::uint16_t& dimension, std::string& name) {
     std::uint32_t type = 0;
     LWO_TRY(read_fields(s, type, dimension, name));
-    if (type == make_id("TXUV")) {
-        kind = Txuv{};
-    } else {
-        kind = OtherType{type};
-    }
+    kind = kind_of<VmapKind, Txuv>(type, make_id("TXUV"));
     return {};
 }
 
-// Reads `dimension` values into `values`. An entry whose values the chunk
-// does not hold in full is cut short: the caller drops it, so that a dimension
-// read from the file never sizes memory the file does not back.
-Result<bool> read_map_values(Stream& s, std::uint16_t dimension, std::vector<float>& values) {
-    if (s.remaining / 4 < dimension) return false;
+// Whether the chunk still holds an entry's values. An entry cut short by the
+// end of its chunk is dropped, so that a dimension read from the file never
+// sizes memory the file does not back.
+bool holds_values(const Stream& s, std::uint16_t dimension) { return s.remaining / 4 >= dimension; }
+
+Status read_values(Stream& s, std::uint16_t dimension, std::vector<float>& values) {
     values.resize(dimension);
     for (float& value : values) LWO_TRY(read_field(s, value));
-    return true;
+    return {};
 }
 
 Status read_vmap(Stream& s, Layr& layer) {
@@ -123,9 +107,8 @@ Status read_vmap(Stream& s, Layr& layer) {
     while (s.remaining != 0) {
         VmapEntry entry;
         LWO_TRY(read_field(s, Vx{entry.vertex}));
-        auto whole = read_map_values(s, vmap.dimension, entry.values);
-        if (!whole) return std::unexpected(std::move(whole).error());
-        if (!*whole) break;
+        if (!holds_values(s, vmap.dimension)) break;
+        LWO_TRY(read_values(s, vmap.dimension, entry.values));
         vmap.entries.push_back(std::move(entry));
     }
     layer.vmaps.push_back(std::move(vmap));
@@ -138,9 +121,8 @@ Status read_vmad(Stream& s, Layr& layer) {
     while (s.remaining != 0) {
         VmadEntry entry;
         LWO_TRY(read_fields(s, Vx{entry.vertex}, Vx{entry.polygon}));
-        auto whole = read_map_values(s, vmad.dimension, entry.values);
-        if (!whole) return std::unexpected(std::move(whole).error());
-        if (!*whole) break;
+        if (!holds_values(s, vmad.dimension)) break;
+        LWO_TRY(read_values(s, vmad.dimension, entry.values));
         vmad.entries.push_back(std::move(entry));
     }
     layer.vmads.push_back(std::move(vmad));
@@ -163,7 +145,7 @@ Status read_geometry(Stream& s, Object& object, std::uint32_t id, Read read) {
 }
 
 // One top-level chunk body; chunks not listed are skipped by read_nested.
-Status read_chunk_body(Stream& s, std::uint32_t id, Object& object) {
+Status read_chunk_body(Stream& s, std::uint32_t id, Object& object, const ReadOptions& options) {
     switch (id) {
         case make_id("TAGS"): return read_tags(s, object);
         case make_id("LAYR"): return read_layr(s, object);
@@ -172,34 +154,24 @@ Status read_chunk_body(Stream& s, std::uint32_t id, Object& object) {
         case make_id("PTAG"): return read_geometry(s, object, id, read_ptag);
         case make_id("VMAP"): return read_geometry(s, object, id, read_vmap);
         case make_id("VMAD"): return read_geometry(s, object, id, read_vmad);
-        case make_id("CLIP"): {
-            auto clip = read_clip(s);
-            if (!clip) return std::unexpected(std::move(clip).error());
-            object.clips.push_back(std::move(*clip));
-            return {};
-        }
-        case make_id("SURF"): {
-            auto surf = read_surf(s);
-            if (!surf) return std::unexpected(std::move(surf).error());
-            object.surfaces.push_back(std::move(*surf));
-            return {};
-        }
+        case make_id("CLIP"): return append(object.clips, read_clip(s));
+        case make_id("SURF"): return append(object.surfaces, read_surf(s, options));
         default: return {};
     }
 }
 
 }  // namespace
 
-Result<Object> process(Stream& stream) {
+Result<Object> process(Stream& stream, const ReadOptions& options) {
     auto header = stream::read_chunk(stream);
     if (!header) return std::unexpected(std::move(header).error());
     // The FORM length is not used: the window the driver set (the file's
     // length) bounds the read.
     if (header->id != make_id("FORM")) return std::unexpected(invalid_error());
-    return handle_form(stream);
+    return handle_form(stream, options);
 }
 
-Result<Object> handle_form(Stream& stream) {
+Result<Object> handle_form(Stream& stream, const ReadOptions& options) {
     auto type = stream::read_u4(stream);
     if (!type) return std::unexpected(std::move(type).error());
     if (*type != make_id("LWO2")) return std::unexpected(invalid_error());
@@ -209,7 +181,7 @@ Result<Object> handle_form(Stream& stream) {
         auto header = stream::read_chunk(stream);
         if (!header) return std::unexpected(std::move(header).error());
         LWO_TRY(read_nested(stream, header->length, Level::Chunk,
-                            [&] { return read_chunk_body(stream, header->id, object); }));
+                            [&] { return read_chunk_body(stream, header->id, object, options); }));
     }
     return object;
 }

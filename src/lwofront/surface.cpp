@@ -12,195 +12,151 @@ using stream::Stream;
 
 namespace {
 
+// The fields of each attribute, in file order. Envelope and image indices
+// are variable-length.
+Status read_attr(Stream& s, Colr& a) { return read_fields(s, a.color, Vx{a.envelope}); }
+Status read_attr(Stream& s, Diff& a) { return read_fields(s, a.value, Vx{a.envelope}); }
+Status read_attr(Stream& s, Spec& a) { return read_fields(s, a.value, Vx{a.envelope}); }
+Status read_attr(Stream& s, Glos& a) { return read_fields(s, a.value, Vx{a.envelope}); }
+
+Status read_attr(Stream& s, Chan& a) { return read_fields(s, a.channel); }
+Status read_attr(Stream& s, Enab& a) { return read_fields(s, a.enable); }
+Status read_attr(Stream& s, Opac& a) { return read_fields(s, a.type, a.opacity, Vx{a.envelope}); }
+
+Status read_attr(Stream& s, Cntr& a) { return read_fields(s, a.vector, Vx{a.envelope}); }
+Status read_attr(Stream& s, Size& a) { return read_fields(s, a.vector, Vx{a.envelope}); }
+Status read_attr(Stream& s, Rota& a) { return read_fields(s, a.vector, Vx{a.envelope}); }
+Status read_attr(Stream& s, Oref& a) { return read_fields(s, a.name); }
+Status read_attr(Stream& s, Fall& a) { return read_fields(s, a.type, a.vector, Vx{a.envelope}); }
+Status read_attr(Stream& s, Csys& a) { return read_fields(s, a.type); }
+
+Status read_attr(Stream& s, Proj& a) { return read_fields(s, a.mode); }
+Status read_attr(Stream& s, Axis& a) { return read_fields(s, a.axis); }
+Status read_attr(Stream& s, Imag& a) { return read_fields(s, Vx{a.image}); }
+Status read_attr(Stream& s, Wrap& a) { return read_fields(s, a.width_wrap, a.height_wrap); }
+Status read_attr(Stream& s, Wrpw& a) { return read_fields(s, a.cycles, Vx{a.envelope}); }
+Status read_attr(Stream& s, Wrph& a) { return read_fields(s, a.cycles, Vx{a.envelope}); }
+Status read_attr(Stream& s, VmapName& a) { return read_fields(s, a.name); }
+Status read_attr(Stream& s, Aast& a) { return read_fields(s, a.flags, a.strength); }
+Status read_attr(Stream& s, Pixb& a) { return read_fields(s, a.flags); }
+
+Status read_attr(Stream& s, Tmap& tmap);
+
+// Reads one attribute of the given kind and appends it.
+template <class Attr, class List>
+Status add(Stream& s, List& list) {
+    Attr attr;
+    LWO_TRY(read_attr(s, attr));
+    list.push_back(std::move(attr));
+    return {};
+}
+
 Status read_header_attr(Stream& s, std::uint32_t id, BlokHeader& header) {
+    auto& list = header.attributes;
     switch (id) {
-        case make_id("CHAN"): {
-            Chan chan;
-            LWO_TRY(read_field(s, chan.channel));
-            header.attributes.push_back(chan);
-            return {};
-        }
-        case make_id("ENAB"): {
-            Enab enab;
-            LWO_TRY(read_field(s, enab.enable));
-            header.attributes.push_back(enab);
-            return {};
-        }
-        case make_id("OPAC"): {
-            Opac opac;
-            LWO_TRY(read_fields(s, opac.type, opac.opacity, Vx{opac.envelope}));
-            header.attributes.push_back(opac);
-            return {};
-        }
+        case make_id("CHAN"): return add<Chan>(s, list);
+        case make_id("ENAB"): return add<Enab>(s, list);
+        case make_id("OPAC"): return add<Opac>(s, list);
         default: return {};
     }
 }
 
 Status read_tmap_attr(Stream& s, std::uint32_t id, Tmap& tmap) {
+    auto& list = tmap.attributes;
     switch (id) {
-        case make_id("CNTR"): {
-            Cntr cntr;
-            LWO_TRY(read_fields(s, cntr.vector, Vx{cntr.envelope}));
-            tmap.attributes.push_back(cntr);
-            return {};
-        }
-        case make_id("SIZE"): {
-            Size size;
-            LWO_TRY(read_fields(s, size.vector, Vx{size.envelope}));
-            tmap.attributes.push_back(size);
-            return {};
-        }
-        case make_id("ROTA"): {
-            Rota rota;
-            LWO_TRY(read_fields(s, rota.vector, Vx{rota.envelope}));
-            tmap.attributes.push_back(rota);
-            return {};
-        }
-        case make_id("OREF"): {
-            Oref oref;
-            LWO_TRY(read_field(s, oref.name));
-            tmap.attributes.push_back(std::move(oref));
-            return {};
-        }
-        case make_id("FALL"): {
-            Fall fall;
-            LWO_TRY(read_fields(s, fall.type, fall.vector, Vx{fall.envelope}));
-            tmap.attributes.push_back(fall);
-            return {};
-        }
-        case make_id("CSYS"): {
-            Csys csys;
-            LWO_TRY(read_field(s, csys.type));
-            tmap.attributes.push_back(csys);
-            return {};
-        }
+        case make_id("CNTR"): return add<Cntr>(s, list);
+        case make_id("SIZE"): return add<Size>(s, list);
+        case make_id("ROTA"): return add<Rota>(s, list);
+        case make_id("OREF"): return add<Oref>(s, list);
+        case make_id("FALL"): return add<Fall>(s, list);
+        case make_id("CSYS"): return add<Csys>(s, list);
         default: return {};
     }
 }
 
 Status read_blok_attr(Stream& s, std::uint32_t id, Blok& blok) {
+    auto& list = blok.attributes;
     switch (id) {
-        case make_id("TMAP"): {
-            Tmap tmap;
-            LWO_TRY(read_subchunks(s, [&](std::uint32_t sub) { return read_tmap_attr(s, sub, tmap); }));
-            blok.attributes.push_back(std::move(tmap));
-            return {};
-        }
-        case make_id("PROJ"): {
-            Proj proj;
-            LWO_TRY(read_field(s, proj.mode));
-            blok.attributes.push_back(proj);
-            return {};
-        }
-        case make_id("AXIS"): {
-            Axis axis;
-            LWO_TRY(read_field(s, axis.axis));
-            blok.attributes.push_back(axis);
-            return {};
-        }
-        case make_id("IMAG"): {
-            Imag imag;
-            LWO_TRY(read_field(s, Vx{imag.image}));
-            blok.attributes.push_back(imag);
-            return {};
-        }
-        case make_id("WRAP"): {
-            Wrap wrap;
-            LWO_TRY(read_fields(s, wrap.width_wrap, wrap.height_wrap));
-            blok.attributes.push_back(wrap);
-            return {};
-        }
-        case make_id("WRPW"): {
-            Wrpw wrpw;
-            LWO_TRY(read_fields(s, wrpw.cycles, Vx{wrpw.envelope}));
-            blok.attributes.push_back(wrpw);
-            return {};
-        }
-        case make_id("WRPH"): {
-            Wrph wrph;
-            LWO_TRY(read_fields(s, wrph.cycles, Vx{wrph.envelope}));
-            blok.attributes.push_back(wrph);
-            return {};
-        }
-        case make_id("VMAP"): {
-            VmapName vmap;
-            LWO_TRY(read_field(s, vmap.name));
-            blok.attributes.push_back(std::move(vmap));
-            return {};
-        }
-        case make_id("AAST"): {
-            Aast aast;
-            LWO_TRY(read_fields(s, aast.flags, aast.strength));
-            blok.attributes.push_back(aast);
-            return {};
-        }
-        case make_id("PIXB"): {
-            Pixb pixb;
-            LWO_TRY(read_field(s, pixb.flags));
-            blok.attributes.push_back(pixb);
-            return {};
-        }
+        case make_id("TMAP"): return add<Tmap>(s, list);
+        case make_id("PROJ"): return add<Proj>(s, list);
+        case make_id("AXIS"): return add<Axis>(s, list);
+        case make_id("IMAG"): return add<Imag>(s, list);
+        case make_id("WRAP"): return add<Wrap>(s, list);
+        case make_id("WRPW"): return add<Wrpw>(s, list);
+        case make_id("WRPH"): return add<Wrph>(s, list);
+        case make_id("VMAP"): return add<VmapName>(s, list);
+        case make_id("AAST"): return add<Aast>(s, list);
+        case make_id("PIXB"): return add<Pixb>(s, list);
         default: return {};
     }
 }
 
-// The block header sub-chunk: only image maps (IMAP) are read.
-Status read_blok_header(Stream& s, BlokHeader& header) {
+Status read_blok(Stream& s, Surf& surf, const ReadOptions& options);
+
+Status read_surf_attr(Stream& s, std::uint32_t id, Surf& surf, const ReadOptions& options) {
+    auto& list = surf.attributes;
+    switch (id) {
+        case make_id("COLR"): return add<Colr>(s, list);
+        case make_id("DIFF"): return add<Diff>(s, list);
+        case make_id("SPEC"): return add<Spec>(s, list);
+        case make_id("GLOS"): return add<Glos>(s, list);
+        case make_id("BLOK"): return read_blok(s, surf, options);
+        default: return {};
+    }
+}
+
+Status read_attr(Stream& s, Tmap& tmap) {
+    return read_subchunks(s, [&](std::uint32_t id) { return read_tmap_attr(s, id, tmap); });
+}
+
+// The block header sub-chunk: only image maps (IMAP) are read. Returns the
+// header's identifier.
+Result<std::uint32_t> read_blok_header(Stream& s, BlokHeader& header) {
     auto sub = stream::read_subchunk(s);
     if (!sub) return std::unexpected(std::move(sub).error());
-    return read_nested(s, sub->length, Level::Subchunk, [&]() -> Status {
-        if (sub->id != make_id("IMAP")) {
-            return std::unexpected(lwo_error(LwoError::UnknownBlokHeader, "Unknown BLOK header"));
-        }
+    LWO_TRY(read_nested(s, sub->length, Level::Subchunk, [&]() -> Status {
+        if (sub->id != make_id("IMAP")) return {};
         header.kind = BlokHeaderKind::Imap;
-        auto ordinal = stream::read_ordinal(s);
-        if (!ordinal) return std::unexpected(std::move(ordinal).error());
-        header.ordinal = std::move(*ordinal);
+        LWO_TRY(take(stream::read_ordinal(s), header.ordinal));
         return read_subchunks(s, [&](std::uint32_t id) { return read_header_attr(s, id, header); });
-    });
+    }));
+    return sub->id;
 }
 
-Result<Blok> read_blok(Stream& s) {
-    Blok blok;
-    LWO_TRY(read_blok_header(s, blok.header));
-    LWO_TRY(read_subchunks(s, [&](std::uint32_t id) { return read_blok_attr(s, id, blok); }));
-    return blok;
-}
-
-Status read_surf_attr(Stream& s, std::uint32_t id, Surf& surf) {
-    switch (id) {
-        case make_id("COLR"): {
-            Colr colr;
-            LWO_TRY(read_fields(s, colr.color, Vx{colr.envelope}));
-            surf.attributes.push_back(colr);
-            return {};
+// Four identifier characters as text, or its hex value when they are not
+// printable.
+std::string id_text(std::uint32_t id) {
+    std::string text;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        char c = static_cast<char>(id >> shift & 0xFF);
+        if (c < 0x20 || c > 0x7E) {
+            static const char kDigits[] = "0123456789abcdef";
+            std::string hex = "0x";
+            for (int nibble = 28; nibble >= 0; nibble -= 4) hex += kDigits[id >> nibble & 0xF];
+            return hex;
         }
-        case make_id("DIFF"): {
-            Diff diff;
-            LWO_TRY(read_fields(s, diff.value, Vx{diff.envelope}));
-            surf.attributes.push_back(diff);
-            return {};
-        }
-        case make_id("SPEC"): {
-            Spec spec;
-            LWO_TRY(read_fields(s, spec.value, Vx{spec.envelope}));
-            surf.attributes.push_back(spec);
-            return {};
-        }
-        case make_id("GLOS"): {
-            Glos glos;
-            LWO_TRY(read_fields(s, glos.value, Vx{glos.envelope}));
-            surf.attributes.push_back(glos);
-            return {};
-        }
-        case make_id("BLOK"): {
-            auto blok = read_blok(s);
-            if (!blok) return std::unexpected(std::move(blok).error());
-            surf.attributes.push_back(std::move(*blok));
-            return {};
-        }
-        default: return {};
+        text += c;
     }
+    return text;
+}
+
+// A block that is not an image map fails the read, or with -k is passed
+// over (read_nested skips what is left of it) with a warning.
+Status read_blok(Stream& s, Surf& surf, const ReadOptions& options) {
+    Blok blok;
+    auto header_id = read_blok_header(s, blok.header);
+    if (!header_id) return std::unexpected(std::move(header_id).error());
+    if (*header_id != make_id("IMAP")) {
+        if (!options.skip_unknown_blocks)
+            return std::unexpected(lwo_error(LwoError::UnknownBlokHeader, "Unknown BLOK header"));
+        if (options.warn)
+            options.warn("Warning: skipped texture block " + id_text(*header_id) + " of surface " + surf.name +
+                         ": not an image map\n");
+        return {};
+    }
+    LWO_TRY(read_subchunks(s, [&](std::uint32_t id) { return read_blok_attr(s, id, blok); }));
+    surf.attributes.push_back(std::move(blok));
+    return {};
 }
 
 }  // namespace
@@ -210,18 +166,15 @@ Result<Clip> read_clip(Stream& s) {
     LWO_TRY(read_field(s, clip.index));
     LWO_TRY(read_subchunks(s, [&](std::uint32_t id) -> Status {
         if (id != make_id("STIL")) return {};
-        std::string still;
-        LWO_TRY(read_field(s, still));
-        clip.stills.push_back(std::move(still));
-        return {};
+        return append(clip.stills, stream::read_string(s));
     }));
     return clip;
 }
 
-Result<Surf> read_surf(Stream& s) {
+Result<Surf> read_surf(Stream& s, const ReadOptions& options) {
     Surf surf;
     LWO_TRY(read_fields(s, surf.name, surf.source));
-    LWO_TRY(read_subchunks(s, [&](std::uint32_t id) { return read_surf_attr(s, id, surf); }));
+    LWO_TRY(read_subchunks(s, [&](std::uint32_t id) { return read_surf_attr(s, id, surf, options); }));
     return surf;
 }
 

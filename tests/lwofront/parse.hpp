@@ -1,8 +1,11 @@
 #pragma once
-// Reads LWO2 bytes from memory the way the driver reads a file: the window is
-// the length of the data.
+// Reading LWO2 bytes from memory in tests, the way the driver reads a file:
+// the window is the length of the data.
+
+#include <gtest/gtest.h>
 
 #include <span>
+#include <string>
 
 #include "lwofront/reader.hpp"
 #include "stream.hpp"
@@ -13,6 +16,13 @@ inline Result<lwofront::Object> parse(std::span<const std::byte> bytes) {
     stream::MemorySource source(bytes);
     stream::Stream s(source, bytes.size());
     return lwofront::process(s);
+}
+
+inline void expect_error(const Result<lwofront::Object>& r, ErrorKind kind, LwoError lwo, const std::string& text) {
+    ASSERT_FALSE(r) << "parsed, but expected: " << text;
+    EXPECT_EQ(r.error().kind, kind);
+    EXPECT_EQ(r.error().lwo, lwo);
+    EXPECT_EQ(r.error().description(), text);
 }
 
 }  // namespace lwo_test

@@ -8,19 +8,13 @@
 namespace {
 
 using lwo_test::Builder;
+using lwo_test::expect_error;
 using lwo_test::parse;
 using lwofront::Object;
 using stream::make_id;
 
 void layr(Builder& b) {
     b.chunk("LAYR", [&] { b.u2(0).u2(0).vec3(0, 0, 0).str("").u2(0); });
-}
-
-void expect_error(const Result<Object>& r, ErrorKind kind, LwoError lwo, const std::string& text) {
-    ASSERT_FALSE(r) << "parsed, but expected: " << text;
-    EXPECT_EQ(r.error().kind, kind);
-    EXPECT_EQ(r.error().lwo, lwo);
-    EXPECT_EQ(r.error().description(), text);
 }
 
 TEST(Reader, FormHeader) {

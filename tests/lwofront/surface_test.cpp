@@ -8,6 +8,7 @@
 namespace {
 
 using lwo_test::Builder;
+using lwo_test::expect_error;
 using lwo_test::parse;
 using namespace lwofront;
 using stream::make_id;
@@ -33,13 +34,6 @@ Surf read_surface(const Builder& b) {
         return {};
     }
     return r->surfaces[0];
-}
-
-void expect_error(const Result<Object>& r, ErrorKind kind, LwoError lwo, const std::string& text) {
-    ASSERT_FALSE(r) << "parsed, but expected: " << text;
-    EXPECT_EQ(r.error().kind, kind);
-    EXPECT_EQ(r.error().lwo, lwo);
-    EXPECT_EQ(r.error().description(), text);
 }
 
 TEST(Surface, NameSourceAndNoAttributes) {

@@ -1,0 +1,306 @@
+#include "converter/layer.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <variant>
+
+#include "converter/numeric.hpp"
+#include "converter/triangulate.hpp"
+
+namespace converter {
+
+using lwofront::Vec3;
+using ultraback::Primitive;
+using ultraback::Vertex;
+
+std::optional<std::uint32_t> first_block_image(const lwofront::Surf& surface) {
+    for (const lwofront::SurfAttr& attribute : surface.attributes) {
+        const auto* blok = std::get_if<lwofront::Blok>(&attribute);
+        if (!blok) continue;
+        for (const lwofront::BlokAttr& inner : blok->attributes) {
+            if (const auto* imag = std::get_if<lwofront::Imag>(&inner)) return imag->image;
+        }
+        return std::nullopt;  // only the first block counts
+    }
+    return std::nullopt;
+}
+
+bool draws(const lwofront::Polygon& polygon, std::size_t point_count) {
+    if (polygon.vertices.size() < 3) return false;
+    return std::all_of(polygon.vertices.begin(), polygon.vertices.end(),
+                       [&](std::uint32_t i) { return i < point_count; });
+}
+
+std::string skipped_polygons_line(std::size_t count, std::size_t layer_position) {
+    return "Warning: skipped " + std::to_string(count) + (count == 1 ? " polygon" : " polygons") +
+           " with fewer than three corners in layer " + std::to_string(layer_position) + ".\n";
+}
+
+namespace {
+
+constexpr std::uint32_t kNone = UINT32_MAX;
+constexpr std::size_t kMaxVertices = 32768;  // 16-bit signed vertex indices
+
+template <class Map>
+const Map* first_txuv(const std::vector<Map>& maps) {
+    for (const Map& map : maps) {
+        if (lwofront::is_txuv(map.kind)) return &map;
+    }
+    return nullptr;
+}
+
+// The layer's points and polygons after splitting the points whose texture
+// value differs per polygon (VMAD). Split points follow the points as read;
+// a polygon that uses one is copied with that corner replaced. Everything
+// else is read from the layer in place.
+struct Working {
+    explicit Working(const lwofront::Layr& layer)
+        : layer(layer), read_points(static_cast<std::uint32_t>(layer.points.vec.size())) {}
+
+    std::size_t point_count() const { return read_points + split_from.size(); }
+    const Vec3& point(std::uint32_t i) const {
+        return layer.points.vec[i < read_points ? i : split_from[i - read_points]];
+    }
+    std::span<const std::uint32_t> corners(std::size_t polygon) const {
+        if (edited.empty() || edited[polygon] == kNone) return layer.pols.polygons[polygon].vertices;
+        return copies[edited[polygon]];
+    }
+    std::vector<std::uint32_t>& editable_corners(std::size_t polygon) {
+        if (edited.empty()) edited.assign(layer.pols.polygons.size(), kNone);
+        if (edited[polygon] == kNone) {
+            edited[polygon] = static_cast<std::uint32_t>(copies.size());
+            copies.push_back(layer.pols.polygons[polygon].vertices);
+        }
+        return copies[edited[polygon]];
+    }
+
+    const lwofront::Layr& layer;
+    std::uint32_t read_points;
+    std::vector<std::uint32_t> split_from;                // per split point: the point it copies
+    std::vector<const lwofront::VmadEntry*> split_entry;  // per split point: its VMAD entry
+    std::vector<std::uint32_t> edited;                    // per polygon: its copy, or kNone
+    std::vector<std::vector<std::uint32_t>> copies;
+};
+
+// For each point i as read, in ascending order, and each VMAD entry for i in
+// stored order: copy point i and give the copy to the entry's polygon in
+// place of the first corner that holds i. Entries are bucketed by point
+// first (a counting sort keeps their stored order), so nothing is rescanned.
+void split_points(Working& w, const lwofront::Vmad& vmad) {
+    const auto& entries = vmad.entries;
+    const std::uint32_t n = w.read_points;
+    std::vector<std::uint32_t> bucket_end(std::size_t{n} + 1, 0);
+    for (const lwofront::VmadEntry& e : entries) {
+        if (e.vertex < n) ++bucket_end[e.vertex + 1];
+    }
+    for (std::uint32_t i = 0; i < n; ++i) bucket_end[i + 1] += bucket_end[i];
+    std::vector<std::uint32_t> order(bucket_end[n]);
+    if (order.empty()) return;
+    // Placing advances each bucket's start to its end: bucket i is then
+    // [bucket_end[i - 1], bucket_end[i]).
+    for (std::uint32_t k = 0; k < entries.size(); ++k) {
+        if (entries[k].vertex < n) order[bucket_end[entries[k].vertex]++] = k;
+    }
+
+    const std::size_t polygon_count = w.layer.pols.polygons.size();
+    for (std::uint32_t k : order) {
+        const lwofront::VmadEntry& e = entries[k];
+        if (e.polygon >= polygon_count) continue;  // names no polygon: ignored
+        std::span<const std::uint32_t> corners = w.corners(e.polygon);
+        auto at = std::find(corners.begin(), corners.end(), e.vertex);
+        if (at == corners.end()) continue;  // polygon does not hold the point: ignored
+        const auto corner = static_cast<std::size_t>(at - corners.begin());
+        const auto copy = static_cast<std::uint32_t>(w.point_count());
+        w.editable_corners(e.polygon)[corner] = copy;
+        w.split_from.push_back(e.vertex);
+        w.split_entry.push_back(&e);
+    }
+}
+
+// The texture value of a point: the first entry of the texture map for it,
+// then, for a split point, the value of its VMAD entry.
+struct TextureValues {
+    TextureValues(const lwofront::Vmap& map, const Working& w) : map(map), w(w), first(w.point_count(), kNone) {
+        for (std::uint32_t k = 0; k < map.entries.size(); ++k) {
+            std::uint32_t vertex = map.entries[k].vertex;
+            if (vertex < first.size() && first[vertex] == kNone) first[vertex] = k;
+        }
+    }
+    const std::vector<float>* of(std::uint32_t i) const {
+        if (first[i] != kNone) return &map.entries[first[i]].values;
+        if (i >= w.read_points) return &w.split_entry[i - w.read_points]->values;
+        return nullptr;
+    }
+
+    const lwofront::Vmap& map;
+    const Working& w;
+    std::vector<std::uint32_t> first;
+};
+
+// The unit normal of a triangle or quad from its first three corners, in
+// float step by step; of a larger polygon from all its corners. Nothing when
+// it has no direction (collinear corners, or values that are not finite).
+std::optional<Vec3> face_normal(const Working& w, std::span<const std::uint32_t> corners,
+                                std::vector<Vec3>& scratch) {
+    if (corners.size() > 4) {
+        scratch.clear();
+        for (std::uint32_t c : corners) scratch.push_back(w.point(c));
+        return newell_normal(scratch);
+    }
+    const Vec3& p0 = w.point(corners[0]);
+    const Vec3& p1 = w.point(corners[1]);
+    const Vec3& p2 = w.point(corners[2]);
+    const float ax = p1.x - p0.x, ay = p1.y - p0.y, az = p1.z - p0.z;
+    const float bx = p2.x - p0.x, by = p2.y - p0.y, bz = p2.z - p0.z;
+    const float cx = ay * bz - az * by;
+    const float cy = az * bx - ax * bz;
+    const float cz = ax * by - ay * bx;
+    const float length = std::sqrt(cx * cx + cy * cy + cz * cz);
+    Vec3 unit{cx / length, cy / length, cz / length};
+    if (!std::isfinite(unit.x) || !std::isfinite(unit.y) || !std::isfinite(unit.z)) return std::nullopt;
+    return unit;
+}
+
+std::uint8_t normal_byte(float component) {
+    return static_cast<std::uint8_t>(trunc_clamp(component * 127.0f, -128, 127) & 0xFF);
+}
+
+// Reverses the corner order: triangles (c0, c2, c1), quads (c1, c0, c3, c2);
+// larger polygons become triangles (a, b, c), each drawn as (a, c, b).
+// Indices are below kMaxVertices, so they fit.
+void convert_polygon(const Working& w, std::span<const std::uint32_t> c, std::vector<Primitive>& out,
+                     std::vector<Vec3>& scratch, std::vector<Corners3>& triangles) {
+    auto index = [](std::uint32_t i) { return static_cast<std::int16_t>(i); };
+    if (c.size() == 3) {
+        out.push_back(ultraback::Triangle{{index(c[0]), index(c[2]), index(c[1])}});
+        return;
+    }
+    if (c.size() == 4) {
+        out.push_back(ultraback::Quad{{index(c[1]), index(c[0]), index(c[3]), index(c[2])}});
+        return;
+    }
+    scratch.clear();
+    for (std::uint32_t i : c) scratch.push_back(w.point(i));
+    triangles.clear();
+    triangulate(scratch, triangles);
+    for (const Corners3& t : triangles) {
+        out.push_back(ultraback::Triangle{{index(c[t[0]]), index(c[t[2]]), index(c[t[1]])}});
+    }
+}
+
+}  // namespace
+
+Result<ultraback::Layer> convert_layer(const lwofront::Layr& layer, std::size_t material,
+                                       const lwofront::Surf* surface, const ImageList& images,
+                                       const std::set<ultraback::LayerAttribute>& attributes,
+                                       std::size_t layer_position, const Warn& warn) {
+    const lwofront::Vmap* map = first_txuv(layer.vmaps);
+    const lwofront::Vmad* vmad = map ? first_txuv(layer.vmads) : nullptr;
+
+    Working w(layer);
+    if (vmad) split_points(w, *vmad);
+    const std::size_t count = w.point_count();
+    if (count > kMaxVertices) {
+        return std::unexpected(Error{ErrorKind::Conversion, LwoError::None,
+                                     "layer " + std::to_string(layer_position) + " has " + std::to_string(count) +
+                                         " vertices, more than the 32768 a display list can address"});
+    }
+
+    const auto& polygons = layer.pols.polygons;
+    std::vector<std::uint8_t> drawn(polygons.size());
+    std::size_t skipped = 0;
+    for (std::size_t p = 0; p < polygons.size(); ++p) {
+        drawn[p] = draws(polygons[p], w.read_points);
+        if (!drawn[p]) ++skipped;
+    }
+
+    // Normals: polygons in order, so each point adds its polygons' unit
+    // normals in polygon order; a polygon counts once per point it holds.
+    std::vector<Vec3> normal_sum(count);
+    std::vector<std::uint32_t> holders(count, 0);
+    std::vector<std::uint32_t> last_holder(count, kNone);
+    std::vector<Vec3> scratch;
+    for (std::size_t p = 0; p < polygons.size(); ++p) {
+        if (!drawn[p]) continue;
+        std::span<const std::uint32_t> corners = w.corners(p);
+        std::optional<Vec3> unit = face_normal(w, corners, scratch);
+        if (!unit) continue;
+        for (std::uint32_t c : corners) {
+            if (last_holder[c] == p) continue;
+            last_holder[c] = static_cast<std::uint32_t>(p);
+            normal_sum[c].x += unit->x;
+            normal_sum[c].y += unit->y;
+            normal_sum[c].z += unit->z;
+            ++holders[c];
+        }
+    }
+    last_holder = {};
+
+    // Texture coordinates are scaled by the image of the surface's first
+    // block; without it (or without a map) every vertex gets s = t = 0.
+    const image::Image* texture_image = nullptr;
+    if (surface) {
+        std::optional<std::uint32_t> clip = first_block_image(*surface);
+        if (clip && *clip >= 1 && *clip <= images.size() && images[*clip - 1]) texture_image = &*images[*clip - 1];
+    }
+    std::optional<TextureValues> texture;
+    if (texture_image && map) texture.emplace(*map, w);
+
+    ultraback::Layer out;
+    out.material = material;
+    out.attributes = attributes;
+    out.vertices.reserve(count);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const Vec3& p = w.point(i);
+        for (float coordinate : {p.x, p.y, p.z}) {
+            if (coordinate < -32768.0f || coordinate > 32767.0f) {
+                say(warn, "Warning: vertex coordinate doesn't fit in 16 bits\n");
+            }
+        }
+
+        Vertex v;
+        const std::vector<float>* values = texture ? texture->of(i) : nullptr;
+        if (values && values->size() == 2) {
+            const float width = static_cast<float>(texture_image->width);
+            const float height = static_cast<float>(texture_image->height);
+            float s = (*values)[0] * width;
+            const float flipped_v = 1.0f - (*values)[1];
+            float t = flipped_v * height;
+            // |trunc(x)| > 511 exactly when |x| >= 512; NaN passes and becomes 0.
+            if (std::fabs(s) >= 512.0f || std::fabs(t) >= 512.0f) {
+                say(warn, "Warning: texture coordinate out of range. Setting to 0.\n");
+                s = 0;
+                t = 0;
+            }
+            v.s = static_cast<std::int16_t>(trunc_clamp(s, -511, 511) * 64);
+            v.t = static_cast<std::int16_t>(trunc_clamp(t, -511, 511) * 64);
+        }
+
+        v.x = trunc_i16(p.x);
+        v.y = trunc_i16(p.y);
+        v.z = trunc_i16(-p.z);
+
+        if (holders[i] > 0) {
+            const float share = 1.0f / static_cast<float>(holders[i]);
+            v.r = normal_byte(normal_sum[i].x * share);
+            v.g = normal_byte(normal_sum[i].y * share);
+            v.b = normal_byte(normal_sum[i].z * share);
+        }
+        v.a = 255;
+        out.vertices.push_back(v);
+    }
+
+    std::vector<Corners3> triangles;
+    out.primitives.reserve(polygons.size() - skipped);
+    for (std::size_t p = 0; p < polygons.size(); ++p) {
+        if (drawn[p]) convert_polygon(w, w.corners(p), out.primitives, scratch, triangles);
+    }
+
+    if (skipped > 0) {
+        say(warn, skipped_polygons_line(skipped, layer_position));
+    }
+    return out;
+}
+
+}  // namespace converter

@@ -1,0 +1,118 @@
+#include "converter/triangulate.hpp"
+
+#include <cmath>
+#include <utility>
+
+namespace converter {
+
+using lwofront::Vec3;
+
+std::optional<Vec3> newell_normal(std::span<const Vec3> corners) {
+    float x = 0, y = 0, z = 0;
+    for (std::size_t i = 0; i < corners.size(); ++i) {
+        const Vec3& a = corners[i];
+        const Vec3& b = corners[(i + 1) % corners.size()];
+        x += (a.y - b.y) * (a.z + b.z);
+        y += (a.z - b.z) * (a.x + b.x);
+        z += (a.x - b.x) * (a.y + b.y);
+    }
+    float length = std::sqrt(x * x + y * y + z * z);
+    Vec3 unit{x / length, y / length, z / length};
+    if (!std::isfinite(unit.x) || !std::isfinite(unit.y) || !std::isfinite(unit.z)) return std::nullopt;
+    return unit;
+}
+
+namespace {
+
+struct P2 {
+    double u = 0, v = 0;
+};
+
+// Twice the signed area of a, b, c: positive when they turn counter-clockwise.
+double area2(P2 a, P2 b, P2 c) { return (b.u - a.u) * (c.v - a.v) - (b.v - a.v) * (c.u - a.u); }
+
+bool same_place(P2 a, P2 b) { return a.u == b.u && a.v == b.v; }
+
+void fan(std::uint32_t n, std::vector<Corners3>& triangles) {
+    for (std::uint32_t i = 1; i + 1 < n; ++i) triangles.push_back({0, i, i + 1});
+}
+
+}  // namespace
+
+void triangulate(std::span<const Vec3> corners, std::vector<Corners3>& triangles) {
+    const auto n = static_cast<std::uint32_t>(corners.size());
+    if (n < 3) return;
+    if (n == 3) {
+        triangles.push_back({0, 1, 2});
+        return;
+    }
+
+    // Newell's normal in double: it picks the plane to project on.
+    double nx = 0, ny = 0, nz = 0;
+    for (std::uint32_t i = 0; i < n; ++i) {
+        const Vec3& a = corners[i];
+        const Vec3& b = corners[(i + 1) % n];
+        nx += (double(a.y) - b.y) * (double(a.z) + b.z);
+        ny += (double(a.z) - b.z) * (double(a.x) + b.x);
+        nz += (double(a.x) - b.x) * (double(a.y) + b.y);
+    }
+    const double ax = std::fabs(nx), ay = std::fabs(ny), az = std::fabs(nz);
+    if (!std::isfinite(ax) || !std::isfinite(ay) || !std::isfinite(az) || (ax == 0 && ay == 0 && az == 0)) {
+        fan(n, triangles);  // no area to cover
+        return;
+    }
+
+    // Drop the normal's largest axis; swap the two left when the normal points
+    // down that axis, so the polygon always runs counter-clockwise.
+    const int drop = (ax >= ay && ax >= az) ? 0 : (ay >= az ? 1 : 2);
+    const double toward = drop == 0 ? nx : (drop == 1 ? ny : nz);
+    std::vector<P2> q(n);
+    for (std::uint32_t i = 0; i < n; ++i) {
+        const Vec3& c = corners[i];
+        P2 p = drop == 0 ? P2{c.y, c.z} : (drop == 1 ? P2{c.z, c.x} : P2{c.x, c.y});
+        if (toward < 0) std::swap(p.u, p.v);
+        q[i] = p;
+    }
+
+    std::vector<std::uint32_t> prev(n), next(n);
+    for (std::uint32_t i = 0; i < n; ++i) {
+        prev[i] = (i + n - 1) % n;
+        next[i] = (i + 1) % n;
+    }
+
+    // An ear: a convex corner whose triangle holds no other corner, not even
+    // on its edges (corners in the same place as the triangle's are allowed:
+    // polygons that touch themselves have them).
+    auto is_ear = [&](std::uint32_t b) {
+        const std::uint32_t a = prev[b], c = next[b];
+        if (!(area2(q[a], q[b], q[c]) > 0)) return false;
+        for (std::uint32_t p = next[c]; p != a; p = next[p]) {
+            if (same_place(q[p], q[a]) || same_place(q[p], q[b]) || same_place(q[p], q[c])) continue;
+            if (area2(q[a], q[b], q[p]) >= 0 && area2(q[b], q[c], q[p]) >= 0 && area2(q[c], q[a], q[p]) >= 0)
+                return false;
+        }
+        return true;
+    };
+
+    std::uint32_t cur = 0;
+    for (std::uint32_t remaining = n; remaining > 3; --remaining) {
+        // A true ear if there is one; else a corner on a straight line (its
+        // triangle has no area); else, for input that is not a simple
+        // polygon, any corner, so that the loop always ends.
+        std::uint32_t ear = cur;
+        bool found = false;
+        for (std::uint32_t k = 0, b = cur; k < remaining && !found; ++k, b = next[b]) {
+            if (is_ear(b)) ear = b, found = true;
+        }
+        for (std::uint32_t k = 0, b = cur; k < remaining && !found; ++k, b = next[b]) {
+            if (area2(q[prev[b]], q[b], q[next[b]]) == 0) ear = b, found = true;
+        }
+        triangles.push_back({prev[ear], ear, next[ear]});
+        next[prev[ear]] = next[ear];
+        prev[next[ear]] = prev[ear];
+        cur = next[ear];
+    }
+    triangles.push_back({prev[cur], cur, next[cur]});
+}
+
+}  // namespace converter
