@@ -178,8 +178,8 @@ struct Image {
     int height = 0;
     std::vector<Rgba> pixels;  // top row first
 
-    Image(int w, int h) : width(w), height(h), pixels(static_cast<std::size_t>(w) * static_cast<std::size_t>(h)) {}
-    Rgba& at(int x, int y) { return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)]; }
+    Image(int w, int h) : width(w), height(h), pixels(static_cast<std::size_t>(w * h)) {}
+    Rgba& at(int x, int y) { return pixels[static_cast<std::size_t>(y * width + x)]; }
 };
 
 void append_bytes(void* context, void* data, int size) {

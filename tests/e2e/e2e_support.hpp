@@ -162,8 +162,9 @@ struct ProgramRun {
 // Runs quillmesh inside `dir` with `args` (shell words) and reads `c_file`,
 // a path relative to `dir`.
 inline ProgramRun run_quillmesh(const fs::path& dir, const std::string& args, const fs::path& c_file) {
-    test_support::CommandResult result = test_support::run_command(
-        "cd " + test_support::shell_quote(dir.string()) + " && " + test_support::shell_quote(QUILLMESH_EXE) + " " + args);
+    test_support::CommandResult result = test_support::run_command("cd " + test_support::shell_quote(dir.string()) +
+                                                                   " && " + test_support::shell_quote(QUILLMESH_EXE) +
+                                                                   " " + args);
     ProgramRun run{result.exit_status, result.output, {}};
     if (fs::exists(dir / c_file)) run.c_text = test_support::read_file(dir / c_file);
     return run;
