@@ -9,6 +9,7 @@
 
 /* Made by quillmesh_add_models() in CMakeLists.txt. */
 extern StaticMesh model_box;
+extern StaticMesh model_plane;
 
 static const char *format_name(u8 format) {
     switch (format) {
@@ -31,13 +32,15 @@ static u32 count_triangles(const Layer *layer) {
 }
 
 static void describe(const char *name, const StaticMesh *mesh) {
-    u32 vertices = 0, triangles = 0;
+    u32 vertices = 0, triangles = 0, tiles = 0;
     for (u32 i = 0; i < mesh->layer_count; ++i) {
-        vertices += mesh->layers[i].vertices_size / sizeof(Vtx);
-        triangles += count_triangles(&mesh->layers[i]);
+        const Layer *layer = &mesh->layers[i];
+        vertices += layer->vertices_size / sizeof(Vtx);
+        triangles += count_triangles(layer);
+        if (layer->attributes & LAYERATTRIBUTE_PREVENT_SEAMS) ++tiles;
     }
-    printf("%s: %u layers, %u vertices, %u triangles, %u materials, %u textures\n", name,
-           (unsigned)mesh->layer_count, (unsigned)vertices, (unsigned)triangles,
+    printf("%s: %u layers (%u tiles), %u vertices, %u triangles, %u materials, %u textures\n", name,
+           (unsigned)mesh->layer_count, (unsigned)tiles, (unsigned)vertices, (unsigned)triangles,
            (unsigned)mesh->material_count, (unsigned)mesh->texture_count);
     for (u32 i = 0; i < mesh->texture_count; ++i) {
         const Texture *texture = &mesh->textures[i];
@@ -48,5 +51,6 @@ static void describe(const char *name, const StaticMesh *mesh) {
 
 int main(void) {
     describe("model_box", &model_box);
+    describe("model_plane", &model_plane);
     return 0;
 }

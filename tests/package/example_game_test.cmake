@@ -2,7 +2,7 @@
 # against it with Ninja, then changes one texture image and checks that the
 # next build converts that object again, and only that one.
 #
-# The copy gets tiny stand-ins for the sample objects it converts, plus one
+# The copy converts the sample objects as the example does, plus one tiny
 # object of the test's own (props/crate.lwo, converted with SCALE and TILE).
 # The copy sets CMP0116 to OLD before it finds the package, which must not
 # change how the dependency files are read. Its folder name holds a blank,
@@ -26,12 +26,10 @@ endif()
 run(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix} ${config})
 expect_files(${prefix} ${INSTALLED_FILES})
 
-# The samples: a stand-in for the example's box and the test's crate, whose
-# clip names its image with a folder the converter drops.
-file(COPY ${SOURCE_DIR}/examples/game DESTINATION ${source}/examples)
-file(MAKE_DIRECTORY ${source}/examples/textured_box ${source}/examples/game/props)
-run(COMMAND ${MAKE_SAMPLE} object ${source}/examples/textured_box/box.lwo box.png)
-run(COMMAND ${MAKE_SAMPLE} image ${source}/examples/textured_box/box.png 808080)
+# The example with the samples it converts, and the test's crate, whose clip
+# names its image with a folder that the converter drops.
+file(COPY ${SOURCE_DIR}/examples DESTINATION ${source})
+file(MAKE_DIRECTORY ${source}/examples/game/props)
 run(COMMAND ${MAKE_SAMPLE} object ${source}/examples/game/props/crate.lwo textures/crate.png)
 run(COMMAND ${MAKE_SAMPLE} image ${source}/examples/game/props/crate.png 204060)
 
@@ -88,7 +86,7 @@ endfunction()
 set(box_c ${build}/quillmesh/model_box.c)
 set(crate_c ${build}/quillmesh/test_crate.c)
 
-expect_converted("model_box;test_crate")
+expect_converted("model_box;model_plane;test_crate")
 # SCALE and TILE reach the program: the crate's corners at 10 become 20.
 file(READ ${build}/build.ninja build_rules)
 if(NOT build_rules MATCHES " -n test_crate -s 2 -t -d ")
@@ -130,6 +128,6 @@ endif()
 expect_converted("")
 
 run(COMMAND ${build}/game OUTPUT game_output)
-if(NOT game_output MATCHES "^model_box: 1 layers, 4 vertices, 2 triangles, 1 materials, 1 textures\n")
+if(NOT game_output MATCHES "^model_box: 1 layers [(]0 tiles[)], 24 vertices, 12 triangles, 1 materials, 1 textures\n  texture 0: 32 x 32 CI4\nmodel_plane: 4 layers [(]4 tiles[)], [0-9]+ vertices, 8 triangles, 1 materials, 1 textures\n  texture 0: 64 x 64 RGBA16\n$")
   message(FATAL_ERROR "The game printed:\n${game_output}")
 endif()
