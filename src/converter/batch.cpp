@@ -83,18 +83,32 @@ struct Around {
     std::vector<std::uint32_t> list;
 };
 
+// A triangle's batch: the one that last saw it waiting and when it first
+// did, or kTaken once in a batch.
+struct TriangleState {
+    std::uint32_t batch = kNone;
+    std::uint32_t seen_at = 0;
+};
+constexpr std::uint32_t kTaken = 0;  // batches count from 1
+
+// The batch that last loaded a vertex, and into which slot.
+struct VertexState {
+    std::uint32_t batch = kNone;
+    std::uint8_t slot = 0;
+};
+
 class Batcher {
 public:
     Batcher(const std::vector<Corners>& triangles, std::size_t vertex_count, std::size_t cache_size)
         : triangles_(triangles), around_(triangles, vertex_count), cache_size_(cache_size),
-          done_(triangles.size(), 0), seen_in_(triangles.size(), kNone), seen_at_(triangles.size(), 0),
-          loaded_(vertex_count, kNone), slot_(vertex_count, 0) {}
+          state_(triangles.size()), loaded_(vertex_count) {}
 
     // Fills `order` with the layer vertex of every loaded vertex, batch after
     // batch, and `batches` with the loads and their slot triangles.
     void run(std::vector<std::uint32_t>& order, std::vector<Batch>& batches) {
         order_ = &order;
         batches_ = &batches;
+        order.reserve(triangles_.size());
         std::uint32_t seed = next_waiting();
         while (seed != kNone) {
             grow(seed);
@@ -103,7 +117,8 @@ public:
     }
 
 private:
-    bool loaded(std::uint32_t v) const { return loaded_[v] == batch_; }
+    bool loaded(std::uint32_t v) const { return loaded_[v].batch == batch_; }
+    bool done(std::uint32_t t) const { return state_[t].batch == kTaken; }
 
     // Vertices a triangle would add to the batch; a repeated corner counts once.
     std::size_t missing(const Corners& t) const {
@@ -119,15 +134,14 @@ private:
         for (int k = 0; k < 3; ++k) {
             const std::uint32_t c = triangles_[t].v[k];
             if (!loaded(c)) {
-                loaded_[c] = batch_;
-                slot_[c] = static_cast<std::uint8_t>(batch_size());
+                loaded_[c] = {batch_, static_cast<std::uint8_t>(batch_size())};
                 order_->push_back(c);
                 fresh_.push_back(c);
             }
-            slots[k] = slot_[c];
+            slots[k] = loaded_[c].slot;
         }
-        done_[t] = 1;
-        batches_->back().triangles.push_back(slots);
+        state_[t].batch = kTaken;
+        drawn_.push_back(slots);
     }
 
     // Takes what the fresh vertices complete and queues the rest around them
@@ -146,7 +160,7 @@ private:
             std::size_t looked = 0;
             for (std::uint32_t k = 0; k < live && looked < kMaxLookAround;) {
                 const std::uint32_t t = entries[k];
-                if (done_[t]) {
+                if (done(t)) {
                     entries[k] = entries[--live];
                     continue;
                 }
@@ -163,14 +177,14 @@ private:
             take(t);
             return;
         }
-        if (seen_in_[t] != batch_) {
-            seen_in_[t] = batch_;
-            seen_at_[t] = sightings_++;
+        TriangleState& state = state_[t];
+        if (state.batch != batch_) {
+            state = {batch_, sightings_++};
         } else if (need == 2) {
             return;  // queued already, at its first sighting
         }
         if (need == 1) {
-            need_one_.push_back({seen_at_[t], t});
+            need_one_.push_back({state.seen_at, t});
             std::push_heap(need_one_.begin(), need_one_.end(), std::greater<>{});
         } else {
             need_two_.push_back(t);
@@ -186,7 +200,7 @@ private:
                 std::pop_heap(need_one_.begin(), need_one_.end(), std::greater<>{});
                 const std::uint32_t t = need_one_.back().second;
                 need_one_.pop_back();
-                if (!done_[t]) return t;
+                if (!done(t)) return t;
             }
         }
         if (room >= 2) {
@@ -194,7 +208,7 @@ private:
             // fits all the same.
             while (two_head_ < need_two_.size()) {
                 const std::uint32_t t = need_two_[two_head_++];
-                if (!done_[t]) return t;
+                if (!done(t)) return t;
             }
         }
         return kNone;
@@ -219,10 +233,12 @@ private:
         }
         Batch& batch = batches_->back();
         batch.count = static_cast<std::uint32_t>(order_->size() - batch.start);
+        batch.triangles.assign(drawn_.begin(), drawn_.end());
+        drawn_.clear();
     }
 
     std::uint32_t next_waiting() {
-        while (scan_ < triangles_.size() && done_[scan_]) ++scan_;
+        while (scan_ < triangles_.size() && done(static_cast<std::uint32_t>(scan_))) ++scan_;
         return scan_ < triangles_.size() ? static_cast<std::uint32_t>(scan_) : kNone;
     }
 
@@ -231,10 +247,10 @@ private:
     std::uint32_t next_seed() {
         std::uint32_t seed = kNone;
         for (const auto& [seen, t] : need_one_) {
-            if (!done_[t]) seed = std::min(seed, t);
+            if (!done(t)) seed = std::min(seed, t);
         }
         for (std::size_t k = two_head_; k < need_two_.size(); ++k) {
-            if (!done_[need_two_[k]]) seed = std::min(seed, need_two_[k]);
+            if (!done(need_two_[k])) seed = std::min(seed, need_two_[k]);
         }
         return seed != kNone ? seed : next_waiting();
     }
@@ -243,11 +259,9 @@ private:
     Around around_;
     const std::size_t cache_size_;
 
-    std::vector<std::uint8_t> done_;       // per triangle: in a batch
-    std::vector<std::uint32_t> seen_in_;   // per triangle: the batch that last saw it
-    std::vector<std::uint32_t> seen_at_;   // per triangle: when that batch first saw it
-    std::vector<std::uint32_t> loaded_;    // per vertex: the batch it was last loaded by
-    std::vector<std::uint8_t> slot_;       // per vertex: its slot in that batch
+    std::vector<TriangleState> state_;
+    std::vector<VertexState> loaded_;
+    std::vector<ultraback::SlotTriangle> drawn_;  // by the batch growing
     std::uint32_t sightings_ = 0;
     // Candidates by the vertices they need: a min-heap on first sighting for
     // one, first-sighting order for two.
