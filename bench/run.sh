@@ -106,7 +106,7 @@ for lwo in examples/*/*.lwo; do
   name="${lwo#examples/}"
   for flag in "" -t; do
     out="$work/sample.c"
-    "$quillmesh" "$lwo" -o "$out" $flag > /dev/null
+    "$quillmesh" "$lwo" -o "$out" ${flag:+"$flag"} > /dev/null
     sums["$name$flag.c"]=$(sha256sum "$out" | cut -d' ' -f1)
     rm -f "$out"
   done

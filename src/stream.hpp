@@ -49,7 +49,7 @@ struct Stream {
     // lowered by the whole request before the bytes arrive.
     Status read_exact(std::span<std::byte> out) {
         // Nearly every read is one small field that the buffer already holds.
-        if (out.size() <= remaining && out.size() <= end_ - begin_) {
+        if (!out.empty() && out.size() <= remaining && out.size() <= end_ - begin_) {
             std::memcpy(out.data(), buffer_.data() + begin_, out.size());
             begin_ += out.size();
             remaining -= out.size();
