@@ -1,0 +1,56 @@
+// Inputs that once made the program misbehave, found by the fuzz targets in
+// fuzz/ or while measuring resource bounds, each as the bytes that showed it.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "image.hpp"
+#include "image_guard.hpp"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+std::span<const std::byte> as_span(const Bytes& bytes) { return std::as_bytes(std::span(bytes)); }
+
+void expect_refused(const Bytes& file) {
+    Result<image::Image> image = image::Image::decode(as_span(file));
+    ASSERT_FALSE(image);
+    EXPECT_EQ(image.error().description(), "Could not open image");
+}
+
+// fuzz_image: a DHT segment whose table declares 255 + 2 = 257 codes. The
+// decoder keeps 256 symbols a table and wrote the 257th, and up to 4080 more
+// with other counts, past the end of its table (UBSan: "index 257 out of
+// bounds for type 'unsigned char [257]'" in stbi__build_huffman).
+TEST(Regression, JpegHuffmanTableOfMoreThan256Codes) {
+    Bytes file{0xFF, 0xD8, 0xFF, 0xC4, 0x01, 0x14, 0x00};
+    for (int length = 1; length <= 16; ++length) file.push_back(length == 15 ? 2 : length == 16 ? 255 : 0);
+    file.resize(file.size() + 257, 0);
+    file.insert(file.end(), {0xFF, 0xD9});
+
+    struct Reader {
+        const Bytes& data;
+        std::size_t pos = 0;
+        int get() { return pos < data.size() ? data[pos++] : -1; }
+        void skip(long long n) { pos += static_cast<std::size_t>(n); }
+    } reader{file};
+    EXPECT_FALSE(image::guard::jpeg_is_safe(reader));
+    expect_refused(file);
+}
+
+// Measuring resource bounds: 54 bytes of BMP header, or 18 of TGA, claiming
+// 4096 x 4096 pixels decoded into a 64 MiB image of zeros (16384 x 16384, in
+// the limits too, took 2 GiB and 5 seconds) and went on to become a texture.
+TEST(Regression, HeaderClaimingMorePixelsThanTheFileHolds) {
+    const Bytes bmp{'B', 'M', 54, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 0, 0x10, 0, 0, 0, 0x10, 0, 0,
+                    1, 0, 24, 0, 0,  0, 0, 0, 0, 0, 0,  0, 0, 0, 0x13, 0x0B, 0, 0, 0x13, 0x0B, 0, 0, 0, 0, 0, 0, 0, 0};
+    const Bytes tga{0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x10, 0, 0x10, 24, 0};
+    expect_refused(bmp);
+    expect_refused(tga);
+}
+
+}  // namespace
