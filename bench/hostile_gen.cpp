@@ -10,11 +10,13 @@
 //                   1023 corners are all point 0
 //   claims-4gib     N kilobytes of skipped chunks, then a chunk that claims
 //                   0xFFFFFFFF bytes
-//   big-polygons    N polygons of 1023 corners over the same 1023 points,
-//                   scattered so that the polygon crosses itself everywhere
+//   big-polygons    N polygons of 1023 corners over the same 1023 points on
+//                   a widening spiral, so that every corner's triangle holds
+//                   all earlier corners: the ear search's worst case
 //   tiny-chunks     N empty chunks of an unknown kind, then N odd-length ones
 //   tiny-subchunks  a surface of N empty sub-chunks, then N odd-length ones
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -74,15 +76,12 @@ void claims_4gib(Builder& b, std::uint32_t kib) {
 void big_polygons(Builder& b, std::uint32_t n) {
     layer(b);
     b.chunk("PNTS", [&] {
-        // A fixed pseudo-random scatter: the polygon through these points in
-        // order crosses itself again and again, so ears are rare.
-        std::uint32_t state = 1;
+        // A little less than half a turn from corner to corner.
+        double radius = 1;
         for (int k = 0; k < 1023; ++k) {
-            state = state * 1664525u + 1013904223u;
-            const float x = float(state >> 16 & 0x3FF);
-            state = state * 1664525u + 1013904223u;
-            const float y = float(state >> 16 & 0x3FF);
-            b.vec3(x, y, 0);
+            const double angle = 2 * 3.14159265358979 * 0.45 * k;
+            b.vec3(float(radius * std::cos(angle)), float(radius * std::sin(angle)), 0);
+            radius *= 1.002;
         }
     });
     b.chunk("POLS", [&] {

@@ -3,10 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
+#include <set>
 #include <span>
 #include <vector>
 
+#include "converter/triangulate.hpp"
 #include "image.hpp"
 #include "image_guard.hpp"
 
@@ -51,6 +54,28 @@ TEST(Regression, HeaderClaimingMorePixelsThanTheFileHolds) {
     const Bytes tga{0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x10, 0, 0x10, 24, 0};
     expect_refused(bmp);
     expect_refused(tga);
+}
+
+// Measuring resource bounds: a polygon of 1023 corners on a widening spiral,
+// each corner's triangle holding all earlier corners, so that the ear search
+// found no ear step after step: 157 million point tests (n^3 / 6 is 178
+// million), about a second a polygon, up to 2 KB of file each. The search now
+// stops after 4 n^2 tests and cuts the rest as it comes.
+TEST(Regression, SpiralPolygonWithoutEars) {
+    std::vector<lwofront::Vec3> corners;
+    double radius = 1;
+    for (int k = 0; k < 1023; ++k) {
+        const double angle = 2 * 3.14159265358979 * 0.45 * k;
+        corners.push_back({float(radius * std::cos(angle)), float(radius * std::sin(angle)), 0});
+        radius *= 1.002;
+    }
+    std::vector<converter::Corners3> triangles;
+    converter::triangulate(corners, triangles);
+    ASSERT_EQ(triangles.size(), 1021u);
+    for (const converter::Corners3& t : triangles) {
+        EXPECT_EQ(std::set<std::uint32_t>(t.begin(), t.end()).size(), 3u);
+        for (std::uint32_t c : t) EXPECT_LT(c, 1023u);
+    }
 }
 
 }  // namespace
