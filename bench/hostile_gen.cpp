@@ -13,13 +13,18 @@
 //   big-polygons    N polygons of 1023 corners over the same 1023 points on
 //                   a widening spiral, so that every corner's triangle holds
 //                   all earlier corners: the ear search's worst case
+//   tiled-fan       shared-point with a texture map and a clip whose image,
+//                   tile.bmp (written beside OUT), is over the TMEM budget:
+//                   converted with -t, every triangle becomes a layer
 //   tiny-chunks     N empty chunks of an unknown kind, then N odd-length ones
 //   tiny-subchunks  a surface of N empty sub-chunks, then N odd-length ones
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <string_view>
@@ -48,6 +53,48 @@ void shared_point(Builder& b, std::uint32_t n) {
             b.u2(3).vx(0).vx(a).vx(a + 1);
         }
     });
+}
+
+void tiled_fan(Builder& b, std::uint32_t n) {
+    b.chunk("TAGS", [&] { b.str("Tiled"); });
+    shared_point(b, n);
+    const std::uint32_t points = std::min<std::uint32_t>(n + 1, 30000);
+    b.chunk("VMAP", [&] {
+        b.id("TXUV").u2(2).str("uv");
+        for (std::uint32_t k = 0; k < points; ++k) b.vx(k).f4(float(k % 200) / 200).f4(float(k / 200) / 150);
+    });
+    b.chunk("PTAG", [&] {
+        b.id("SURF");
+        for (std::uint32_t k = 0; k < n; ++k) b.vx(k).u2(0);
+    });
+    b.chunk("CLIP", [&] {
+        b.u4(1);
+        b.sub("STIL", [&] { b.str("tile.bmp"); });
+    });
+    b.chunk("SURF", [&] {
+        b.str("Tiled").str("");
+        b.sub("BLOK", [&] {
+            b.sub("IMAP", [&] { b.raw({0x80, 0}); });
+            b.sub("IMAG", [&] { b.vx(1); });
+        });
+    });
+}
+
+// A 64 x 64 BMP of 24-bit pixels in 40 colours: an Rgba16 texture of 4096
+// texels, four times what TMEM holds.
+std::string tile_bmp() {
+    std::string out = "BM";
+    auto le = [&](std::uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) out.push_back(char(v >> (8 * i) & 0xFF));
+    };
+    const std::uint32_t data = 64 * 64 * 3;
+    le(54 + data, 4), le(0, 4), le(54, 4), le(40, 4), le(64, 4), le(64, 4), le(1, 2), le(24, 2);
+    le(0, 4), le(data, 4), le(2835, 4), le(2835, 4), le(0, 4), le(0, 4);
+    for (std::uint32_t k = 0; k < 64 * 64; ++k) {
+        const auto c = char(k % 40 * 6);
+        out += {c, char(255 - c), c};
+    }
+    return out;
 }
 
 void vmad_one_point(Builder& b, std::uint32_t n) {
@@ -122,6 +169,7 @@ int main(int argc, char** argv) {
         else if (kind == "vmad-one-point") vmad_one_point(b, n);
         else if (kind == "claims-4gib") claims_4gib(b, n);
         else if (kind == "big-polygons") big_polygons(b, n);
+        else if (kind == "tiled-fan") tiled_fan(b, n);
         else if (kind == "tiny-chunks") tiny_chunks(b, n);
         else if (kind == "tiny-subchunks") tiny_subchunks(b, n);
         else known = false;
@@ -129,6 +177,11 @@ int main(int argc, char** argv) {
     if (!known) {
         std::fprintf(stderr, "unknown kind: %s\n", argv[1]);
         return 2;
+    }
+    if (kind == "tiled-fan") {
+        const std::string image = tile_bmp();
+        std::ofstream(std::filesystem::path(argv[3]).parent_path() / "tile.bmp", std::ios::binary)
+            .write(image.data(), static_cast<std::streamsize>(image.size()));
     }
     std::ofstream out(argv[3], std::ios::binary);
     out.write(reinterpret_cast<const char*>(b.bytes.data()), static_cast<std::streamsize>(b.bytes.size()));
