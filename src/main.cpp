@@ -84,7 +84,8 @@ int run(const cli::Settings& settings) {
     }
     stream::FileSource source(input.fd);
     stream::Stream in(source, static_cast<std::uint64_t>(length));
-    Result<lwofront::Object> object = lwofront::process(in);
+    lwofront::ReadOptions read_options{settings.skip_unknown_blocks, print};
+    Result<lwofront::Object> object = lwofront::process(in, read_options);
     if (!object) return fail(object.error());
 
     scale_points(*object, settings.scale);

@@ -13,6 +13,7 @@
 
 #include "error.hpp"
 #include "lwofront/model.hpp"
+#include "lwofront/reader.hpp"
 #include "stream.hpp"
 
 // Returns the error of a Status or Result from the enclosing function.
@@ -107,6 +108,6 @@ inline std::string id_text(std::uint32_t id) {
 
 // The CLIP and SURF bodies, read inside their chunk's window (surface.cpp).
 Result<Clip> read_clip(stream::Stream& s);
-Result<Surf> read_surf(stream::Stream& s);
+Result<Surf> read_surf(stream::Stream& s, const ReadOptions& options);
 
 }  // namespace lwofront::detail

@@ -145,7 +145,7 @@ Status read_geometry(Stream& s, Object& object, std::uint32_t id, Read read) {
 }
 
 // One top-level chunk body; chunks not listed are skipped by read_nested.
-Status read_chunk_body(Stream& s, std::uint32_t id, Object& object) {
+Status read_chunk_body(Stream& s, std::uint32_t id, Object& object, const ReadOptions& options) {
     switch (id) {
         case make_id("TAGS"): return read_tags(s, object);
         case make_id("LAYR"): return read_layr(s, object);
@@ -155,23 +155,23 @@ Status read_chunk_body(Stream& s, std::uint32_t id, Object& object) {
         case make_id("VMAP"): return read_geometry(s, object, id, read_vmap);
         case make_id("VMAD"): return read_geometry(s, object, id, read_vmad);
         case make_id("CLIP"): return append(object.clips, read_clip(s));
-        case make_id("SURF"): return append(object.surfaces, read_surf(s));
+        case make_id("SURF"): return append(object.surfaces, read_surf(s, options));
         default: return {};
     }
 }
 
 }  // namespace
 
-Result<Object> process(Stream& stream) {
+Result<Object> process(Stream& stream, const ReadOptions& options) {
     auto header = stream::read_chunk(stream);
     if (!header) return std::unexpected(std::move(header).error());
     // The FORM length is not used: the window the driver set (the file's
     // length) bounds the read.
     if (header->id != make_id("FORM")) return std::unexpected(invalid_error());
-    return handle_form(stream);
+    return handle_form(stream, options);
 }
 
-Result<Object> handle_form(Stream& stream) {
+Result<Object> handle_form(Stream& stream, const ReadOptions& options) {
     auto type = stream::read_u4(stream);
     if (!type) return std::unexpected(std::move(type).error());
     if (*type != make_id("LWO2")) return std::unexpected(invalid_error());
@@ -181,7 +181,7 @@ Result<Object> handle_form(Stream& stream) {
         auto header = stream::read_chunk(stream);
         if (!header) return std::unexpected(std::move(header).error());
         LWO_TRY(read_nested(stream, header->length, Level::Chunk,
-                            [&] { return read_chunk_body(stream, header->id, object); }));
+                            [&] { return read_chunk_body(stream, header->id, object, options); }));
     }
     return object;
 }

@@ -1,15 +1,26 @@
 #pragma once
 // The LWO2 reader: the IFF FORM of type LWO2 into the object model.
 
+#include <functional>
+#include <string_view>
+
 #include "error.hpp"
 #include "lwofront/model.hpp"
 #include "stream.hpp"
 
 namespace lwofront {
 
+struct ReadOptions {
+    // Texture blocks that are not image maps (procedural, gradient, shader)
+    // are dropped with a warning instead of failing the read.
+    bool skip_unknown_blocks = false;
+    // Receives each warning as a whole line, "Warning: ..." and its line feed.
+    std::function<void(std::string_view line)> warn;
+};
+
 // Checks the FORM header and reads chunks until the stream's window runs out.
-Result<Object> process(stream::Stream& stream);
+Result<Object> process(stream::Stream& stream, const ReadOptions& options = {});
 // The body after "FORM" and its length: the form type, then the chunks.
-Result<Object> handle_form(stream::Stream& stream);
+Result<Object> handle_form(stream::Stream& stream, const ReadOptions& options = {});
 
 }  // namespace lwofront

@@ -41,7 +41,6 @@ Status read_attr(Stream& s, Aast& a) { return read_fields(s, a.flags, a.strength
 Status read_attr(Stream& s, Pixb& a) { return read_fields(s, a.flags); }
 
 Status read_attr(Stream& s, Tmap& tmap);
-Status read_attr(Stream& s, Blok& blok);
 
 // Reads one attribute of the given kind and appends it.
 template <class Attr, class List>
@@ -92,14 +91,16 @@ Status read_blok_attr(Stream& s, std::uint32_t id, Blok& blok) {
     }
 }
 
-Status read_surf_attr(Stream& s, std::uint32_t id, Surf& surf) {
+Status read_blok(Stream& s, Surf& surf, const ReadOptions& options);
+
+Status read_surf_attr(Stream& s, std::uint32_t id, Surf& surf, const ReadOptions& options) {
     auto& list = surf.attributes;
     switch (id) {
         case make_id("COLR"): return add<Colr>(s, list);
         case make_id("DIFF"): return add<Diff>(s, list);
         case make_id("SPEC"): return add<Spec>(s, list);
         case make_id("GLOS"): return add<Glos>(s, list);
-        case make_id("BLOK"): return add<Blok>(s, list);
+        case make_id("BLOK"): return read_blok(s, surf, options);
         default: return {};
     }
 }
@@ -108,23 +109,54 @@ Status read_attr(Stream& s, Tmap& tmap) {
     return read_subchunks(s, [&](std::uint32_t id) { return read_tmap_attr(s, id, tmap); });
 }
 
-// The block header sub-chunk: only image maps (IMAP) are read.
-Status read_blok_header(Stream& s, BlokHeader& header) {
+// The block header sub-chunk: only image maps (IMAP) are read. Returns the
+// header's identifier.
+Result<std::uint32_t> read_blok_header(Stream& s, BlokHeader& header) {
     auto sub = stream::read_subchunk(s);
     if (!sub) return std::unexpected(std::move(sub).error());
-    return read_nested(s, sub->length, Level::Subchunk, [&]() -> Status {
-        if (sub->id != make_id("IMAP")) {
-            return std::unexpected(lwo_error(LwoError::UnknownBlokHeader, "Unknown BLOK header"));
-        }
+    LWO_TRY(read_nested(s, sub->length, Level::Subchunk, [&]() -> Status {
+        if (sub->id != make_id("IMAP")) return {};
         header.kind = BlokHeaderKind::Imap;
         LWO_TRY(take(stream::read_ordinal(s), header.ordinal));
         return read_subchunks(s, [&](std::uint32_t id) { return read_header_attr(s, id, header); });
-    });
+    }));
+    return sub->id;
 }
 
-Status read_attr(Stream& s, Blok& blok) {
-    LWO_TRY(read_blok_header(s, blok.header));
-    return read_subchunks(s, [&](std::uint32_t id) { return read_blok_attr(s, id, blok); });
+// Four identifier characters as text, or its hex value when they are not
+// printable.
+std::string id_text(std::uint32_t id) {
+    std::string text;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        char c = static_cast<char>(id >> shift & 0xFF);
+        if (c < 0x20 || c > 0x7E) {
+            static const char kDigits[] = "0123456789abcdef";
+            std::string hex = "0x";
+            for (int nibble = 28; nibble >= 0; nibble -= 4) hex += kDigits[id >> nibble & 0xF];
+            return hex;
+        }
+        text += c;
+    }
+    return text;
+}
+
+// A block that is not an image map fails the read, or with -k is passed
+// over (read_nested skips what is left of it) with a warning.
+Status read_blok(Stream& s, Surf& surf, const ReadOptions& options) {
+    Blok blok;
+    auto header_id = read_blok_header(s, blok.header);
+    if (!header_id) return std::unexpected(std::move(header_id).error());
+    if (*header_id != make_id("IMAP")) {
+        if (!options.skip_unknown_blocks)
+            return std::unexpected(lwo_error(LwoError::UnknownBlokHeader, "Unknown BLOK header"));
+        if (options.warn)
+            options.warn("Warning: skipped texture block " + id_text(*header_id) + " of surface " + surf.name +
+                         ": not an image map\n");
+        return {};
+    }
+    LWO_TRY(read_subchunks(s, [&](std::uint32_t id) { return read_blok_attr(s, id, blok); }));
+    surf.attributes.push_back(std::move(blok));
+    return {};
 }
 
 }  // namespace
@@ -139,10 +171,10 @@ Result<Clip> read_clip(Stream& s) {
     return clip;
 }
 
-Result<Surf> read_surf(Stream& s) {
+Result<Surf> read_surf(Stream& s, const ReadOptions& options) {
     Surf surf;
     LWO_TRY(read_fields(s, surf.name, surf.source));
-    LWO_TRY(read_subchunks(s, [&](std::uint32_t id) { return read_surf_attr(s, id, surf); }));
+    LWO_TRY(read_subchunks(s, [&](std::uint32_t id) { return read_surf_attr(s, id, surf, options); }));
     return surf;
 }
 

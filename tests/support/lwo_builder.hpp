@@ -91,7 +91,7 @@ private:
     Builder& nest(std::string_view four, int length_size, Body& body) {
         id(four);
         const std::size_t at = bytes.size();
-        bytes.resize(at + std::size_t(length_size));
+        for (int i = 0; i < length_size; ++i) u1(0);  // the length, filled in below
         body();
         std::size_t length = bytes.size() - at - std::size_t(length_size);
         for (int i = length_size - 1; i >= 0; --i, length >>= 8) bytes[at + std::size_t(i)] = std::byte(length & 0xFF);
