@@ -1,7 +1,8 @@
 // Bytes through the whole program, in memory: read, scale, convert, write.
 //
 // The first byte chooses the options (bit 0: tiling; bits 1 and 2: the scale
-// factor); the rest is the object file. Images are looked up in a fixed set
+// factor; bit 3: skipping texture blocks that are not image maps); the rest is
+// the object file. Images are looked up in a fixed set
 // by file name, the way the program finds them beside the object: "a.png" to
 // "d.png" load, every other name fails.
 
@@ -111,7 +112,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     stream::MemorySource source(file);
     stream::Stream in(source, file.size());
-    Result<lwofront::Object> object = lwofront::process(in);
+    const lwofront::ReadOptions read_options{(control & 8) != 0, check_warning};
+    Result<lwofront::Object> object = lwofront::process(in, read_options);
     if (!object) {
         check_error(object.error());
         return 0;

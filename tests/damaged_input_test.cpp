@@ -304,6 +304,17 @@ std::vector<Case> succeeding_cases() {
              });
          }),
          "", 0},
+        {"unknown block headers with -k",
+         object([](Builder& b) {
+             b.chunk("SURF", [&] {
+                 b.str("Skin").str("");
+                 b.sub("BLOK", [&] { b.sub("PROC", [&] { b.raw({0x80, 0}); }); });
+                 b.sub("BLOK", [&] { b.sub("\x01\x02\x03\x04", [&] { b.raw({0x80, 0}); }); });
+             });
+         }),
+         "Warning: skipped texture block PROC of surface Skin: not an image map\n"
+         "Warning: skipped texture block 0x01020304 of surface Skin: not an image map\n",
+         0, {}, "-k"},
         // Fields that the chunk does not hold read as zeros.
         {"fields cut short inside their chunks",
          object([](Builder& b) {
