@@ -16,6 +16,8 @@
 //   tiled-fan       shared-point with a texture map and a clip whose image,
 //                   tile.bmp (written beside OUT), is over the TMEM budget:
 //                   converted with -t, every triangle becomes a layer
+//   empty-records   N empty tags, N polygons of no corners and N texture-map
+//                   entries of no values: 2 bytes of file for each record
 //   tiny-chunks     N empty chunks of an unknown kind, then N odd-length ones
 //   tiny-subchunks  a surface of N empty sub-chunks, then N odd-length ones
 
@@ -140,6 +142,21 @@ void big_polygons(Builder& b, std::uint32_t n) {
     });
 }
 
+void empty_records(Builder& b, std::uint32_t n) {
+    b.chunk("TAGS", [&] {
+        for (std::uint32_t k = 0; k < n; ++k) b.u2(0);
+    });
+    layer(b);
+    b.chunk("POLS", [&] {
+        b.id("FACE");
+        for (std::uint32_t k = 0; k < n; ++k) b.u2(0);
+    });
+    b.chunk("VMAP", [&] {
+        b.id("TXUV").u2(0).str("uv");
+        for (std::uint32_t k = 0; k < n; ++k) b.vx(0);
+    });
+}
+
 void tiny_chunks(Builder& b, std::uint32_t n) {
     for (std::uint32_t k = 0; k < n; ++k) b.header("NOPE", 0);
     for (std::uint32_t k = 0; k < n; ++k) b.header("NOPE", 1).u1(7).u1(0);
@@ -170,6 +187,7 @@ int main(int argc, char** argv) {
         else if (kind == "claims-4gib") claims_4gib(b, n);
         else if (kind == "big-polygons") big_polygons(b, n);
         else if (kind == "tiled-fan") tiled_fan(b, n);
+        else if (kind == "empty-records") empty_records(b, n);
         else if (kind == "tiny-chunks") tiny_chunks(b, n);
         else if (kind == "tiny-subchunks") tiny_subchunks(b, n);
         else known = false;

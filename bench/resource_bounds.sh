@@ -21,6 +21,7 @@ cases=(
   "vmad-one-point 3000 30000 300000"
   "big-polygons 16 64 256"
   "claims-4gib 1 1024 16384"
+  "empty-records 100000 1000000 4000000"
   "tiny-chunks 10000 100000 1000000"
   "tiny-subchunks 1000 10000 100000"
 )
