@@ -97,7 +97,8 @@ int run(const cli::Settings& settings) {
         dependencies.push_back(path);
         return image::Image::open(path);
     };
-    converter::Options options{settings.texture_dir, settings.tile};
+    converter::Options options{settings.texture_dir, settings.tile, settings.batch,
+                               static_cast<std::size_t>(settings.cache_size)};
     Result<ultraback::Mesh> mesh = converter::convert(*object, options, load_image, print);
     if (!mesh) return fail(mesh.error());
 

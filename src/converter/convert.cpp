@@ -4,6 +4,7 @@
 #include <utility>
 #include <variant>
 
+#include "converter/batch.hpp"
 #include "converter/layer.hpp"
 #include "converter/texture.hpp"
 #include "converter/tile.hpp"
@@ -151,7 +152,11 @@ Status convert_layers(const Object& object, const Options& options, const ImageL
             continue;
         }
 
-        Result<ultraback::Layer> converted = convert_layer(layer, material, surface, images, {}, i, warn);
+        // Batched, display-list indices are cache slots, so a layer may hold
+        // more vertices than a 16-bit index reaches.
+        const std::size_t max_vertices = options.batch ? kMaxBatchedVertices : kMaxIndexedVertices;
+        Result<ultraback::Layer> converted =
+            convert_layer(layer, material, surface, images, {}, i, warn, max_vertices);
         if (!converted) return std::unexpected(std::move(converted.error()));
         mesh.add_layer(std::move(*converted));
     }
@@ -167,6 +172,11 @@ Result<Mesh> convert(const Object& object, const Options& options, const LoadIma
     make_materials(object, mesh, warn);
     if (Status converted = convert_layers(object, options, images, mesh, warn); !converted) {
         return std::unexpected(std::move(converted.error()));
+    }
+    // Pass 5: with batching, every layer (tile layers too) is redrawn through
+    // the vertex cache.
+    if (options.batch) {
+        for (ultraback::Layer& layer : mesh.layers) batch_layer(layer, options.cache_size);
     }
     return mesh;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Object conversion: the parsed LWO2 object into the output mesh.
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -27,6 +28,8 @@ using LoadImage = std::function<Result<image::Image>(const std::string& path)>;
 struct Options {
     std::string base_dir;  // directory of the input file; "" is the current one
     bool tile = false;     // split layers whose texture is over the TMEM budget
+    bool batch = false;    // draw every layer in batches through the vertex cache
+    std::size_t cache_size = 32;  // vertex cache slots for batching, 3 to 64
 };
 
 Result<ultraback::Mesh> convert(const lwofront::Object& object, const Options& options,

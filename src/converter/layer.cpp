@@ -40,7 +40,6 @@ std::string skipped_polygons_line(std::size_t count, std::size_t layer_position)
 namespace {
 
 constexpr std::uint32_t kNone = UINT32_MAX;
-constexpr std::size_t kMaxVertices = 32768;  // 16-bit signed vertex indices
 
 template <class Map>
 const Map* first_txuv(const std::vector<Map>& maps) {
@@ -168,10 +167,10 @@ std::uint8_t normal_byte(float component) {
 
 // Reverses the corner order: triangles (c0, c2, c1), quads (c1, c0, c3, c2);
 // larger polygons become triangles (a, b, c), each drawn as (a, c, b).
-// Indices are below kMaxVertices, so they fit.
+// Indices are below the layer's vertex limit, so they fit.
 void convert_polygon(const Working& w, std::span<const std::uint32_t> c, std::vector<Primitive>& out,
                      std::vector<Vec3>& scratch, std::vector<Corners3>& triangles) {
-    auto index = [](std::uint32_t i) { return static_cast<std::int16_t>(i); };
+    auto index = [](std::uint32_t i) { return static_cast<std::int32_t>(i); };
     if (c.size() == 3) {
         out.push_back(ultraback::Triangle{{index(c[0]), index(c[2]), index(c[1])}});
         return;
@@ -194,17 +193,19 @@ void convert_polygon(const Working& w, std::span<const std::uint32_t> c, std::ve
 Result<ultraback::Layer> convert_layer(const lwofront::Layr& layer, std::size_t material,
                                        const lwofront::Surf* surface, const ImageList& images,
                                        const std::set<ultraback::LayerAttribute>& attributes,
-                                       std::size_t layer_position, const Warn& warn) {
+                                       std::size_t layer_position, const Warn& warn, std::size_t max_vertices) {
     const lwofront::Vmap* map = first_txuv(layer.vmaps);
     const lwofront::Vmad* vmad = map ? first_txuv(layer.vmads) : nullptr;
 
     Working w(layer);
     if (vmad) split_points(w, *vmad);
     const std::size_t count = w.point_count();
-    if (count > kMaxVertices) {
+    const std::size_t limit = std::min(max_vertices, kMaxBatchedVertices);  // what 32-bit indices hold
+    if (count > limit) {
         return std::unexpected(Error{ErrorKind::Conversion, LwoError::None,
                                      "layer " + std::to_string(layer_position) + " has " + std::to_string(count) +
-                                         " vertices, more than the 32768 a display list can address"});
+                                         " vertices, more than the " + std::to_string(limit) +
+                                         " a display list can address"});
     }
 
     const auto& polygons = layer.pols.polygons;

@@ -29,13 +29,22 @@ bool draws(const lwofront::Polygon& polygon, std::size_t point_count);
 // The warning for the polygons of a layer that were skipped.
 std::string skipped_polygons_line(std::size_t count, std::size_t layer_position);
 
+// Vertices a display list addresses when every vertex is loaded by its index:
+// 16-bit signed indices.
+inline constexpr std::size_t kMaxIndexedVertices = 32768;
+// Vertices of a layer that is batched afterwards, where display-list indices
+// are cache slots: what the model's 32-bit signed indices hold.
+inline constexpr std::size_t kMaxBatchedVertices = std::size_t{1} << 31;
+
 // `surface` is null for a layer whose polygons name no surface. Warnings go to
-// `warn`. Fails only when the layer needs more vertices than 16-bit signed
-// indices can address; `layer_position` names the layer in that error and in
-// the warning about skipped polygons.
+// `warn`. Fails only when the layer needs more than `max_vertices` vertices
+// (kMaxIndexedVertices, or kMaxBatchedVertices for a layer to be batched;
+// never more than the latter); `layer_position` names the layer in that error
+// and in the warning about skipped polygons.
 Result<ultraback::Layer> convert_layer(const lwofront::Layr& layer, std::size_t material,
                                        const lwofront::Surf* surface, const ImageList& images,
                                        const std::set<ultraback::LayerAttribute>& attributes,
-                                       std::size_t layer_position, const Warn& warn);
+                                       std::size_t layer_position, const Warn& warn,
+                                       std::size_t max_vertices = kMaxIndexedVertices);
 
 }  // namespace converter

@@ -3,6 +3,7 @@
 // Records name each other only by list position, which is also their number
 // in the output text.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -19,13 +20,27 @@ struct Vertex {
     std::uint8_t r = 0, g = 0, b = 0, a = 0;  // colour, or normal bytes and alpha
 };
 
+// Vertex indices are 32 bits wide so that a batched layer may hold more
+// vertices than a 16-bit index reaches; an unbatched layer keeps them below
+// 32768, and such values print the same at any width.
 struct Triangle {
-    std::int16_t indices[3] = {};
+    std::int32_t indices[3] = {};
 };
 struct Quad {
-    std::int16_t indices[4] = {};
+    std::int32_t indices[4] = {};
 };
 using Primitive = std::variant<Triangle, Quad>;
+
+// Three vertex-cache slots of one triangle, in drawing order.
+using SlotTriangle = std::array<std::uint8_t, 3>;
+
+// One vertex-cache load and the triangles drawn from it: vertices
+// [start, start + count) of the layer go into cache slots 0 to count - 1.
+struct Batch {
+    std::uint32_t start = 0;
+    std::uint32_t count = 0;
+    std::vector<SlotTriangle> triangles;
+};
 
 enum class LayerAttribute { PreventSeams };
 
@@ -34,6 +49,9 @@ struct Layer {
     std::vector<Primitive> primitives;
     std::size_t material = 0;
     std::set<LayerAttribute> attributes;
+    // A batched layer draws these instead; its primitives are then empty and
+    // its vertices laid out batch after batch.
+    std::vector<Batch> batches;
 };
 
 struct Color {

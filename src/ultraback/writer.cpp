@@ -113,6 +113,41 @@ void write_elements(Output& out, const std::vector<T>& items, std::size_t row_le
     }
 }
 
+void slots(Output& out, const SlotTriangle& t) {
+    out.dec(t[0]);
+    out.text(", ");
+    out.dec(t[1]);
+    out.text(", ");
+    out.dec(t[2]);
+    out.text(", 0");
+}
+
+// One load of the batch's vertices from slot 0 on, then its triangles two to
+// a command, a last odd one alone.
+void write_batch(Output& out, const Batch& batch, std::size_t n) {
+    out.text("\tgsSPVertex(&vts");
+    out.dec(n);
+    out.text("[");
+    out.dec(batch.start);
+    out.text("], ");
+    out.dec(batch.count);
+    out.text(", 0),\n");
+    const std::vector<SlotTriangle>& triangles = batch.triangles;
+    std::size_t k = 0;
+    for (; k + 1 < triangles.size(); k += 2) {
+        out.text("\tgsSP2Triangles(");
+        slots(out, triangles[k]);
+        out.text(", ");
+        slots(out, triangles[k + 1]);
+        out.text("),\n");
+    }
+    if (k < triangles.size()) {
+        out.text("\tgsSP1Triangle(");
+        slots(out, triangles[k]);
+        out.text("),\n");
+    }
+}
+
 void write_layer(Output& out, const Layer& layer, std::size_t n) {
     out.text("static Vtx vts");
     out.dec(n);
@@ -145,7 +180,7 @@ void write_layer(Output& out, const Layer& layer, std::size_t n) {
     out.dec(n);
     out.text("[] = {\n");
     // Each primitive loads its own vertices into slots 0 to 2 (or 3).
-    const auto load = [&](std::int16_t index, char slot) {
+    const auto load = [&](std::int32_t index, char slot) {
         out.text("\tgsSPVertex(&vts");
         out.dec(n);
         out.text("[");
@@ -169,6 +204,10 @@ void write_layer(Output& out, const Layer& layer, std::size_t n) {
             load(quad.indices[3], '3');
             out.text("\tgsSP2Triangles(0, 1, 2, 0, 0, 2, 3, 0),\n");
         }
+    }
+    for (const Batch& batch : layer.batches) {
+        if (out.failed()) return;
+        write_batch(out, batch, n);
     }
     out.text("\tgsSPEndDisplayList()\n};\n\n");
 }

@@ -1,0 +1,205 @@
+/*
+ * myheader.h - reference game header for the C files that quillmesh writes.
+ *
+ * Every generated file begins with #include "myheader.h" and leaves to this
+ * header all that it uses: libultra's Vtx and Gfx with the display-list
+ * commands gsSPVertex, gsSP1Triangle, gsSP2Triangles and gsSPEndDisplayList,
+ * and the game's own record types, initialiser macros and constants below.
+ * Copy it into your game and change the records to suit your renderer; keep
+ * the macro names and their numbers of arguments.
+ *
+ * For the console the libultra pieces come from <ultra64.h> (define
+ * F3DEX_GBI_2 before it, as usual, for the F3DEX2 command encoding). Where
+ * that header is missing, as on a developer's PC, host-compilable stand-ins
+ * are defined instead, so that tools and tests can compile and inspect the
+ * meshes. Define MYHEADER_HOST to force the stand-ins, MYHEADER_ULTRA64 to
+ * force <ultra64.h> (for a compiler without __has_include).
+ */
+#ifndef MYHEADER_H
+#define MYHEADER_H
+
+#if !defined(MYHEADER_HOST) && !defined(MYHEADER_ULTRA64)
+#  if defined(__has_include)
+#    if __has_include(<ultra64.h>)
+#      define MYHEADER_ULTRA64 1
+#    else
+#      define MYHEADER_HOST 1
+#    endif
+#  else
+     /* The console's old compilers know no __has_include. */
+#    define MYHEADER_ULTRA64 1
+#  endif
+#endif
+
+#ifdef MYHEADER_ULTRA64
+
+#include <ultra64.h>
+
+#else /* host stand-ins for the libultra pieces */
+
+#include <stddef.h>
+
+typedef unsigned char u8;
+typedef unsigned short u16;
+typedef unsigned int u32;
+typedef signed char s8;
+typedef short s16;
+typedef int s32;
+typedef float f32;
+
+/* A vertex as the RSP reads it: position, flag word, texture coordinate in
+   texels times 64, and a colour (unlit) or a normal and alpha (lit). */
+typedef struct {
+    short ob[3];
+    unsigned short flag;
+    short tc[2];
+    unsigned char cn[4];
+} Vtx_t;
+
+typedef struct {
+    short ob[3];
+    unsigned short flag;
+    short tc[2];
+    signed char n[3];
+    unsigned char a;
+} Vtx_tn;
+
+typedef union {
+    Vtx_t v;
+    Vtx_tn n;
+    long long int force_structure_alignment;
+} Vtx;
+
+/* A display-list command is two 32-bit words. On the console the second word
+   of a vertex load holds the array's address; a 64-bit host cannot fold an
+   address into 32 bits in a static initialiser, so there such commands use
+   the `address` member, whose second field is a pointer. */
+typedef struct {
+    u32 w0;
+    u32 w1;
+} Gwords;
+
+typedef struct {
+    u32 w0;
+    const void *w1;
+} Gaddress;
+
+typedef union {
+    Gwords words;
+    Gaddress address;
+    long long int force_structure_alignment;
+} Gfx;
+
+/* The F3DEX2 encoding of the four commands. */
+#define G_VTX 0x01
+#define G_TRI1 0x05
+#define G_TRI2 0x06
+#define G_ENDDL 0xdf
+
+#define GBI_SHIFTL(v, s, w) ((u32)(((u32)(v) & ((0x01u << (w)) - 1u)) << (s)))
+
+/* A triangle's vertex slots (as byte offsets, slot times 2), the one named
+   by `flag` first. */
+#define GBI_TRI_WORD(v0, v1, v2) \
+    (GBI_SHIFTL((v0) * 2, 16, 8) | GBI_SHIFTL((v1) * 2, 8, 8) | GBI_SHIFTL((v2) * 2, 0, 8))
+#define GBI_TRI_WORD_FLAG(v0, v1, v2, flag)          \
+    (((flag) == 0)   ? GBI_TRI_WORD(v0, v1, v2)   \
+     : ((flag) == 1) ? GBI_TRI_WORD(v1, v2, v0)   \
+                     : GBI_TRI_WORD(v2, v0, v1))
+
+/* Load n vertices from v into the vertex buffer from slot v0 on. */
+#define gsSPVertex(v, n, v0) \
+    { .address = { GBI_SHIFTL(G_VTX, 24, 8) | GBI_SHIFTL((n), 12, 8) | GBI_SHIFTL((v0) + (n), 1, 7), (v) } }
+
+#define gsSP1Triangle(v0, v1, v2, flag) \
+    { .words = { GBI_SHIFTL(G_TRI1, 24, 8) | GBI_TRI_WORD_FLAG(v0, v1, v2, flag), 0 } }
+
+#define gsSP2Triangles(v00, v01, v02, flag0, v10, v11, v12, flag1)                   \
+    { .words = { GBI_SHIFTL(G_TRI2, 24, 8) | GBI_TRI_WORD_FLAG(v00, v01, v02, flag0), \
+                 GBI_TRI_WORD_FLAG(v10, v11, v12, flag1) } }
+
+#define gsSPEndDisplayList() { .words = { GBI_SHIFTL(G_ENDDL, 24, 8), 0 } }
+
+#endif /* MYHEADER_ULTRA64 */
+
+/* ---- The game's records ---- */
+
+/* Texel formats: TEXTURE_INIT's last argument. */
+#define TEXTURE_FMT_UNKNOWN 0 /* an image that could not be loaded: no texels */
+#define TEXTURE_FMT_RGBA32 1
+#define TEXTURE_FMT_RGBA16 2  /* RGBA 5551 */
+#define TEXTURE_FMT_CI4 3     /* 4-bit indices into a palette of RGBA 5551 */
+
+/* How a material applies its texture; the converter always asks for the
+   texture as it is. */
+#define TEXTUREMAPPING_CONST 0
+
+/* Material.texture of a material without a texture. */
+#define TEXTURE_ID_NONE (-1)
+
+/* Layer.attributes: a set of flags. */
+#define LAYERATTRIBUTE_NONE 0x00
+/* The layer is one tile of a texture too large for TMEM (quillmesh -t):
+   draw it with clamped texture coordinates so that tiles meet without seams. */
+#define LAYERATTRIBUTE_PREVENT_SEAMS 0x01
+
+typedef struct {
+    u16 width, height;     /* in texels; 0 for TEXTURE_FMT_UNKNOWN */
+    const void *texels;    /* u8[] for CI4, u16[] for RGBA16, u32[] for RGBA32 */
+    u32 size;              /* bytes of texels */
+    const void *palette;   /* u16[] for CI4, else NULL */
+    u32 palette_size;      /* bytes of palette */
+    u8 format;             /* TEXTURE_FMT_... */
+} Texture;
+
+#define TEXTURE_INIT(width, height, texels, size, palette, palette_size, format) \
+    { (width), (height), (texels), (size), (palette), (palette_size), (format) }
+
+typedef struct {
+    f32 r, g, b, a;
+} Vector4f;
+
+#define VECTOR4F_SET(r, g, b, a) { (r), (g), (b), (a) }
+
+typedef struct {
+    Vector4f color;  /* the surface colour; alpha 1 */
+    u8 mapping;      /* TEXTUREMAPPING_... */
+    s32 texture;     /* index into StaticMesh.textures, or TEXTURE_ID_NONE */
+} Material;
+
+#define MATERIAL_INIT(color, mapping, texture) { color, (mapping), (texture) }
+
+/* The texels that a tile layer covers, in texels of its whole texture. */
+typedef struct {
+    u16 left, top, right, bottom;
+} Rectangle;
+
+#define RECTANGLE_INIT(left, top, right, bottom) { (left), (top), (right), (bottom) }
+
+typedef struct {
+    u32 material;           /* index into StaticMesh.materials */
+    Gfx *displaylist;       /* loads vertices and draws; ends with gsSPEndDisplayList */
+    u32 displaylist_size;   /* bytes */
+    Vtx *vertices;
+    u32 vertices_size;      /* bytes */
+    Rectangle rect;         /* all 0 unless LAYERATTRIBUTE_PREVENT_SEAMS */
+    u8 attributes;          /* LAYERATTRIBUTE_... */
+} Layer;
+
+#define LAYER_INIT(material, displaylist, displaylist_size, vertices, vertices_size, rect, attributes) \
+    { (material), (displaylist), (displaylist_size), (vertices), (vertices_size), rect, (attributes) }
+
+/* One converted object; quillmesh -n names it. */
+typedef struct {
+    const Layer *layers;
+    u32 layer_count;
+    const Material *materials;
+    u32 material_count;
+    const Texture *textures;  /* NULL when the object has no image clips */
+    u32 texture_count;
+} StaticMesh;
+
+#define STATICMESH_INIT(layers, layer_count, materials, material_count, textures, texture_count) \
+    { (layers), (layer_count), (materials), (material_count), (textures), (texture_count) }
+
+#endif /* MYHEADER_H */

@@ -1,0 +1,224 @@
+#include "converter/batch.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "converter/layer.hpp"
+#include "converter/model_builder.hpp"
+
+namespace {
+
+using ultraback::Layer;
+using ultraback::Quad;
+using ultraback::Triangle;
+using Drawn = std::array<std::int32_t, 3>;
+
+// A layer whose vertex i has x = i, so a drawn vertex names its index.
+Layer numbered(std::size_t vertex_count, std::vector<ultraback::Primitive> primitives) {
+    Layer layer;
+    for (std::size_t i = 0; i < vertex_count; ++i) {
+        layer.vertices.push_back({static_cast<std::int16_t>(i), 1, 2, 3, 4, 5, 6, 7, 255});
+    }
+    layer.primitives = std::move(primitives);
+    layer.material = 2;
+    return layer;
+}
+
+// What the default display list draws: triangles as they stand, quads as
+// (0, 1, 2) and (0, 2, 3).
+std::vector<Drawn> drawn_by_primitives(const Layer& layer) {
+    std::vector<Drawn> out;
+    for (const ultraback::Primitive& p : layer.primitives) {
+        if (const auto* t = std::get_if<Triangle>(&p)) {
+            out.push_back({t->indices[0], t->indices[1], t->indices[2]});
+        } else {
+            const auto& q = std::get<Quad>(p).indices;
+            out.push_back({q[0], q[1], q[2]});
+            out.push_back({q[0], q[2], q[3]});
+        }
+    }
+    return out;
+}
+
+// What the batches draw, by the x of the vertices in the named slots. Checks
+// the layout on the way: batches laid out back to back over the whole vertex
+// array, each within the cache, every slot inside its batch.
+std::vector<Drawn> drawn_by_batches(const Layer& layer, std::size_t cache_size) {
+    std::vector<Drawn> out;
+    std::uint32_t next = 0;
+    for (const ultraback::Batch& batch : layer.batches) {
+        EXPECT_EQ(batch.start, next);
+        EXPECT_GE(batch.count, 1u);
+        EXPECT_LE(batch.count, cache_size);
+        EXPECT_FALSE(batch.triangles.empty());
+        next = batch.start + batch.count;
+        for (const ultraback::SlotTriangle& t : batch.triangles) {
+            Drawn d{};
+            for (int k = 0; k < 3; ++k) {
+                EXPECT_LT(t[k], batch.count);
+                d[k] = layer.vertices.at(batch.start + t[k]).x;
+            }
+            out.push_back(d);
+        }
+    }
+    EXPECT_EQ(next, layer.vertices.size());
+    return out;
+}
+
+std::vector<Drawn> sorted(std::vector<Drawn> d) {
+    std::sort(d.begin(), d.end());
+    return d;
+}
+
+struct Figures {
+    std::size_t triangles = 0, loaded = 0, commands = 0;
+};
+
+Figures figures(const Layer& batched) {
+    Figures f;
+    for (const ultraback::Batch& b : batched.batches) {
+        f.triangles += b.triangles.size();
+        f.loaded += b.count;
+        f.commands += 1 + (b.triangles.size() + 1) / 2;
+    }
+    return f;
+}
+
+// A grid of columns x rows cells, each two triangles, points row by row.
+std::vector<ultraback::Primitive> grid(std::int32_t columns, std::int32_t rows) {
+    std::vector<ultraback::Primitive> out;
+    const std::int32_t stride = columns + 1;
+    for (std::int32_t r = 0; r < rows; ++r)
+        for (std::int32_t c = 0; c < columns; ++c) {
+            const std::int32_t p = r * stride + c;
+            out.push_back(Triangle{{p, p + stride + 1, p + 1}});
+            out.push_back(Triangle{{p, p + stride, p + stride + 1}});
+        }
+    return out;
+}
+
+struct Case {
+    const char* name;
+    Layer layer;
+};
+
+std::vector<Case> cases() {
+    std::vector<ultraback::Primitive> fan;
+    for (std::int32_t k = 0; k < 300; ++k) fan.push_back(Triangle{{0, 1 + k, 1 + (k + 1) % 300}});
+    std::vector<ultraback::Primitive> quads;
+    for (std::int32_t r = 0; r < 6; ++r)
+        for (std::int32_t c = 0; c < 6; ++c) {
+            const std::int32_t p = r * 7 + c;
+            quads.push_back(Quad{{p, p + 1, p + 8, p + 7}});
+        }
+    std::vector<ultraback::Primitive> scattered = grid(8, 8);
+    std::reverse(scattered.begin(), scattered.end());
+    std::rotate(scattered.begin(), scattered.begin() + 37, scattered.end());
+    return {
+        {"grid", numbered(17 * 13, grid(16, 12))},
+        {"quads", numbered(49, quads)},
+        {"fan", numbered(301, fan)},
+        {"scattered", numbered(81, scattered)},
+        // Corners repeated, the same triangle twice, an unused vertex (5),
+        // and a lone triangle apart from the rest.
+        {"odd", numbered(9, {Triangle{{0, 0, 1}}, Triangle{{1, 2, 3}}, Triangle{{1, 2, 3}}, Quad{{2, 3, 4, 2}},
+                             Triangle{{6, 7, 8}}, Triangle{{4, 4, 4}}})},
+    };
+}
+
+TEST(BatchLayer, DrawsEveryTriangleOnceInItsCornerOrderWithinTheCache) {
+    for (const Case& c : cases()) {
+        for (std::size_t cache_size : {3u, 4u, 16u, 32u, 64u}) {
+            SCOPED_TRACE(std::string(c.name) + " cache " + std::to_string(cache_size));
+            Layer batched = c.layer;
+            converter::batch_layer(batched, cache_size);
+            EXPECT_TRUE(batched.primitives.empty());
+            EXPECT_EQ(batched.material, 2u);
+            EXPECT_EQ(sorted(drawn_by_batches(batched, cache_size)), sorted(drawn_by_primitives(c.layer)));
+
+            Layer again = c.layer;
+            converter::batch_layer(again, cache_size);
+            EXPECT_EQ(again.vertices.size(), batched.vertices.size());
+            EXPECT_EQ(drawn_by_batches(again, cache_size), drawn_by_batches(batched, cache_size));
+        }
+    }
+}
+
+TEST(BatchLayer, SmallShapesInOneLoad) {
+    // A quad and the triangle beside it: one load of the five vertices in the
+    // order the batch grew (the quad's first half, the triangle on the edge
+    // 1-2, the quad's second half), each triangle's corners as drawn; the
+    // unused vertex 4 dropped.
+    Layer layer = numbered(6, {Quad{{0, 1, 2, 3}}, Triangle{{1, 5, 2}}});
+    converter::batch_layer(layer, 32);
+    ASSERT_EQ(layer.batches.size(), 1u);
+    EXPECT_EQ(layer.batches[0].start, 0u);
+    EXPECT_EQ(layer.batches[0].count, 5u);
+    std::vector<std::int32_t> xs;
+    for (const ultraback::Vertex& v : layer.vertices) xs.push_back(v.x);
+    EXPECT_EQ(xs, (std::vector<std::int32_t>{0, 1, 2, 5, 3}));
+    EXPECT_EQ(layer.batches[0].triangles,
+              (std::vector<ultraback::SlotTriangle>{{0, 1, 2}, {1, 3, 2}, {0, 2, 4}}));
+
+    // Three slots: one triangle per load, a shared vertex loaded again.
+    layer = numbered(4, {Triangle{{0, 1, 2}}, Triangle{{2, 1, 3}}});
+    converter::batch_layer(layer, 3);
+    ASSERT_EQ(layer.batches.size(), 2u);
+    EXPECT_EQ(layer.batches[1].start, 3u);
+    EXPECT_EQ(layer.vertices.size(), 6u);
+
+    // Nothing drawn: no batch, no vertex.
+    layer = numbered(4, {});
+    converter::batch_layer(layer, 32);
+    EXPECT_TRUE(layer.batches.empty());
+    EXPECT_TRUE(layer.vertices.empty());
+}
+
+TEST(BatchLayer, FillsTheCacheOnAGrid) {
+    // 64 x 64 cells: the default display list costs 4 commands and 3 loads
+    // per triangle.
+    struct Row {
+        std::size_t cache_size;
+        double most_loaded, most_commands;  // per triangle
+    };
+    for (const Row& row : {Row{32, 0.78, 0.54}, Row{16, 0.92, 0.57}, Row{64, 0.68, 0.52}}) {
+        SCOPED_TRACE(row.cache_size);
+        Layer layer = numbered(65 * 65, grid(64, 64));
+        converter::batch_layer(layer, row.cache_size);
+        const Figures f = figures(layer);
+        ASSERT_EQ(f.triangles, 2u * 64 * 64);
+        EXPECT_LE(static_cast<double>(f.loaded) / static_cast<double>(f.triangles), row.most_loaded);
+        EXPECT_LE(static_cast<double>(f.commands) / static_cast<double>(f.triangles), row.most_commands);
+    }
+}
+
+TEST(ConvertLayer, BatchedLayersMayHoldMoreVerticesThanSixteenBitIndices) {
+    // 40000 points, a triangle over the last three.
+    std::vector<lwofront::Vec3> points(40000);
+    for (std::size_t i = 0; i < points.size(); ++i) points[i] = {static_cast<float>(i % 1000), 0, static_cast<float>(i / 1000)};
+    const lwofront::Layr l = model_builder::layer(points, {{39997, 39998, 39999}});
+
+    auto converted = converter::convert_layer(l, 0, nullptr, {}, {}, 4, {}, converter::kMaxBatchedVertices);
+    ASSERT_TRUE(converted);
+    ASSERT_EQ(converted->vertices.size(), 40000u);
+    ASSERT_EQ(converted->primitives.size(), 1u);
+    const auto& indices = std::get<Triangle>(converted->primitives[0]).indices;
+    EXPECT_EQ((Drawn{indices[0], indices[1], indices[2]}), (Drawn{39997, 39999, 39998}));
+
+    converter::batch_layer(*converted, 32);
+    ASSERT_EQ(converted->batches.size(), 1u);
+    EXPECT_EQ(converted->vertices.size(), 3u);
+
+    auto refused = converter::convert_layer(l, 0, nullptr, {}, {}, 4, {});
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error().description(),
+              "layer 4 has 40000 vertices, more than the 32768 a display list can address");
+}
+
+}  // namespace

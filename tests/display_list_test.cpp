@@ -1,0 +1,340 @@
+// The display lists draw exactly the object's triangles, in both modes. The
+// built program converts an object; the host C compiler builds the output
+// with the test myheader.h, whose macros encode the F3DEX2 command words, and
+// with support/gbi/interpret.c, which runs every layer's list against a
+// vertex cache of a given size and prints the triangles drawn as vertex
+// values. Batched output (-b, with cache sizes 16, 32 and 64) must draw the
+// same triangles as the default output, each with its winding, and never
+// load past the cache.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "support/lwo_builder.hpp"
+#include "support/process.hpp"
+
+namespace fs = std::filesystem;
+using test_support::run_command;
+using test_support::shell_quote;
+using test_support::TempDir;
+
+namespace {
+
+// The triangles drawn, each as "layer: A | B | C" rotated to start at its
+// least rotation (so winding counts, the starting corner not), sorted.
+using Drawn = std::vector<std::string>;
+
+std::string least_rotation(const std::string& line) {
+    const std::size_t colon = line.find(": ");
+    const std::size_t bar1 = line.find(" | ");
+    const std::size_t bar2 = line.find(" | ", bar1 + 3);
+    if (colon == std::string::npos || bar1 == std::string::npos || bar2 == std::string::npos) return "bad: " + line;
+    const std::string head = line.substr(0, colon + 2);
+    const std::array<std::string, 3> c{line.substr(colon + 2, bar1 - colon - 2), line.substr(bar1 + 3, bar2 - bar1 - 3),
+                                       line.substr(bar2 + 3)};
+    std::array<std::string, 3> best{c[0], c[1], c[2]};
+    for (const auto& r : {std::array<std::string, 3>{c[1], c[2], c[0]}, std::array<std::string, 3>{c[2], c[0], c[1]}})
+        best = std::min(best, r);
+    return head + best[0] + " | " + best[1] + " | " + best[2];
+}
+
+Drawn parse(const std::string& output) {
+    Drawn drawn;
+    std::size_t at = 0;
+    while (at < output.size()) {
+        std::size_t end = output.find('\n', at);
+        if (end == std::string::npos) end = output.size();
+        drawn.push_back(least_rotation(output.substr(at, end - at)));
+        at = end + 1;
+    }
+    std::sort(drawn.begin(), drawn.end());
+    return drawn;
+}
+
+// Equal, or a short account of the first difference (the lists can be long).
+::testing::AssertionResult same_triangles(const Drawn& expected, const Drawn& actual) {
+    if (expected == actual) return ::testing::AssertionSuccess();
+    auto [e, a] = std::mismatch(expected.begin(), expected.end(), actual.begin(), actual.end());
+    return ::testing::AssertionFailure() << expected.size() << " triangles expected, " << actual.size()
+                                         << " drawn; first difference: expected "
+                                         << (e == expected.end() ? "nothing" : *e) << ", drawn "
+                                         << (a == actual.end() ? "nothing" : *a);
+}
+
+struct Interpreted {
+    bool ok = false;
+    std::string message;  // what failed, when not ok
+    Drawn drawn;
+};
+
+class Checker {
+public:
+    // Converts `object` with `options`, builds the result with the
+    // interpreter and runs it with `slots` cache slots.
+    Interpreted run(const fs::path& object, const std::string& options, int slots) {
+        const std::string tag = std::to_string(count_++);
+        const fs::path c_file = dir_.path() / ("out" + tag + ".c");
+        const fs::path program = dir_.path() / ("run" + tag);
+        Interpreted r;
+        auto converted = run_command(shell_quote(QUILLMESH_EXE) + " " + shell_quote(object.string()) + " -o " +
+                                     shell_quote(c_file.string()) + " " + options);
+        if (converted.exit_status != 0) {
+            r.message = "conversion failed: " + converted.output;
+            return r;
+        }
+        const std::string support = QUILLMESH_TEST_HEADER_DIR;
+        auto built = run_command("cc -std=c99 -w -I" + shell_quote(support) + " -o " + shell_quote(program.string()) +
+                                 " " + shell_quote(support + "/gbi/interpret.c") + " " +
+                                 shell_quote(c_file.string()));
+        if (built.exit_status != 0) {
+            r.message = "build failed: " + built.output.substr(0, 2000);
+            return r;
+        }
+        // Standard error is empty unless the interpreter refuses the list;
+        // then its message is the last line.
+        auto ran = run_command(shell_quote(program.string()) + " " + std::to_string(slots));
+        fs::remove(program);
+        fs::remove(c_file);
+        if (ran.exit_status != 0) {
+            std::string last = ran.output.substr(0, ran.output.size() - (ran.output.ends_with('\n') ? 1 : 0));
+            last = last.substr(last.rfind('\n') + 1);
+            r.message = "interpreter refused (" + std::to_string(ran.exit_status) + "): " + last;
+            return r;
+        }
+        r.ok = true;
+        r.drawn = parse(ran.output);
+        return r;
+    }
+
+    const fs::path& dir() const { return dir_.path(); }
+
+private:
+    TempDir dir_;
+    int count_ = 0;
+};
+
+// Default output against batched output with each cache size.
+void check_object(Checker& checker, const fs::path& object, const std::string& extra = "") {
+    SCOPED_TRACE(object.filename().string());
+    const Interpreted plain = checker.run(object, extra, 16);
+    ASSERT_TRUE(plain.ok) << plain.message;
+    ASSERT_FALSE(plain.drawn.empty());
+    for (int slots : {16, 32, 64}) {
+        SCOPED_TRACE("cache " + std::to_string(slots));
+        const Interpreted batched = checker.run(object, extra + " -b -c " + std::to_string(slots), slots);
+        ASSERT_TRUE(batched.ok) << batched.message;
+        EXPECT_TRUE(same_triangles(plain.drawn, batched.drawn));
+    }
+}
+
+// ---- objects made here ----
+
+struct Shape {
+    std::vector<std::array<float, 3>> points;
+    std::vector<std::vector<std::uint32_t>> polygons;
+};
+
+std::string lwo_object(const std::vector<Shape>& layers) {
+    lwo_test::Builder b;
+    b.form([&] {
+        for (std::size_t i = 0; i < layers.size(); ++i) {
+            b.chunk("LAYR", [&] { b.u2(static_cast<std::uint16_t>(i)).u2(0).vec3(0, 0, 0).str("").u2(0); });
+            b.chunk("PNTS", [&] {
+                for (const auto& p : layers[i].points) b.vec3(p[0], p[1], p[2]);
+            });
+            b.chunk("POLS", [&] {
+                b.id("FACE");
+                for (const auto& polygon : layers[i].polygons) {
+                    b.u2(static_cast<std::uint16_t>(polygon.size()));
+                    for (std::uint32_t v : polygon) b.vx(v);
+                }
+            });
+        }
+    });
+    return {reinterpret_cast<const char*>(b.bytes.data()), b.bytes.size()};
+}
+
+// columns x rows cells over a bumpy surface, as two triangles or one quad
+// each; point (r, c) is at x = step * c, z = step * r.
+Shape grid(std::uint32_t columns, std::uint32_t rows, bool quads, float step = 16) {
+    Shape s;
+    for (std::uint32_t r = 0; r <= rows; ++r)
+        for (std::uint32_t c = 0; c <= columns; ++c)
+            s.points.push_back({step * static_cast<float>(c), static_cast<float>((r * 7 + c * 3) % 5),
+                                step * static_cast<float>(r)});
+    const std::uint32_t stride = columns + 1;
+    for (std::uint32_t r = 0; r < rows; ++r)
+        for (std::uint32_t c = 0; c < columns; ++c) {
+            const std::uint32_t p = r * stride + c;
+            if (quads) {
+                s.polygons.push_back({p, p + stride, p + stride + 1, p + 1});
+            } else {
+                s.polygons.push_back({p, p + stride + 1, p + 1});
+                s.polygons.push_back({p, p + stride, p + stride + 1});
+            }
+        }
+    return s;
+}
+
+// A star of `corners` points as one polygon (cut into triangles by the
+// converter), or as a fan of triangles around a centre.
+Shape star(std::uint32_t corners, bool fan) {
+    Shape s;
+    if (fan) s.points.push_back({0, 0, 0});
+    const std::uint32_t first = fan ? 1 : 0;
+    std::vector<std::uint32_t> ring;
+    for (std::uint32_t k = 0; k < corners; ++k) {
+        const float angle = 6.2831853f * static_cast<float>(k) / static_cast<float>(corners);
+        const float radius = k % 2 == 0 ? 1000.0f : 600.0f;
+        s.points.push_back({radius * std::cos(angle), radius * std::sin(angle), static_cast<float>(k % 3)});
+        ring.push_back(first + k);
+    }
+    if (!fan) {
+        s.polygons.push_back(ring);
+    } else {
+        for (std::uint32_t k = 0; k < corners; ++k) s.polygons.push_back({0, ring[k], ring[(k + 1) % corners]});
+    }
+    return s;
+}
+
+fs::path write_object(const Checker& checker, const std::string& name, const std::vector<Shape>& layers) {
+    const fs::path path = checker.dir() / name;
+    test_support::write_file(path, lwo_object(layers));
+    return path;
+}
+
+TEST(DisplayLists, BatchedDrawTheSameTrianglesAsDefaultOnMadeObjects) {
+    Checker checker;
+    Shape odds;  // a repeated corner, an unused point, two boxes apart
+    odds.points = {{0, 0, 0}, {10, 0, 0}, {10, 10, 0}, {0, 10, 0}, {99, 99, 99}};
+    odds.polygons = {{0, 0, 1}, {0, 1, 2, 3}, {3, 2, 1}};
+    for (float x : {100.0f, 300.0f}) {
+        const auto o = static_cast<std::uint32_t>(odds.points.size());
+        for (float dx : {0.0f, 20.0f})
+            for (float dy : {0.0f, 20.0f})
+                for (float dz : {0.0f, 20.0f}) odds.points.push_back({x + dx, dy, dz});
+        for (const auto& f : std::vector<std::vector<std::uint32_t>>{
+                 {0, 1, 3, 2}, {4, 6, 7, 5}, {0, 4, 5, 1}, {2, 3, 7, 6}, {0, 2, 6, 4}, {1, 5, 7, 3}}) {
+            odds.polygons.push_back({o + f[0], o + f[1], o + f[2], o + f[3]});
+        }
+    }
+    const fs::path object = write_object(
+        checker, "made.lwo", {grid(20, 14, false), grid(12, 12, true), star(60, false), star(200, true), odds});
+    check_object(checker, object);
+}
+
+TEST(DisplayLists, BatchedDrawTheSameTrianglesAsDefaultOnRealAndSampleFiles) {
+    Checker checker;
+    std::vector<fs::path> objects;
+    for (const fs::path& dir : {fs::path(QUILLMESH_REAL_LWO2_DIR), fs::path(QUILLMESH_SOURCE_DIR) / "examples"}) {
+        if (!fs::is_directory(dir)) continue;
+        for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+            if (entry.path().extension() == ".lwo") objects.push_back(entry.path());
+        }
+    }
+    std::sort(objects.begin(), objects.end());
+    ASSERT_FALSE(objects.empty());
+    // -k: a file with texture blocks that are not image maps converts too.
+    for (const fs::path& object : objects) check_object(checker, object, "-k");
+}
+
+// The text without the layers' vertex arrays and display lists.
+std::string without_layer_arrays(const std::string& text) {
+    std::string out;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::string_view rest = std::string_view(text).substr(at);
+        const bool layer_array = rest.starts_with("static Vtx vts") || rest.starts_with("static Gfx drawmesh");
+        const std::size_t end = layer_array ? text.find("};\n\n", at) + 4 : text.find('\n', at) + 1;
+        if (!layer_array) out += text.substr(at, end - at);
+        at = end;
+    }
+    return out;
+}
+
+TEST(DisplayLists, BatchingChangesOnlyVertexArraysAndDisplayLists) {
+    // boxuv has a texture, hierarchy four layers and three surfaces.
+    TempDir dir;
+    for (const char* name : {"boxuv.lwo", "hierarchy.lwo"}) {
+        SCOPED_TRACE(name);
+        const std::string object = shell_quote(std::string(QUILLMESH_REAL_LWO2_DIR) + "/" + name);
+        const fs::path plain = dir.path() / "plain.c", batched = dir.path() / "batched.c";
+        ASSERT_EQ(run_command(shell_quote(QUILLMESH_EXE) + " " + object + " -o " + shell_quote(plain.string())).exit_status, 0);
+        ASSERT_EQ(run_command(shell_quote(QUILLMESH_EXE) + " " + object + " -b -c 5 -o " + shell_quote(batched.string()))
+                      .exit_status,
+                  0);
+        const std::string plain_text = test_support::read_file(plain), batched_text = test_support::read_file(batched);
+        EXPECT_NE(plain_text, batched_text);
+        const std::string plain_rest = without_layer_arrays(plain_text);
+        EXPECT_EQ(plain_rest.find("static Vtx"), std::string::npos);
+        EXPECT_EQ(plain_rest.find("static Gfx"), std::string::npos);
+        EXPECT_NE(plain_rest.find("static Layer layers[] = {\n"), std::string::npos);
+        // Not EXPECT_EQ: a texture makes the texts long, too long to diff.
+        EXPECT_TRUE(plain_rest == without_layer_arrays(batched_text));
+    }
+}
+
+TEST(DisplayLists, LoadsPastTheCacheAreRefused) {
+    Checker checker;
+    const fs::path object = write_object(checker, "grid.lwo", {grid(20, 20, false), grid(6, 6, true)});
+    // The interpreter holds the lists to the cache size it is given.
+    for (auto [options, slots] : {std::pair{"-b -c 64", 32}, std::pair{"-b -c 32", 16}, std::pair{"-b", 31}}) {
+        SCOPED_TRACE(options);
+        const Interpreted r = checker.run(object, options, slots);
+        EXPECT_FALSE(r.ok);
+        EXPECT_NE(r.message.find("): layer 0, command "), std::string::npos) << r.message;
+        EXPECT_NE(r.message.find(": load overflows the vertex cache"), std::string::npos) << r.message;
+    }
+    // The default lists use four slots, for quads.
+    EXPECT_TRUE(checker.run(object, "", 4).ok);
+    const Interpreted three = checker.run(object, "", 3);
+    EXPECT_EQ(three.message, "interpreter refused (1): layer 1, command 3: load overflows the vertex cache");
+}
+
+TEST(DisplayLists, BatchedLayerPastSixteenBitIndices) {
+    // 2 x 11000 cells of a flat strip: 33003 points, 44000 triangles, all
+    // facing +y. The default mode cannot address them; batched it can.
+    Checker checker;
+    Shape strip;
+    const std::uint32_t columns = 11000, rows = 2, stride = columns + 1;
+    for (std::uint32_t r = 0; r <= rows; ++r)
+        for (std::uint32_t c = 0; c <= columns; ++c)
+            strip.points.push_back({static_cast<float>(c), 0, static_cast<float>(r)});
+    for (std::uint32_t r = 0; r < rows; ++r)
+        for (std::uint32_t c = 0; c < columns; ++c) {
+            const std::uint32_t p = r * stride + c;
+            strip.polygons.push_back({p, p + stride + 1, p + 1});
+            strip.polygons.push_back({p, p + stride, p + stride + 1});
+        }
+    const fs::path object = write_object(checker, "strip.lwo", {strip});
+
+    // Corners reversed, z negated; the normal (0, 1, 0) in every vertex.
+    auto vertex = [&](std::uint32_t i) {
+        const auto& p = strip.points[i];
+        return std::to_string(static_cast<int>(p[0])) + " 0 " + std::to_string(-static_cast<int>(p[2])) +
+               " 0 0 0 127 0 255";
+    };
+    Drawn expected;
+    for (const auto& t : strip.polygons) {
+        expected.push_back(least_rotation("0: " + vertex(t[0]) + " | " + vertex(t[2]) + " | " + vertex(t[1])));
+    }
+    std::sort(expected.begin(), expected.end());
+
+    const Interpreted plain = checker.run(object, "", 32);
+    EXPECT_FALSE(plain.ok);
+    EXPECT_EQ(plain.message,
+              "conversion failed: layer 0 has 33003 vertices, more than the 32768 a display list can address\n");
+
+    const Interpreted batched = checker.run(object, "-b", 32);
+    ASSERT_TRUE(batched.ok) << batched.message;
+    EXPECT_TRUE(same_triangles(expected, batched.drawn));
+}
+
+}  // namespace

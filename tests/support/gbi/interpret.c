@@ -1,0 +1,110 @@
+/*
+ * Runs the display lists of a converted object the way the console's F3DEX2
+ * microcode would, and prints every triangle drawn.
+ *
+ * Built by the tests together with a converted file, against the test
+ * myheader.h (whose macros encode the GBI command words), as
+ *     cc interpret.c converted.c -o interpret
+ * and run as
+ *     interpret SLOTS
+ * with the size of the vertex cache. For each layer, in order, the cache
+ * starts empty; G_VTX loads vertices into slots, G_TRI1 and G_TRI2 draw from
+ * slots, G_ENDDL ends the list. Each triangle is printed as one line:
+ *     layer: x y z s t r g b a | x y z s t r g b a | x y z s t r g b a
+ * its corners in drawing order. Anything the console would not draw as
+ * meant ends the run with a message on standard error and exit status 1: a
+ * load past the cache or past the vertex array, a slot outside the cache or
+ * never loaded in this layer, an unknown command, a list that runs past its
+ * end without G_ENDDL.
+ */
+#include <stdio.h>
+#include <stdlib.h>
+
+#include "myheader.h"
+
+extern StaticMesh mesh;
+
+/* The message is the last line of the combined output: the triangles
+   printed so far go out first. */
+static void fail(u32 layer, size_t command, const char *what) {
+    fflush(stdout);
+    fprintf(stderr, "layer %u, command %zu: %s\n", (unsigned)layer, command, what);
+    exit(1);
+}
+
+static void print_vertex(const Vtx *v) {
+    printf("%d %d %d %d %d %u %u %u %u", v->v.ob[0], v->v.ob[1], v->v.ob[2], v->v.tc[0], v->v.tc[1],
+           (unsigned)v->v.cn[0], (unsigned)v->v.cn[1], (unsigned)v->v.cn[2], (unsigned)v->v.cn[3]);
+}
+
+/* One triangle from the three 8-bit slot offsets in the low 24 bits of `word`. */
+static void draw(u32 layer, size_t command, u32 word, const Vtx *const *cache, u32 slots) {
+    const u32 offsets[3] = {(word >> 16) & 0xFF, (word >> 8) & 0xFF, word & 0xFF};
+    int k;
+    for (k = 0; k < 3; ++k) {
+        if (offsets[k] % 2 != 0) fail(layer, command, "odd slot offset");
+        if (offsets[k] / 2 >= slots) fail(layer, command, "slot outside the cache");
+        if (cache[offsets[k] / 2] == NULL) fail(layer, command, "slot not loaded");
+    }
+    printf("%u: ", (unsigned)layer);
+    for (k = 0; k < 3; ++k) {
+        if (k > 0) printf(" | ");
+        print_vertex(cache[offsets[k] / 2]);
+    }
+    printf("\n");
+}
+
+int main(int argc, char **argv) {
+    const Vtx *cache[128];
+    u32 slots;
+    u32 n;
+    if (argc != 2) {
+        fprintf(stderr, "usage: interpret SLOTS\n");
+        return 2;
+    }
+    slots = (u32)strtoul(argv[1], NULL, 10);
+    if (slots < 1 || slots > 128) {
+        fprintf(stderr, "SLOTS: 1 to 128\n");
+        return 2;
+    }
+    for (n = 0; n < mesh.layer_count; ++n) {
+        const Layer *layer = &mesh.layers[n];
+        const size_t commands = layer->displaylist_size / sizeof(Gfx);
+        const size_t vertex_count = layer->vertices_size / sizeof(Vtx);
+        size_t c;
+        int ended = 0;
+        u32 k;
+        for (k = 0; k < slots; ++k) cache[k] = NULL;
+        for (c = 0; c < commands && !ended; ++c) {
+            const Gfx *g = &layer->displaylist[c];
+            const u32 w0 = g->words.w0;
+            switch (w0 >> 24) {
+                case G_VTX: {
+                    const u32 count = (w0 >> 12) & 0xFF;
+                    const u32 end = (w0 >> 1) & 0x7F;
+                    const Vtx *from = (const Vtx *)g->addr.addr;
+                    if (count == 0 || count > end) fail(n, c, "bad vertex count");
+                    if (end > slots) fail(n, c, "load overflows the vertex cache");
+                    if (from < layer->vertices || from + count > layer->vertices + vertex_count)
+                        fail(n, c, "load outside the vertex array");
+                    for (k = 0; k < count; ++k) cache[end - count + k] = from + k;
+                    break;
+                }
+                case G_TRI1:
+                    draw(n, c, w0, cache, slots);
+                    break;
+                case G_TRI2:
+                    draw(n, c, w0, cache, slots);
+                    draw(n, c, g->words.w1, cache, slots);
+                    break;
+                case G_ENDDL:
+                    ended = 1;
+                    break;
+                default:
+                    fail(n, c, "unknown command");
+            }
+        }
+        if (!ended) fail(n, c, "no end command");
+    }
+    return 0;
+}
