@@ -1,8 +1,8 @@
 // Bytes through the whole program, in memory: read, scale, convert, write.
 //
 // The first byte chooses the options (bit 0: tiling; bits 1 and 2: the scale
-// factor; bit 3: skipping texture blocks that are not image maps); the rest is
-// the object file. Images are looked up in a fixed set
+// factor; bit 3: skipping texture blocks that are not image maps; bit 4:
+// batching; bits 5 to 7: the vertex cache size); the rest is the object file. Images are looked up in a fixed set
 // by file name, the way the program finds them beside the object: "a.png" to
 // "d.png" load, every other name fails.
 
@@ -77,18 +77,26 @@ std::size_t texel_count(const ultraback::Texture& texture) {
 
 // Everything the writer prints as it stands must name something that exists,
 // or the C text would not compile.
-void check_mesh(const ultraback::Mesh& mesh) {
+void check_mesh(const ultraback::Mesh& mesh, std::size_t cache_size) {
     for (const ultraback::Layer& layer : mesh.layers) {
-        FUZZ_CHECK(layer.vertices.size() <= 32768);
         FUZZ_CHECK(layer.material < mesh.materials.size());
+        if (layer.batches.empty()) FUZZ_CHECK(layer.vertices.size() <= 32768);
         for (const ultraback::Primitive& primitive : layer.primitives) {
             std::visit(
                 [&](const auto& p) {
-                    for (std::int16_t index : p.indices) {
+                    for (std::int32_t index : p.indices) {
                         FUZZ_CHECK(index >= 0 && std::size_t(index) < layer.vertices.size());
                     }
                 },
                 primitive);
+        }
+        for (const ultraback::Batch& batch : layer.batches) {
+            FUZZ_CHECK(layer.primitives.empty());
+            FUZZ_CHECK(batch.count >= 1 && batch.count <= cache_size);
+            FUZZ_CHECK(std::size_t{batch.start} + batch.count <= layer.vertices.size());
+            for (const ultraback::SlotTriangle& triangle : batch.triangles) {
+                for (std::uint8_t slot : triangle) FUZZ_CHECK(slot < batch.count);
+            }
         }
     }
     for (const ultraback::Material& material : mesh.materials) {
@@ -102,6 +110,7 @@ void check_mesh(const ultraback::Mesh& mesh) {
 }
 
 constexpr float kScales[] = {1.0f, -1.0f, 1e6f, std::numeric_limits<float>::quiet_NaN()};
+constexpr std::size_t kCacheSizes[] = {3, 4, 5, 8, 16, 31, 32, 64};
 
 }  // namespace
 
@@ -127,13 +136,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             point.z *= scale;
         }
 
-    const converter::Options options{"tex", (control & 1) != 0};
+    const std::size_t cache_size = kCacheSizes[control >> 5];
+    const converter::Options options{"tex", (control & 1) != 0, (control & 16) != 0, cache_size};
     Result<ultraback::Mesh> mesh = converter::convert(*object, options, load_image, check_warning);
     if (!mesh) {
         check_error(mesh.error());
         return 0;
     }
-    check_mesh(*mesh);
+    check_mesh(*mesh, cache_size);
 
     ultraback::StringSink sink;
     FUZZ_CHECK(ultraback::save(*mesh, "mesh", sink));
