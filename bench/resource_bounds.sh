@@ -27,8 +27,8 @@ cases=(
 )
 
 printf '%-15s %8s %11s %8s %9s %11s  %s\n' kind N "input B" seconds "peak KiB" "output B" "exit, first line"
-for spec in "${cases[@]}"; do
-  read -r -a words <<< "$spec"
+for line in "${cases[@]}"; do
+  read -r -a words <<< "$line"
   kind="${words[0]}"
   options=""
   [ "$kind" = tiled-fan ] && options="-t"
