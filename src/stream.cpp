@@ -93,7 +93,7 @@ Status Stream::fill() {
     return {};
 }
 
-Status Stream::read_exact(std::span<std::byte> out) {
+Status Stream::read_exact_slow(std::span<std::byte> out) {
     if (remaining < out.size()) {
         remaining = 0;
         return {};

@@ -6,6 +6,8 @@
 
 #include "lwofront/reader.hpp"
 
+#include <algorithm>
+
 #include "lwofront/chunk.hpp"
 
 namespace lwofront {
@@ -60,7 +62,11 @@ Status read_pols(Stream& s, Layr& layer) {
         LWO_TRY(read_field(s, count));
         Polygon polygon;
         polygon.flags = count & 0xFC00;
-        for (int i = 0; i < (count & 0x03FF); ++i) LWO_TRY(append(polygon.vertices, stream::read_vx(s)));
+        const std::size_t corners = count & 0x03FF;
+        // One allocation per polygon, for no more corners than the chunk
+        // still holds (each takes at least two bytes).
+        polygon.vertices.reserve(std::min<std::uint64_t>(corners, s.remaining / 2));
+        for (std::size_t i = 0; i < corners; ++i) LWO_TRY(append(polygon.vertices, stream::read_vx(s)));
         pols.polygons.push_back(std::move(polygon));
     }
     layer.pols = std::move(pols);

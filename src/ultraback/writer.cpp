@@ -27,17 +27,14 @@ class Output {
 public:
     explicit Output(Sink& sink)
         : sink_(sink), buffer_(std::make_unique_for_overwrite<char[]>(kSaveBufferSize + kMaxPiece)),
-          pos_(buffer_.get()) {}
+          pos_(buffer_.get()), full_(buffer_.get() + kSaveBufferSize) {}
 
     // Once a sink write has failed, appends are dropped and nothing more
     // reaches the sink; the writers check this to stop early.
     bool failed() const { return error_.has_value(); }
 
     void text(std::string_view s) {
-        while (s.size() > kMaxPiece) {  // only long object names
-            text(s.substr(0, kMaxPiece));
-            s.remove_prefix(kMaxPiece);
-        }
+        if (s.size() > kMaxPiece) return long_text(s);
         char* p = room();
         std::memcpy(p, s.data(), s.size());
         pos_ = p + s.size();
@@ -78,13 +75,20 @@ public:
     }
 
 private:
-    // Where the next piece goes; sends a full buffer on first.
+    // Only long object names: in pieces that each fit.
+    [[gnu::noinline]] void long_text(std::string_view s) {
+        for (; s.size() > kMaxPiece; s.remove_prefix(kMaxPiece)) text(s.substr(0, kMaxPiece));
+        text(s);
+    }
+
+    // Where the next piece goes; sends a full buffer on first. The appends
+    // stay small enough to inline, with the rare spill out of line.
     char* room() {
-        if (static_cast<std::size_t>(pos_ - buffer_.get()) >= kSaveBufferSize) spill();
+        if (pos_ >= full_) [[unlikely]] spill();
         return pos_;
     }
 
-    void spill() {
+    [[gnu::noinline]] void spill() {
         char* start = buffer_.get();
         if (!failed()) {
             if (Status written = sink_.write({start, kSaveBufferSize}); !written) {
@@ -100,6 +104,7 @@ private:
     Sink& sink_;
     std::unique_ptr<char[]> buffer_;
     char* pos_;
+    char* full_;  // where a whole buffer ends
     std::optional<Error> error_;
 };
 
