@@ -4,6 +4,7 @@
 #include "image.hpp"
 
 #include <stb/stb_image.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <array>
@@ -11,6 +12,8 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+
+#include "image_guard.hpp"
 
 namespace image {
 namespace {
@@ -32,6 +35,11 @@ struct FileSource {
                std::fseek(file, static_cast<long>(offset), SEEK_SET) == 0;
     }
     bool failed() const { return std::ferror(file) != 0; }
+    std::uint64_t size() const {
+        struct stat info;
+        if (fstat(fileno(file), &info) != 0 || info.st_size < 0) return 0;
+        return static_cast<std::uint64_t>(info.st_size);
+    }
 };
 
 struct MemorySource {
@@ -49,6 +57,7 @@ struct MemorySource {
         return true;
     }
     bool failed() const { return false; }
+    std::uint64_t size() const { return bytes.size(); }
 };
 
 // An 8192-byte read buffer in front of a source, with the three operations
@@ -117,6 +126,13 @@ struct BufferedReader {
         return begin == end;
     }
 
+    // The next byte, or -1 at the end.
+    int get() {
+        if (begin == end) fill();
+        if (begin == end) return -1;
+        return static_cast<unsigned char>(buffer[begin++]);
+    }
+
     bool failed() const { return seek_failed || source.failed(); }
 
     static int on_read(void* user, char* data, int size) {
@@ -137,13 +153,26 @@ Result<Image> load(BufferedReader<Source>& reader) {
     stbi_io_callbacks callbacks{&BufferedReader<Source>::on_read, &BufferedReader<Source>::on_skip,
                                 &BufferedReader<Source>::on_eof};
 
+    // Only files the decoder can be trusted with reach it (image_guard.hpp).
+    std::array<std::uint8_t, 16> head{};
+    const std::size_t head_size = reader.read(reinterpret_cast<char*>(head.data()), head.size());
+    const guard::Format format = guard::sniff(std::span(head.data(), head_size));
+    if (format == guard::Format::Unsupported || !reader.seek(0)) return std::unexpected(image_error());
+    if (format == guard::Format::Jpeg) {
+        if (!guard::jpeg_is_safe(reader) || reader.failed() || !reader.seek(0)) {
+            return std::unexpected(image_error());
+        }
+    }
+
     // The header alone tells the size; refuse before the decoder allocates.
     int width = 0, height = 0, channels = 0;
     if (!stbi_info_from_callbacks(&callbacks, &reader, &width, &height, &channels)) {
         return std::unexpected(image_error());
     }
-    if (width <= 0 || height <= 0 || !loadable_size(static_cast<std::uint64_t>(width),
-                                                     static_cast<std::uint64_t>(height))) {
+    if (width <= 0 || height <= 0 ||
+        !loadable_size(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height)) ||
+        !guard::data_can_hold(format, static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height),
+                              reader.source.size())) {
         return std::unexpected(image_error());
     }
     if (!reader.seek(0)) return std::unexpected(image_error());

@@ -80,6 +80,13 @@ void triangulate(std::span<const Vec3> corners, std::vector<Corners3>& triangles
         next[i] = (i + 1) % n;
     }
 
+    // The ear tests below look at up to n^3 / 6 corners in all when the
+    // polygon crosses itself so that ears stay rare (a spiral does), which for
+    // 1023 corners takes a second. Simple polygons need about n^2 / 2. Past
+    // this budget no corner counts as an ear any more, and the rest of the
+    // polygon is cut the way the search cuts one without ears.
+    std::uint64_t budget = 4 * std::uint64_t{n} * n;
+
     // An ear: a convex corner whose triangle holds no other corner, not even
     // on its edges (corners in the same place as the triangle's are allowed:
     // polygons that touch themselves have them).
@@ -87,6 +94,8 @@ void triangulate(std::span<const Vec3> corners, std::vector<Corners3>& triangles
         const std::uint32_t a = prev[b], c = next[b];
         if (!(area2(q[a], q[b], q[c]) > 0)) return false;
         for (std::uint32_t p = next[c]; p != a; p = next[p]) {
+            if (budget == 0) return false;
+            --budget;
             if (same_place(q[p], q[a]) || same_place(q[p], q[b]) || same_place(q[p], q[c])) continue;
             if (area2(q[a], q[b], q[p]) >= 0 && area2(q[b], q[c], q[p]) >= 0 && area2(q[c], q[a], q[p]) >= 0)
                 return false;
@@ -101,7 +110,7 @@ void triangulate(std::span<const Vec3> corners, std::vector<Corners3>& triangles
         // polygon, any corner, so that the loop always ends.
         std::uint32_t ear = cur;
         bool found = false;
-        for (std::uint32_t k = 0, b = cur; k < remaining && !found; ++k, b = next[b]) {
+        for (std::uint32_t k = 0, b = cur; k < remaining && !found && budget != 0; ++k, b = next[b]) {
             if (is_ear(b)) ear = b, found = true;
         }
         for (std::uint32_t k = 0, b = cur; k < remaining && !found; ++k, b = next[b]) {

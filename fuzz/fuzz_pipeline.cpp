@@ -1,0 +1,152 @@
+// Bytes through the whole program, in memory: read, scale, convert, write.
+//
+// The first byte chooses the options (bit 0: tiling; bits 1 and 2: the scale
+// factor; bit 3: skipping texture blocks that are not image maps; bit 4:
+// batching; bits 5 to 7: the vertex cache size); the rest is the object file. Images are looked up in a fixed set
+// by file name, the way the program finds them beside the object: "a.png" to
+// "d.png" load, every other name fails.
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <map>
+#include <span>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <variant>
+
+#include "check.hpp"
+#include "converter/convert.hpp"
+#include "converter/texture.hpp"
+#include "lwofront/reader.hpp"
+#include "stream.hpp"
+#include "ultraback/writer.hpp"
+
+namespace {
+
+image::Image pattern(std::size_t width, std::size_t height, unsigned colors) {
+    image::Image image;
+    image.width = width;
+    image.height = height;
+    for (std::size_t k = 0; k < width * height; ++k) {
+        const auto c = static_cast<std::uint8_t>(k % colors * 255 / colors);
+        image.pixels.push_back({c, static_cast<std::uint8_t>(255 - c), c, 255});
+    }
+    return image;
+}
+
+// Under and over the TMEM budget, in both texel formats.
+const std::map<std::string, image::Image, std::less<>>& images() {
+    static const std::map<std::string, image::Image, std::less<>> set{
+        {"tex/a.png", pattern(4, 4, 2)},     // Ci4, fits
+        {"tex/b.png", pattern(64, 64, 40)},  // Rgba16, over budget
+        {"tex/c.png", pattern(128, 64, 3)},  // Ci4, over budget
+        {"tex/d.png", pattern(1, 1, 1)},
+    };
+    return set;
+}
+
+Result<image::Image> load_image(const std::string& path) {
+    auto found = images().find(path);
+    if (found == images().end()) return std::unexpected(Error{ErrorKind::Image, LwoError::None, "Could not open image"});
+    return found->second;
+}
+
+void check_warning(std::string_view line) {
+    FUZZ_CHECK(line.starts_with("Warning: "));
+    FUZZ_CHECK(line.find('\n') == line.size() - 1);
+}
+
+void check_error(const Error& error) {
+    FUZZ_CHECK(!error.description().empty());
+    FUZZ_CHECK(error.description().find('\n') == std::string::npos);
+}
+
+std::size_t texel_count(const ultraback::Texture& texture) {
+    return std::visit(
+        [](const auto& texels) -> std::size_t {
+            using T = std::decay_t<decltype(texels)>;
+            if constexpr (std::is_same_v<T, ultraback::Ci4>) return texels.indices.size() * 2;
+            else if constexpr (std::is_same_v<T, ultraback::Unknown>) return 0;
+            else return texels.texels.size();
+        },
+        texture.texels);
+}
+
+// Everything the writer prints as it stands must name something that exists,
+// or the C text would not compile.
+void check_mesh(const ultraback::Mesh& mesh, std::size_t cache_size) {
+    for (const ultraback::Layer& layer : mesh.layers) {
+        FUZZ_CHECK(layer.material < mesh.materials.size());
+        if (layer.batches.empty()) FUZZ_CHECK(layer.vertices.size() <= 32768);
+        for (const ultraback::Primitive& primitive : layer.primitives) {
+            std::visit(
+                [&](const auto& p) {
+                    for (std::int32_t index : p.indices) {
+                        FUZZ_CHECK(index >= 0 && std::size_t(index) < layer.vertices.size());
+                    }
+                },
+                primitive);
+        }
+        for (const ultraback::Batch& batch : layer.batches) {
+            FUZZ_CHECK(layer.primitives.empty());
+            FUZZ_CHECK(batch.count >= 1 && batch.count <= cache_size);
+            FUZZ_CHECK(std::size_t{batch.start} + batch.count <= layer.vertices.size());
+            for (const ultraback::SlotTriangle& triangle : batch.triangles) {
+                for (std::uint8_t slot : triangle) FUZZ_CHECK(slot < batch.count);
+            }
+        }
+    }
+    for (const ultraback::Material& material : mesh.materials) {
+        FUZZ_CHECK(!material.texture || *material.texture < mesh.textures.size());
+    }
+    for (const ultraback::Texture& texture : mesh.textures) {
+        const std::size_t count = std::size_t{texture.width} * texture.height;
+        FUZZ_CHECK(texel_count(texture) == count || texel_count(texture) == count + 1);
+    }
+    for (const auto& [layer, rect] : mesh.layer_rects) FUZZ_CHECK(layer < mesh.layers.size());
+}
+
+constexpr float kScales[] = {1.0f, -1.0f, 1e6f, std::numeric_limits<float>::quiet_NaN()};
+constexpr std::size_t kCacheSizes[] = {3, 4, 5, 8, 16, 31, 32, 64};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) return 0;
+    const std::uint8_t control = data[0];
+    const auto file = std::as_bytes(std::span(data + 1, size - 1));
+
+    stream::MemorySource source(file);
+    stream::Stream in(source, file.size());
+    const lwofront::ReadOptions read_options{(control & 8) != 0, check_warning};
+    Result<lwofront::Object> object = lwofront::process(in, read_options);
+    if (!object) {
+        check_error(object.error());
+        return 0;
+    }
+
+    const float scale = kScales[control >> 1 & 3];
+    for (lwofront::Layr& layer : object->get_layers_mut())
+        for (stream::Vec3& point : layer.get_points_mut().get_vec_mut()) {
+            point.x *= scale;
+            point.y *= scale;
+            point.z *= scale;
+        }
+
+    const std::size_t cache_size = kCacheSizes[control >> 5];
+    const converter::Options options{"tex", (control & 1) != 0, (control & 16) != 0, cache_size};
+    Result<ultraback::Mesh> mesh = converter::convert(*object, options, load_image, check_warning);
+    if (!mesh) {
+        check_error(mesh.error());
+        return 0;
+    }
+    check_mesh(*mesh, cache_size);
+
+    ultraback::StringSink sink;
+    FUZZ_CHECK(ultraback::save(*mesh, "mesh", sink));
+    FUZZ_CHECK(sink.text.ends_with(" ); \n"));
+    return 0;
+}

@@ -1,0 +1,103 @@
+// Inputs that once made the program misbehave, found by the fuzz targets in
+// fuzz/ or while measuring resource bounds, each as the bytes that showed it.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <set>
+#include <span>
+#include <vector>
+
+#include "converter/triangulate.hpp"
+#include "image.hpp"
+#include "image_guard.hpp"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+std::span<const std::byte> as_span(const Bytes& bytes) { return std::as_bytes(std::span(bytes)); }
+
+void expect_refused(const Bytes& file) {
+    Result<image::Image> image = image::Image::decode(as_span(file));
+    ASSERT_FALSE(image);
+    EXPECT_EQ(image.error().description(), "Could not open image");
+}
+
+// fuzz_image: a DHT segment whose table declares 255 + 2 = 257 codes. The
+// decoder keeps 256 symbols a table and wrote the 257th, and up to 4080 more
+// with other counts, past the end of its table (UBSan: "index 257 out of
+// bounds for type 'unsigned char [257]'" in stbi__build_huffman).
+TEST(Regression, JpegHuffmanTableOfMoreThan256Codes) {
+    Bytes file{0xFF, 0xD8, 0xFF, 0xC4, 0x01, 0x14, 0x00};
+    for (int length = 1; length <= 16; ++length) file.push_back(length == 15 ? 2 : length == 16 ? 255 : 0);
+    file.resize(file.size() + 257, 0);
+    file.insert(file.end(), {0xFF, 0xD9});
+
+    struct Reader {
+        const Bytes& data;
+        std::size_t pos = 0;
+        int get() { return pos < data.size() ? data[pos++] : -1; }
+        void skip(long long n) { pos += static_cast<std::size_t>(n); }
+    } reader{file};
+    EXPECT_FALSE(image::guard::jpeg_is_safe(reader));
+    expect_refused(file);
+}
+
+// fuzz_image: a PNG whose first IDAT chunk is empty. The decoder copies its
+// zero bytes to a null pointer (UBSan: "null pointer passed as argument 1" in
+// stbi__getn), which is harmless; the file is valid and must load.
+TEST(Regression, PngWithAnEmptyFirstImageDataChunk) {
+    const Bytes file{
+        0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A,  // signature
+        // IHDR: 2 x 1, 8-bit grey
+        0x00, 0x00, 0x00, 0x0D, 0x49, 0x48, 0x44, 0x52, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 0x01, 0x08, 0x00,
+        0x00, 0x00, 0x00, 0xD1, 0x49, 0x20, 0x56,
+        0x00, 0x00, 0x00, 0x00, 0x49, 0x44, 0x41, 0x54, 0x35, 0xAF, 0x06, 0x1E,  // IDAT, empty
+        // IDAT: zlib, one stored block of the row: filter 0, then 7 and 200
+        0x00, 0x00, 0x00, 0x0E, 0x49, 0x44, 0x41, 0x54, 0x78, 0x01, 0x01, 0x03, 0x00, 0xFC, 0xFF, 0x00, 0x07, 0xC8,
+        0x00, 0xD9, 0x00, 0xD0, 0x1F, 0xAD, 0x24, 0xF8,
+        0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82,  // IEND
+    };
+    Result<image::Image> image = image::Image::decode(as_span(file));
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->width, 2u);
+    EXPECT_EQ(image->height, 1u);
+    EXPECT_EQ(image->pixels, (std::vector<image::Pixel>{{7, 7, 7, 255}, {200, 200, 200, 255}}));
+}
+
+// Measuring resource bounds: 54 bytes of BMP header, or 18 of TGA, claiming
+// 4096 x 4096 pixels decoded into a 64 MiB image of zeros (16384 x 16384, in
+// the limits too, took 2 GiB and 5 seconds) and went on to become a texture.
+TEST(Regression, HeaderClaimingMorePixelsThanTheFileHolds) {
+    const Bytes bmp{'B', 'M', 54, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 0, 0x10, 0, 0, 0, 0x10, 0, 0,
+                    1, 0, 24, 0, 0,  0, 0, 0, 0, 0, 0,  0, 0, 0, 0x13, 0x0B, 0, 0, 0x13, 0x0B, 0, 0, 0, 0, 0, 0, 0, 0};
+    const Bytes tga{0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x10, 0, 0x10, 24, 0};
+    expect_refused(bmp);
+    expect_refused(tga);
+}
+
+// Measuring resource bounds: a polygon of 1023 corners on a widening spiral,
+// each corner's triangle holding all earlier corners, so that the ear search
+// found no ear step after step: 157 million point tests (n^3 / 6 is 178
+// million), about a second a polygon, up to 2 KB of file each. The search now
+// stops after 4 n^2 tests and cuts the rest as it comes.
+TEST(Regression, SpiralPolygonWithoutEars) {
+    std::vector<lwofront::Vec3> corners;
+    double radius = 1;
+    for (int k = 0; k < 1023; ++k) {
+        const double angle = 2 * 3.14159265358979 * 0.45 * k;
+        corners.push_back({float(radius * std::cos(angle)), float(radius * std::sin(angle)), 0});
+        radius *= 1.002;
+    }
+    std::vector<converter::Corners3> triangles;
+    converter::triangulate(corners, triangles);
+    ASSERT_EQ(triangles.size(), 1021u);
+    for (const converter::Corners3& t : triangles) {
+        EXPECT_EQ(std::set<std::uint32_t>(t.begin(), t.end()).size(), 3u);
+        for (std::uint32_t c : t) EXPECT_LT(c, 1023u);
+    }
+}
+
+}  // namespace
