@@ -7,8 +7,10 @@
 #include <cstdint>
 #include <set>
 #include <span>
+#include <string>
 #include <vector>
 
+#include "converter/convert.hpp"
 #include "converter/triangulate.hpp"
 #include "image.hpp"
 #include "image_guard.hpp"
@@ -98,6 +100,32 @@ TEST(Regression, SpiralPolygonWithoutEars) {
         EXPECT_EQ(std::set<std::uint32_t>(t.begin(), t.end()).size(), 3u);
         for (std::uint32_t c : t) EXPECT_LT(c, 1023u);
     }
+}
+
+// Found by fuzz_pipeline: a clip file name holding a line feed split the
+// texture warning over two lines. Names from the file are quoted with their
+// control characters as '?', so each warning stays one line.
+TEST(Regression, ControlCharactersInNamesKeepWarningsOnOneLine) {
+    lwofront::Object object;
+    object.clips.push_back({1, {"dir/wood\n\x1b.png"}});
+    lwofront::Surf surface;
+    surface.name = "Bad\rName";
+    lwofront::Blok blok;
+    blok.attributes.push_back(lwofront::Imag{9});
+    surface.attributes.push_back(blok);
+    object.surfaces.push_back(surface);
+
+    std::vector<std::string> warnings;
+    auto fail = [](const std::string&) -> Result<image::Image> {
+        return std::unexpected(Error{ErrorKind::Image, LwoError::None, "Could not open image"});
+    };
+    auto mesh = converter::convert(object, {"base\tdir"}, fail,
+                                   [&](std::string_view line) { warnings.emplace_back(line); });
+    ASSERT_TRUE(mesh);
+    EXPECT_EQ(warnings, (std::vector<std::string>{
+                            "Warning: Couldn't open texture: base\tdir/wood??.png\n",
+                            "Warning: surface Bad?Name names image 9, which is not a clip.\n",
+                        }));
 }
 
 }  // namespace

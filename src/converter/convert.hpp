@@ -12,6 +12,7 @@
 #include "image.hpp"
 #include "lwofront/model.hpp"
 #include "ultraback/mesh.hpp"
+#include "warning_line.hpp"
 
 namespace converter {
 
@@ -19,7 +20,7 @@ namespace converter {
 using Warn = std::function<void(std::string_view line)>;
 // Hands one warning line on, when there is anyone to take it.
 inline void say(const Warn& warn, std::string_view line) {
-    if (warn) warn(line);
+    if (warn) warn(warning_line(line));
 }
 
 // Loads the image at a path; the program passes image::Image::open.

@@ -4,6 +4,7 @@
 // after it, the texture-map attributes inside a TMAP. Anything else is skipped.
 
 #include "lwofront/chunk.hpp"
+#include "warning_line.hpp"
 
 namespace lwofront::detail {
 
@@ -150,8 +151,8 @@ Status read_blok(Stream& s, Surf& surf, const ReadOptions& options) {
         if (!options.skip_unknown_blocks)
             return std::unexpected(lwo_error(LwoError::UnknownBlokHeader, "Unknown BLOK header"));
         if (options.warn)
-            options.warn("Warning: skipped texture block " + id_text(*header_id) + " of surface " + surf.name +
-                         ": not an image map\n");
+            options.warn(warning_line("Warning: skipped texture block " + id_text(*header_id) + " of surface " +
+                                      surf.name + ": not an image map\n"));
         return {};
     }
     LWO_TRY(read_subchunks(s, [&](std::uint32_t id) { return read_blok_attr(s, id, blok); }));
