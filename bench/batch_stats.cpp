@@ -11,9 +11,6 @@
 // Times are processor milliseconds, the fastest of five runs; "convert" is
 // the conversion alone, "convert+write" adds forming the C text in memory.
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -24,6 +21,8 @@
 #include <string_view>
 #include <vector>
 
+#include "object_file.hpp"
+#include "support/lwo_builder.hpp"
 #include "converter/convert.hpp"
 #include "image.hpp"
 #include "lwofront/reader.hpp"
@@ -34,82 +33,42 @@ namespace {
 
 // ---- the grid object ----
 
-struct Bytes {
-    std::string data;
-    void u1(std::uint8_t v) { data.push_back(static_cast<char>(v)); }
-    void u2(std::uint16_t v) {
-        u1(static_cast<std::uint8_t>(v >> 8));
-        u1(static_cast<std::uint8_t>(v));
-    }
-    void u4(std::uint32_t v) {
-        u2(static_cast<std::uint16_t>(v >> 16));
-        u2(static_cast<std::uint16_t>(v));
-    }
-    void f4(float v) {
-        std::uint32_t bits;
-        std::memcpy(&bits, &v, sizeof bits);
-        u4(bits);
-    }
-    void id(const char* four) { data.append(four, 4); }
-    // A chunk header whose length is filled in by close().
-    std::size_t open(const char* four) {
-        id(four);
-        u4(0);
-        return data.size();
-    }
-    void close(std::size_t body) {
-        const auto length = static_cast<std::uint32_t>(data.size() - body);
-        for (int i = 0; i < 4; ++i) data[body - 4 + i] = static_cast<char>(length >> (24 - 8 * i));
-        if (length % 2 == 1) u1(0);
-    }
-};
-
 constexpr std::uint32_t kBlockCells = 128;  // 129 x 129 = 16641 vertices per layer
 
 std::string grid_object(std::uint64_t triangles) {
-    Bytes b;
-    const std::size_t form = b.open("FORM");
-    b.id("LWO2");
-    std::uint64_t cells = triangles / 2;
-    for (std::uint32_t layer = 0; cells > 0; ++layer) {
-        const std::uint32_t rows = static_cast<std::uint32_t>(std::min<std::uint64_t>(kBlockCells, (cells + kBlockCells - 1) / kBlockCells));
-        const std::uint32_t columns = static_cast<std::uint32_t>(std::min<std::uint64_t>(kBlockCells, cells));
-        const std::uint64_t block_cells = std::min<std::uint64_t>(cells, std::uint64_t{rows} * columns);
+    lwo_test::Builder b;
+    b.form([&] {
+        std::uint64_t cells = triangles / 2;
+        for (std::uint32_t layer = 0; cells > 0; ++layer) {
+            const auto rows = static_cast<std::uint32_t>(
+                std::min<std::uint64_t>(kBlockCells, (cells + kBlockCells - 1) / kBlockCells));
+            const auto columns = static_cast<std::uint32_t>(std::min<std::uint64_t>(kBlockCells, cells));
+            const std::uint64_t block_cells = std::min<std::uint64_t>(cells, std::uint64_t{rows} * columns);
 
-        std::size_t chunk = b.open("LAYR");
-        b.u2(static_cast<std::uint16_t>(layer));
-        b.u2(0);
-        b.f4(0), b.f4(0), b.f4(0);
-        b.u1(0), b.u1(0);  // empty name and its pad
-        b.close(chunk);
-
-        // Points row by row; layers side by side along x, 8 units a cell.
-        chunk = b.open("PNTS");
-        for (std::uint32_t r = 0; r <= rows; ++r)
-            for (std::uint32_t c = 0; c <= columns; ++c) {
-                b.f4(static_cast<float>(8 * (layer * (kBlockCells + 1) + c)));
-                b.f4(0);
-                b.f4(static_cast<float>(8 * r));
-            }
-        b.close(chunk);
-
-        chunk = b.open("POLS");
-        b.id("FACE");
-        const std::uint32_t stride = columns + 1;
-        for (std::uint64_t k = 0; k < block_cells; ++k) {
-            const auto r = static_cast<std::uint32_t>(k / columns), c = static_cast<std::uint32_t>(k % columns);
-            const std::uint32_t p = r * stride + c;
-            const std::uint32_t tri[2][3] = {{p, p + stride + 1, p + 1}, {p, p + stride, p + stride + 1}};
-            for (const auto& t : tri) {
-                b.u2(3);
-                for (std::uint32_t v : t) b.u2(static_cast<std::uint16_t>(v));
-            }
+            b.chunk("LAYR", [&] { b.u2(static_cast<std::uint16_t>(layer)).u2(0).vec3(0, 0, 0).str(""); });
+            // Points row by row; layers side by side along x, 8 units a cell.
+            b.chunk("PNTS", [&] {
+                for (std::uint32_t r = 0; r <= rows; ++r)
+                    for (std::uint32_t c = 0; c <= columns; ++c)
+                        b.vec3(static_cast<float>(8 * (layer * (kBlockCells + 1) + c)), 0, static_cast<float>(8 * r));
+            });
+            b.chunk("POLS", [&] {
+                b.id("FACE");
+                const std::uint32_t stride = columns + 1;
+                for (std::uint64_t k = 0; k < block_cells; ++k) {
+                    const auto r = static_cast<std::uint32_t>(k / columns), c = static_cast<std::uint32_t>(k % columns);
+                    const std::uint32_t p = r * stride + c;
+                    const std::uint32_t tri[2][3] = {{p, p + stride + 1, p + 1}, {p, p + stride, p + stride + 1}};
+                    for (const auto& t : tri) {
+                        b.u2(3);
+                        for (std::uint32_t v : t) b.u2(static_cast<std::uint16_t>(v));
+                    }
+                }
+            });
+            cells -= block_cells;
         }
-        b.close(chunk);
-        cells -= block_cells;
-    }
-    b.close(form);
-    return b.data;
+    });
+    return {reinterpret_cast<const char*>(b.bytes.data()), b.bytes.size()};
 }
 
 // ---- the figures ----
@@ -162,23 +121,12 @@ struct Mode {
 };
 
 int stats(const char* path) {
-    const int fd = open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        std::printf("cannot open %s\n", path);
-        return 1;
-    }
-    const off_t length = lseek(fd, 0, SEEK_END);
-    lseek(fd, 0, SEEK_SET);
-    stream::FileSource source(fd);
-    stream::Stream in(source, static_cast<std::uint64_t>(length));
-    Result<lwofront::Object> object = lwofront::process(in);
-    close(fd);
+    Result<lwofront::Object> object = bench::read_object(path);
     if (!object) {
         std::printf("%s\n", std::string(object.error().description()).c_str());
         return 1;
     }
-    std::string dir = path;
-    dir = dir.find('/') == std::string::npos ? "" : dir.substr(0, dir.rfind('/'));
+    const std::string dir = bench::texture_dir(path);
     const converter::LoadImage load = [](const std::string& p) { return image::Image::open(p); };
 
     std::printf("%-12s %10s %12s %12s %12s %14s\n", "mode", "triangles", "commands/tri", "loads/tri", "convert ms",

@@ -24,6 +24,7 @@
 #include <string>
 #include <string_view>
 
+#include "object_file.hpp"
 #include "converter/convert.hpp"
 #include "image.hpp"
 #include "lwofront/reader.hpp"
@@ -72,23 +73,6 @@ Timing best_of(int repeats, Prepare&& prepare, Step&& step) {
     return best;
 }
 
-std::optional<lwofront::Object> read_object(const std::string& path) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    const off_t length = lseek(fd, 0, SEEK_END);
-    lseek(fd, 0, SEEK_SET);
-    stream::FileSource source(fd);
-    stream::Stream in(source, static_cast<std::uint64_t>(length));
-    Result<lwofront::Object> object = lwofront::process(in);
-    close(fd);
-    if (!object) return std::nullopt;
-    return std::move(*object);
-}
-
-std::string directory_of(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
 
 void row(std::string_view stage, Timing time, double heap) {
     std::printf("%-10s %9.1f ms %9.1f ms %10.1f MiB\n", std::string(stage).c_str(), time.wall * 1000.0,
@@ -144,14 +128,16 @@ int main(int argc, char** argv) {
 
     std::printf("%-10s %12s %12s %14s\n", "stage", "wall", "cpu", "heap after");
     std::optional<lwofront::Object> object;
-    const Timing read = best_of(repeats, [&] { object.reset(); }, [&] { object = read_object(path); });
+    const Timing read = best_of(repeats, [&] { object.reset(); }, [&] {
+        if (auto loaded = bench::read_object(path)) object = std::move(*loaded);
+    });
     if (!object) {
         std::fprintf(stderr, "quillmesh_bench_stages: cannot read %s\n", path.c_str());
         return 1;
     }
     row("read", read, heap_mib());
 
-    const converter::Options options{directory_of(path), false};
+    const converter::Options options{bench::texture_dir(path), false};
     const converter::LoadImage load_image = [](const std::string& p) { return image::Image::open(p); };
     std::optional<ultraback::Mesh> mesh;
     const Timing convert = best_of(repeats, [&] { mesh.reset(); }, [&] {
