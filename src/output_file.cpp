@@ -42,7 +42,7 @@ mode_t new_file_mode() {
 }  // namespace
 
 OutputFile::OutputFile(OutputFile&& other) noexcept
-    : fd(other.fd), path(std::move(other.path)), temp_path(std::move(other.temp_path)) {
+    : fd(other.fd), target(std::move(other.target)), temp_path(std::move(other.temp_path)) {
     other.fd = -1;
     other.temp_path.clear();
 }
@@ -54,15 +54,14 @@ OutputFile::~OutputFile() {
 
 Result<OutputFile> create(const std::string& path) {
     OutputFile file;
-    file.path = path;
     struct stat info;
     if (stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
         file.fd = open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
         if (file.fd < 0) return std::unexpected(errno_error());
         return file;
     }
-    std::string target = rename_target(path);
-    std::string temp = directory_of(target) + "/." + name_of(target) + ".XXXXXX";
+    file.target = rename_target(path);
+    std::string temp = directory_of(file.target) + "/." + name_of(file.target) + ".XXXXXX";
     file.fd = mkostemp(temp.data(), O_CLOEXEC);
     if (file.fd < 0) return std::unexpected(errno_error());
     file.temp_path = std::move(temp);
@@ -75,7 +74,7 @@ Status commit(OutputFile& file) {
     if (close(fd) != 0) return std::unexpected(errno_error());
     if (file.temp_path.empty()) return {};
     if (chmod(file.temp_path.c_str(), new_file_mode()) != 0) return std::unexpected(errno_error());
-    if (rename(file.temp_path.c_str(), rename_target(file.path).c_str()) != 0)
+    if (rename(file.temp_path.c_str(), file.target.c_str()) != 0)
         return std::unexpected(errno_error());
     file.temp_path.clear();
     return {};

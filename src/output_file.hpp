@@ -20,7 +20,7 @@ struct OutputFile {
     ~OutputFile();
 
     int fd = -1;
-    std::string path;       // what the user named
+    std::string target;     // where the temporary is moved: the output, through links
     std::string temp_path;  // empty when writing directly
 };
 
