@@ -4,7 +4,9 @@
 #include "image.hpp"
 
 #include <stb/stb_image.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -210,8 +212,20 @@ bool loadable_size(std::uint64_t width, std::uint64_t height) {
 }
 
 Result<Image> Image::open(const std::string& path) {
-    std::unique_ptr<std::FILE, FileClose> file(std::fopen(path.c_str(), "rb"));
-    if (!file) return std::unexpected(image_error());
+    // Only regular files are decoded: opening a FIFO without a writer would
+    // wait for ever, so the open does not block and the type is checked.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return std::unexpected(image_error());
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return std::unexpected(image_error());
+    }
+    std::unique_ptr<std::FILE, FileClose> file(fdopen(fd, "rb"));
+    if (!file) {
+        ::close(fd);
+        return std::unexpected(image_error());
+    }
     // Our own buffer is the only one between the decoder and the file.
     std::setvbuf(file.get(), nullptr, _IONBF, 0);
     BufferedReader<FileSource> reader;

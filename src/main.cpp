@@ -3,9 +3,12 @@
 // 0 for success and the banner, 1 for a run that fails, 2 for a refused
 // command line.
 
+#include <cstdint>
 #include <cstdio>
 #include <fcntl.h>
+#include <new>
 #include <optional>
+#include <sys/stat.h>
 #include <string>
 #include <string_view>
 #include <unistd.h>
@@ -15,10 +18,12 @@
 #include "converter/convert.hpp"
 #include "depfile.hpp"
 #include "image.hpp"
+#include "interrupt.hpp"
 #include "lwofront/reader.hpp"
 #include "output_file.hpp"
 #include "stream.hpp"
 #include "ultraback/writer.hpp"
+#include "warning_line.hpp"
 
 namespace {
 
@@ -51,8 +56,56 @@ void scale_points(lwofront::Object& object, float scale) {
         }
 }
 
+// The first path a Make rule cannot carry, or nullptr.
+const std::string* unwritable_dependency(const std::vector<std::string>& paths) {
+    for (const std::string& path : paths)
+        if (!depfile::make_can_carry(path)) return &path;
+    return nullptr;
+}
+
+int refuse_dependency(const std::string& path) {
+    print(warning_line("A dependency's path holds a control character that a Make rule cannot carry: " + path));
+    print("\n");
+    return kFailed;
+}
+
+// The input's length, when it is a file that has one: a FIFO or a terminal
+// has none, and reading it could wait for ever.
+std::optional<std::uint64_t> input_length(int fd) {
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !(S_ISREG(info.st_mode) || S_ISBLK(info.st_mode))) return std::nullopt;
+    // Opened without blocking so that a FIFO cannot stall the open; reads
+    // block again.
+    if (fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) return std::nullopt;
+    off_t length = lseek(fd, 0, SEEK_END);
+    if (length < 0 || lseek(fd, 0, SEEK_SET) != 0) return std::nullopt;
+    return static_cast<std::uint64_t>(length);
+}
+
+int write_outputs(const cli::Settings& settings, const ultraback::Mesh& mesh,
+                  const std::vector<std::string>& dependencies, output::OutputFile& out,
+                  std::optional<output::OutputFile>& dependency_file) {
+    output::FdSink sink(out.fd);
+    if (Status saved = ultraback::save(mesh, settings.object_name, sink); !saved) return fail(saved.error());
+    if (dependency_file) {
+        output::FdSink rule_sink(dependency_file->fd);
+        std::string rule = depfile::make_rule(settings.output_path, dependencies);
+        if (Status written = rule_sink.write(rule); !written) return fail(written.error());
+        // The rule first: a run that fails past this point leaves no new
+        // output, and a new rule beside an old output only makes the build
+        // convert again.
+        if (Status committed = output::commit(*dependency_file); !committed) return fail(committed.error());
+    }
+    if (Status committed = output::commit(out); !committed) return fail(committed.error());
+    return 0;
+}
+
 int run(const cli::Settings& settings) {
-    InputFile input(open(settings.input_path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (settings.depfile && output::is_same_target(settings.output_path, *settings.depfile)) {
+        print("Dependency file is the output file; choose another with -d\n");
+        return kRefused;
+    }
+    InputFile input(open(settings.input_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (input.fd < 0) {
         print("Couldn't open input file\n");
         return kFailed;
@@ -62,6 +115,18 @@ int run(const cli::Settings& settings) {
         print("Output file is the input file; choose another with -o\n");
         return kRefused;
     }
+    std::optional<std::uint64_t> length = input_length(input.fd);
+    if (!length) {
+        print("Couldn't find the length of the input file\n");
+        return kFailed;
+    }
+    // The rule's paths from the command line are checked before any file is
+    // made; the image paths once the conversion has tried them.
+    if (settings.depfile) {
+        const std::vector<std::string> named{settings.output_path, settings.input_path};
+        if (const std::string* path = unwritable_dependency(named)) return refuse_dependency(*path);
+    }
+
     Result<output::OutputFile> out = output::create(settings.output_path);
     if (!out) {
         print("Couldn't create output file\n");
@@ -77,13 +142,8 @@ int run(const cli::Settings& settings) {
         dependency_file.emplace(std::move(*created));
     }
 
-    off_t length = lseek(input.fd, 0, SEEK_END);
-    if (length < 0 || lseek(input.fd, 0, SEEK_SET) != 0) {
-        print("Couldn't find the length of the input file\n");
-        return kFailed;
-    }
     stream::FileSource source(input.fd);
-    stream::Stream in(source, static_cast<std::uint64_t>(length));
+    stream::Stream in(source, *length);
     lwofront::ReadOptions read_options{settings.skip_unknown_blocks, print};
     Result<lwofront::Object> object = lwofront::process(in, read_options);
     if (!object) return fail(object.error());
@@ -101,19 +161,11 @@ int run(const cli::Settings& settings) {
                                static_cast<std::size_t>(settings.cache_size)};
     Result<ultraback::Mesh> mesh = converter::convert(*object, options, load_image, print);
     if (!mesh) return fail(mesh.error());
+    if (settings.depfile) {
+        if (const std::string* path = unwritable_dependency(dependencies)) return refuse_dependency(*path);
+    }
 
-    output::FdSink sink(out->fd);
-    if (Status saved = ultraback::save(*mesh, settings.object_name, sink); !saved) return fail(saved.error());
-    if (dependency_file) {
-        output::FdSink rule_sink(dependency_file->fd);
-        std::string rule = depfile::make_rule(settings.output_path, dependencies);
-        if (Status written = rule_sink.write(rule); !written) return fail(written.error());
-    }
-    if (Status committed = output::commit(*out); !committed) return fail(committed.error());
-    if (dependency_file) {
-        if (Status committed = output::commit(*dependency_file); !committed) return fail(committed.error());
-    }
-    return 0;
+    return write_outputs(settings, *mesh, dependencies, *out, dependency_file);
 }
 
 }  // namespace
@@ -132,5 +184,12 @@ int main(int argc, char** argv) {
         print(cli::kUsage);
         return kRefused;
     }
-    return run(*settings);
+    interrupt::install_handlers();
+    try {
+        return run(*settings);
+    } catch (const std::bad_alloc&) {
+        // Unwinding has closed the files and removed the temporaries.
+        print("Out of memory\n");
+        return kFailed;
+    }
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -26,6 +27,15 @@ TEST(Depfile, RuleNamesEachDependencyOnce) {
     std::vector<std::string> dependencies{"box.lwo", "wood.png", "my img.png", "wood.png"};
     EXPECT_EQ(depfile::make_rule("out dir/box.c", dependencies),
               "out\\ dir/box.c: \\\n box.lwo \\\n wood.png \\\n my\\ img.png\n");
+}
+
+// Blanks, tabs and the characters escaped above are carried; control
+// characters that would end or split a rule line are not.
+TEST(Depfile, CarriesNoControlCharacterButTab) {
+    for (std::string_view path : {"a.png", "tab\there.png", "my img.png", "$#\\.png", "caf\xc3\xa9.png", "del\x7f.png"})
+        EXPECT_TRUE(depfile::make_can_carry(path)) << path;
+    for (std::string_view path : {"a.png\nall:", "a\r.png", "a\x01.png", "a\x1b[1m.png", "\x1f"})
+        EXPECT_FALSE(depfile::make_can_carry(path)) << path;
 }
 
 }  // namespace

@@ -121,6 +121,9 @@ Status convert_layers(const Object& object, const Options& options, const ImageL
     for (const lwofront::Layr& layer : object.layers) highest_number = std::max(highest_number, layer.number);
 
     std::optional<std::size_t> default_material;  // for layers that name no surface
+    // One output layer per layer at least: room for them all at once, so many
+    // small layers do not pay for the list twice while it grows.
+    mesh.layers.reserve(mesh.layers.size() + object.layers.size());
     for (std::size_t i = 0; i < object.layers.size(); ++i) {
         const lwofront::Layr& layer = object.layers[i];
         std::vector<std::size_t> surfaces = object.get_surfaces_in_layer(layer);
