@@ -69,11 +69,13 @@ int refuse_dependency(const std::string& path) {
     return kFailed;
 }
 
-// The input's length, when it is a file that has one: a FIFO or a terminal
-// has none, and reading it could wait for ever.
+// The input's length, when it is a file that has one: a FIFO, a socket or a
+// terminal has none, and reading it could wait for ever. Devices that seek,
+// such as /dev/null, have one.
 std::optional<std::uint64_t> input_length(int fd) {
     struct stat info;
-    if (fstat(fd, &info) != 0 || !(S_ISREG(info.st_mode) || S_ISBLK(info.st_mode))) return std::nullopt;
+    if (fstat(fd, &info) != 0 || !(S_ISREG(info.st_mode) || S_ISBLK(info.st_mode) || S_ISCHR(info.st_mode)))
+        return std::nullopt;
     // Opened without blocking so that a FIFO cannot stall the open; reads
     // block again.
     if (fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) return std::nullopt;

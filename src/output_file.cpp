@@ -142,15 +142,17 @@ OutputFile::~OutputFile() {
 
 Result<OutputFile> create(const std::string& path) {
     OutputFile file;
-    Result<Place> target = resolve(path);
-    if (!target) return std::unexpected(std::move(target.error()));
-    file.target = std::move(*target);
+    // The kernel follows the links here, /proc's links to pipes included,
+    // which name no file to replace.
     struct stat info;
-    if (fstatat(file.target.dir_fd, file.target.name.c_str(), &info, 0) == 0 && !S_ISREG(info.st_mode)) {
-        file.fd = openat(file.target.dir_fd, file.target.name.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        file.fd = open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
         if (file.fd < 0) return std::unexpected(errno_error());
         return file;
     }
+    Result<Place> target = resolve(path);
+    if (!target) return std::unexpected(std::move(target.error()));
+    file.target = std::move(*target);
     if (Status made = make_temporary(file); !made) return std::unexpected(std::move(made.error()));
     return file;
 }

@@ -8,6 +8,7 @@
 #include "converter/layer.hpp"
 #include "converter/texture.hpp"
 #include "converter/tile.hpp"
+#include "lwofront/surface_index.hpp"
 
 namespace converter {
 
@@ -124,9 +125,10 @@ Status convert_layers(const Object& object, const Options& options, const ImageL
     // One output layer per layer at least: room for them all at once, so many
     // small layers do not pay for the list twice while it grows.
     mesh.layers.reserve(mesh.layers.size() + object.layers.size());
+    const lwofront::SurfaceIndex surface_index = lwofront::index_surfaces(object);
     for (std::size_t i = 0; i < object.layers.size(); ++i) {
         const lwofront::Layr& layer = object.layers[i];
-        std::vector<std::size_t> surfaces = object.get_surfaces_in_layer(layer);
+        std::vector<std::size_t> surfaces = lwofront::surfaces_in_layer(surface_index, object, layer);
         if (surfaces.size() > 1) {
             say(warn, "Warning: more than one surface referenced in layer " + std::to_string(i) + ".\n");
         }
