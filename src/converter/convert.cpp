@@ -1,6 +1,7 @@
 #include "converter/convert.hpp"
 
 #include <algorithm>
+#include <unordered_map>
 #include <utility>
 #include <variant>
 
@@ -44,37 +45,42 @@ std::string image_path(const lwofront::Clip& clip, const std::string& base_dir) 
     return base_dir + "/" + std::string(name);
 }
 
-// Pass 1: one image per clip, or nothing when it cannot be loaded.
-ImageList load_images(const Object& object, const std::string& base_dir, const LoadImage& load_image,
-                      const Warn& warn) {
+// Passes 1 and 2: one texture per clip. Each distinct image file is decoded
+// once, made into its texture at once and its pixels let go, so no more than
+// one decoded image is held at any time; a later clip naming the same file
+// takes a copy of that texture. From here on only the images' sizes are read.
+// The warnings come in the order of the two passes: every image that could not
+// be opened, then every texture over the TMEM budget.
+ImageList load_textures(const Object& object, const std::string& base_dir, const LoadImage& load_image, Mesh& mesh,
+                        const Warn& warn) {
     ImageList images;
     images.reserve(object.clips.size());
+    mesh.textures.reserve(object.clips.size());
+    std::unordered_map<std::string, std::size_t> first_clip;  // image path -> the clip that decoded it
     for (const lwofront::Clip& clip : object.clips) {
         std::string path = image_path(clip, base_dir);
         std::optional<image::Image> loaded;
+        std::optional<ultraback::Texture> texture;
         if (!path.empty() && load_image) {
-            if (Result<image::Image> image = load_image(path)) loaded = std::move(*image);
+            auto [seen, first] = first_clip.try_emplace(path, images.size());
+            if (!first) {
+                if (const std::optional<image::Image>& earlier = images[seen->second]) {
+                    loaded = image::Image{earlier->width, earlier->height, {}};
+                    texture = mesh.textures[seen->second];
+                }
+            } else if (Result<image::Image> image = load_image(path)) {
+                texture = prepare_texture(*image);
+                loaded = image::Image{image->width, image->height, {}};
+            }
         }
         if (!loaded) say(warn, "Warning: Couldn't open texture: " + path + "\n");
         images.push_back(std::move(loaded));
+        mesh.textures.push_back(texture ? std::move(*texture) : placeholder_texture());
+    }
+    for (std::size_t k = 0; k < images.size(); ++k) {
+        if (images[k] && !fits_in_tmem(mesh.textures[k])) say(warn, "Warning: texture won't fit into TMEM\n");
     }
     return images;
-}
-
-// Pass 2: one texture per clip. From here on only the images' sizes are
-// read, so their pixels are let go.
-void prepare_textures(ImageList& images, Mesh& mesh, const Warn& warn) {
-    mesh.textures.reserve(images.size());
-    for (std::optional<image::Image>& image : images) {
-        if (!image) {
-            mesh.textures.push_back(placeholder_texture());
-            continue;
-        }
-        ultraback::Texture texture = prepare_texture(*image);
-        if (!fits_in_tmem(texture)) say(warn, "Warning: texture won't fit into TMEM\n");
-        mesh.textures.push_back(std::move(texture));
-        image->pixels = {};
-    }
 }
 
 // Pass 3: one material per surface: the last Colr, and the last Imag of the
@@ -172,8 +178,7 @@ Status convert_layers(const Object& object, const Options& options, const ImageL
 
 Result<Mesh> convert(const Object& object, const Options& options, const LoadImage& load_image, const Warn& warn) {
     Mesh mesh;
-    ImageList images = load_images(object, options.base_dir, load_image, warn);
-    prepare_textures(images, mesh, warn);
+    ImageList images = load_textures(object, options.base_dir, load_image, mesh, warn);
     make_materials(object, mesh, warn);
     if (Status converted = convert_layers(object, options, images, mesh, warn); !converted) {
         return std::unexpected(std::move(converted.error()));
