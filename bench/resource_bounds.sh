@@ -13,13 +13,13 @@
 #
 #   bench/resource_bounds.sh [build dir, default build]
 #
-# Exits non-zero when a family misses the goal. Needs GNU time (/usr/bin/time,
-# Debian package `time`).
+# Exits non-zero when a family misses the goal. Times and peak memory come
+# from bench/measure.cpp, as in bench/run.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 build="${1:-build}"
-cmake --build "$build" --target quillmesh quillmesh_hostile_gen > /dev/null
+cmake --build "$build" --target quillmesh quillmesh_hostile_gen quillmesh_bench_measure > /dev/null
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
@@ -47,27 +47,20 @@ image_cases=(
 missed=0
 
 # Runs one conversion of $work/in.lwo; sets seconds (user + system), kib,
-# output_bytes and summary.
+# output_bytes and status.
 convert() {
-  local options="$1" status=0
+  local wall cpu
   rm -f "$work/out.c"
   # shellcheck disable=SC2086
-  /usr/bin/time -f "%U %S %M" -o "$work/time" "$build/quillmesh" "$work/in.lwo" -o "$work/out.c" $options \
-    > "$work/stdout" || status=$?
-  local user system
-  read -r user system kib < <(tail -n 1 "$work/time")
-  seconds="$(awk -v u="$user" -v s="$system" 'BEGIN { printf "%.2f", u + s }')"
+  read -r wall kib status cpu < <("$build/bench/quillmesh_bench_measure" "$build/quillmesh" "$work/in.lwo" \
+    -o "$work/out.c" $1)
+  seconds="$(awk -v c="$cpu" 'BEGIN { printf "%.2f", c }')"
   output_bytes=0
   [ -f "$work/out.c" ] && output_bytes="$(stat -c %s "$work/out.c")"
-  local lines first
-  lines="$(wc -l < "$work/stdout")"
-  first="$(head -n 1 "$work/stdout" | cut -c 1-50)"
-  [ "$lines" -gt 1 ] && first="$first (+$((lines - 1)) lines)"
-  summary="$status${first:+, $first}"
 }
 
 printf '%-15s %8s %8s %6s %6s %8s %8s %8s %8s  %s\n' kind N "input MB" "CPU s" "goal s" "peak MiB" \
-  "goal MiB" "out MiB" "allowed" "exit, first line"
+  "goal MiB" "out MiB" "allowed" "exit"
 for line in "${cases[@]}"; do
   read -r kind n1 <<< "$line"
   options=""
@@ -89,12 +82,12 @@ for line in "${cases[@]}"; do
       missed=$((missed + 1))
     fi
     printf '%-15s %8s %8s %6s %6s %8s %8s %8s %8s  %s%s\n' "$kind" "$n" "$mb" "$seconds" "$goal_seconds" \
-      "$mib" "$goal_mib" "$out_mib" "$allowed" "$summary" "$verdict"
+      "$mib" "$goal_mib" "$out_mib" "$allowed" "$status" "$verdict"
   done
 done
 
 echo
-printf '%-15s %8s %6s %8s %11s %8s  %s\n' kind N "CPU s" "peak MiB" "image MiB" "out MiB" "exit, first line"
+printf '%-15s %8s %6s %8s %11s %8s  %s\n' kind N "CPU s" "peak MiB" "image MiB" "out MiB" "exit"
 for line in "${image_cases[@]}"; do
   read -r kind n <<< "$line"
   rm -rf "${work:?}"/*
@@ -103,7 +96,7 @@ for line in "${image_cases[@]}"; do
   side=1024
   [ "$kind" = big-image ] && side="$n"
   printf '%-15s %8s %6s %8s %11s %8s  %s\n' "$kind" "$n" "$seconds" "$(awk -v k="$kib" 'BEGIN { printf "%.1f", k / 1024 }')" \
-    "$((side * side * 4 / 1048576))" "$(awk -v b="$output_bytes" 'BEGIN { printf "%.1f", b / 1048576 }')" "$summary"
+    "$((side * side * 4 / 1048576))" "$(awk -v b="$output_bytes" 'BEGIN { printf "%.1f", b / 1048576 }')" "$status"
 done
 
 [ "$missed" -eq 0 ]
