@@ -56,7 +56,7 @@ convert() {
     -o "$work/out.c" $1)
   seconds="$(awk -v c="$cpu" 'BEGIN { printf "%.2f", c }')"
   output_bytes=0
-  [ -f "$work/out.c" ] && output_bytes="$(stat -c %s "$work/out.c")"
+  if [ -f "$work/out.c" ]; then output_bytes="$(stat -c %s "$work/out.c")"; fi
 }
 
 printf '%-15s %8s %8s %6s %6s %8s %8s %8s %8s  %s\n' kind N "input MB" "CPU s" "goal s" "peak MiB" \
