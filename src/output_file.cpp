@@ -106,10 +106,14 @@ Result<Place> resolve(const std::string& path) {
     place.dir_fd = open_directory(AT_FDCWD, directory);
     if (place.dir_fd < 0) return std::unexpected(errno_error());
     place.name = std::move(name);
+    // Links are followed only to a file that is there; a missing name, or a
+    // link to nothing, is itself replaced.
+    struct stat info;
+    if (fstatat(place.dir_fd, place.name.c_str(), &info, 0) != 0) return place;
     for (int links = 0; links < kMaxLinks; ++links) {
         char target[PATH_MAX];
         ssize_t length = readlinkat(place.dir_fd, place.name.c_str(), target, sizeof target);
-        if (length < 0) return place;  // not a link (or not there): the name itself
+        if (length < 0) return place;  // not a link: the file itself
         if (static_cast<std::size_t>(length) == sizeof target) return std::unexpected(errno_error(ENAMETOOLONG));
         auto [link_directory, link_name] = split(std::string(target, static_cast<std::size_t>(length)));
         if (link_name.empty() || link_name == "." || link_name == "..") return std::unexpected(errno_error(EISDIR));

@@ -28,8 +28,9 @@ struct Place {
     std::string name;
 };
 
-// Where text written to `path` lands: through symbolic links to their target,
-// so a link itself stays in place.
+// Where text written to `path` lands: through symbolic links to the file they
+// lead to, so a link itself stays in place; a link that leads to nothing is
+// replaced itself.
 Result<Place> resolve(const std::string& path);
 
 struct OutputFile {

@@ -215,6 +215,28 @@ TEST(OutputPaths, DependencyFileThroughALinkToTheOutputIsRefused) {
     }
 }
 
+// Links are followed relative to the folder of each link, to the file they
+// lead to; a link to nothing is replaced by the output, as a missing file is
+// created.
+TEST(OutputPaths, LinksLeadToTheirFileOrAreReplaced) {
+    TempDir dir;
+    write_file(dir.path() / "in.lwo", textured_triangle("a.png"));
+    fs::create_directories(dir.path() / "a/b");
+    fs::create_directories(dir.path() / "x");
+    write_file(dir.path() / "x/target.c", "old");
+    fs::create_symlink("../../x/target.c", dir.path() / "a/b/step.c");
+    fs::create_symlink("a/b/step.c", dir.path() / "link.c");
+    fs::create_symlink("nowhere.c", dir.path() / "dangling.c");
+    ProgramRun run = run_quillmesh(dir.path(), "in.lwo -o link.c -d dangling.c", "x/target.c");
+    EXPECT_EQ(run.exit_status, 0) << run.output;
+    EXPECT_TRUE(run.c_text.starts_with("#include"));
+    EXPECT_TRUE(fs::is_symlink(dir.path() / "link.c"));
+    EXPECT_TRUE(fs::is_symlink(dir.path() / "a/b/step.c"));
+    EXPECT_FALSE(fs::is_symlink(dir.path() / "dangling.c"));
+    EXPECT_TRUE(read_file(dir.path() / "dangling.c").starts_with("link.c:"));
+    EXPECT_FALSE(fs::exists(dir.path() / "nowhere.c"));
+}
+
 // The temporary's name does not grow with the output's, and the directory's
 // absolute path plays no part: both runs, the one that creates the output and
 // the one that replaces it, succeed.
