@@ -283,7 +283,7 @@ std::vector<Case> failing_cases() {
                          1, {{"a.png", text(grey_png(4, 4))}}, "-d out.d"});
     }
     // The dependency file would replace the output it describes.
-    for (const std::string depfile : {"out.c", "./out.c", "../" + std::string("$(basename \"$PWD\")/out.c")}) {
+    for (const std::string& depfile : {std::string("out.c"), std::string("./out.c"), std::string("../$(basename \"$PWD\")/out.c")}) {
         cases.push_back({"-d " + depfile, textured_triangle("a.png"),
                          "Dependency file is the output file; choose another with -d\n", 2,
                          {{"a.png", text(grey_png(4, 4))}}, "-d " + depfile});
