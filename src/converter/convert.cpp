@@ -21,8 +21,6 @@ namespace {
 using lwofront::Object;
 using ultraback::Mesh;
 
-constexpr ultraback::Color kGrey{0.5f, 0.5f, 0.5f, 1.0f};
-
 // One entry per clip: its image, or nothing when it could not be loaded.
 using ImageList = std::vector<std::optional<image::Image>>;
 

@@ -19,8 +19,6 @@ namespace {
 
 using namespace lwofront;
 
-constexpr ultraback::Color kGrey{0.5f, 0.5f, 0.5f, 1.0f};
-
 // The material's rule: every Imag sets the texture, or clears it when it
 // names no clip.
 void set_material_texture(const Surf& surface, const Imag& imag, std::size_t clip_count,

@@ -11,6 +11,10 @@
 
 namespace converter {
 
+// The colour of a surface without Colr, and of the material shared by the
+// layers that name no surface.
+inline constexpr ultraback::Color kGrey{0.5f, 0.5f, 0.5f, 1.0f};
+
 struct SurfaceUse {
     // The last Colr (grey without one) and the last Imag of any block, when
     // it names a clip.
