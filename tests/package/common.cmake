@@ -40,7 +40,9 @@ endfunction()
 # The files the package installs, relative to the installation prefix.
 set(INSTALLED_FILES
   ${BINDIR}/quillmesh
-  ${MANDIR}/man1/quillmesh.1
+  ${MANDIR}/man1/quillmesh.1.gz
+  ${DOCDIR}/copyright
+  ${DOCDIR}/changelog.gz
   ${LIBDIR}/cmake/quillmesh/quillmeshConfig.cmake
   ${LIBDIR}/cmake/quillmesh/quillmeshConfigVersion.cmake
   ${LIBDIR}/cmake/quillmesh/quillmeshTargets.cmake
