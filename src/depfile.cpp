@@ -36,9 +36,12 @@ std::string make_rule(std::string_view target, std::span<const std::string> depe
     for (std::size_t i = 0; i < dependencies.size(); ++i)
         if (!named_before(dependencies, i)) rule += " \\\n " + escape_path(dependencies[i]);
     rule += "\n";
-    for (std::size_t i = 1; i < dependencies.size(); ++i)
-        if (!named_before(dependencies, i))
-            rule += '\n' + escape_path(dependencies[i]).append(":\n");
+    for (std::size_t i = 1; i < dependencies.size(); ++i) {
+        if (named_before(dependencies, i)) continue;
+        rule += '\n';
+        rule += escape_path(dependencies[i]);
+        rule += ":\n";
+    }
     return rule;
 }
 
