@@ -13,11 +13,7 @@ endif()
 file(REMOVE_RECURSE ${WORK_DIR})
 set(prefix ${WORK_DIR}/prefix)
 set(source ${WORK_DIR}/source)
-set(config)
-if(CONFIG)
-  set(config --config ${CONFIG})
-endif()
-run(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix} ${config})
+install_build_tree(${prefix})
 
 # The target's root holds nothing; the host compiler stands in for the
 # console's, which this test does not need.

@@ -19,11 +19,7 @@ set(prefix ${WORK_DIR}/prefix)
 set(source "${WORK_DIR}/game source")
 set(build ${WORK_DIR}/build)
 
-set(config)
-if(CONFIG)
-  set(config --config ${CONFIG})
-endif()
-run(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix} ${config})
+install_build_tree(${prefix})
 expect_files(${prefix} ${INSTALLED_FILES})
 
 # The example with the samples it converts, and the test's crate, whose clip
