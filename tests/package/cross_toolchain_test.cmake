@@ -30,19 +30,28 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 ")
 
-# The toolchain file does confine searches: a plain find_package misses the
-# package that CMAKE_PREFIX_PATH points at.
-file(WRITE ${WORK_DIR}/probe/CMakeLists.txt "\
+# probe(<find_package arguments> <expected quillmesh_FOUND> <cmake arguments>...)
+function(probe find_arguments expected)
+  file(REMOVE_RECURSE ${WORK_DIR}/probe ${WORK_DIR}/probe-build)
+  file(WRITE ${WORK_DIR}/probe/CMakeLists.txt "\
 cmake_minimum_required(VERSION 3.25)
 project(probe LANGUAGES NONE)
-find_package(quillmesh QUIET)
-message(STATUS \"plain find_package: \${quillmesh_FOUND}\")
+find_package(quillmesh ${find_arguments})
+message(STATUS \"found: \${quillmesh_FOUND}\")
 ")
-run(COMMAND ${CMAKE_COMMAND} -S ${WORK_DIR}/probe -B ${WORK_DIR}/probe-build -G "Unix Makefiles"
-  -DCMAKE_TOOLCHAIN_FILE=${toolchain} -DCMAKE_PREFIX_PATH=${prefix} OUTPUT probe)
-if(NOT probe MATCHES "plain find_package: 0")
-  message(FATAL_ERROR "The test's toolchain file does not confine package searches:\n${probe}")
-endif()
+  run(COMMAND ${ARGN} ${CMAKE_COMMAND} -S ${WORK_DIR}/probe -B ${WORK_DIR}/probe-build
+    -DCMAKE_TOOLCHAIN_FILE=${toolchain} OUTPUT output)
+  if(NOT output MATCHES "found: ${expected}\n")
+    message(FATAL_ERROR "find_package(quillmesh ${find_arguments}) should give ${expected}:\n${output}")
+  endif()
+endfunction()
+
+# The toolchain file does confine searches: a plain find_package misses the
+# package that CMAKE_PREFIX_PATH points at.
+probe("QUIET" 0 ${CMAKE_COMMAND} -E env CMAKE_PREFIX_PATH=${prefix})
+# Installed where PATH finds the program, as the .deb installs it in /usr,
+# the documented call finds it without CMAKE_PREFIX_PATH.
+probe("QUIET NO_CMAKE_FIND_ROOT_PATH" 1 ${CMAKE_COMMAND} -E env PATH=${prefix}/${BINDIR}:$ENV{PATH})
 
 file(COPY ${SOURCE_DIR}/examples DESTINATION ${source})
 set(build ${WORK_DIR}/build)
