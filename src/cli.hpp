@@ -54,8 +54,6 @@ struct InputPath {
 // Fails for paths whose last component is not a name: "", "/", ".", "a/..".
 std::optional<InputPath> split_input_path(std::string_view path);
 
-bool is_valid_utf8(std::string_view text);
-
 // Letters, digits and '_', not starting with a digit, and not a C keyword:
 // the record name must compile.
 bool is_c_identifier(std::string_view text);
