@@ -1,7 +1,8 @@
 #pragma once
 // Small helpers for tests that use files and run programs: a temporary
-// directory that is removed again, whole-file reads and writes, and a shell
-// command's exit status with its combined output.
+// directory that is removed again, whole-file reads and writes, a shell
+// command's exit status with its combined output, running quillmesh, and
+// compiling its C text.
 
 #include <sys/wait.h>
 
@@ -77,5 +78,27 @@ inline CommandResult run_command(const std::string& command) {
     if (status != -1 && WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
     return result;
 }
+
+#ifdef QUILLMESH_TEST_HEADER_DIR
+// Compiles C text against the test myheader.h; the status and the compiler's
+// messages.
+inline CommandResult compile_c(const std::string& text) {
+    TempDir dir;
+    const std::filesystem::path source = dir.path() / "mesh.c";
+    write_file(source, text);
+    return run_command("cc -std=c99 -Wall -Werror -c -I" + shell_quote(QUILLMESH_TEST_HEADER_DIR) + " -o " +
+                       shell_quote((dir.path() / "mesh.o").string()) + " " + shell_quote(source.string()));
+}
+#endif
+
+#ifdef QUILLMESH_EXE
+// The one way tests run the built program: inside `dir`, with umask 022 so
+// the modes of the files it makes are known, and `args` as bash text after
+// the program's path.
+inline CommandResult run_quillmesh(const std::filesystem::path& dir, const std::string& args) {
+    return run_command("cd " + shell_quote(dir.string()) + " && umask 022 && bash -c " +
+                       shell_quote(shell_quote(QUILLMESH_EXE) + " " + args));
+}
+#endif
 
 }  // namespace test_support

@@ -36,10 +36,8 @@ std::string closing(const std::string& name) {
     return "StaticMesh " + name + " = STATICMESH_INIT( layers, 0, materials, 0, NULL, 0 ); \n";
 }
 
-// Runs the program inside `dir` with a fixed umask; `args` is bash text.
 test_support::CommandResult run_in(const TempDir& dir, const std::string& args) {
-    return run_command("cd " + shell_quote(dir.path().string()) + " && umask 022 && bash -c " +
-                       shell_quote(shell_quote(QUILLMESH_EXE) + " " + args));
+    return test_support::run_quillmesh(dir.path(), args);
 }
 
 std::vector<std::string> files_in(const fs::path& dir) {
