@@ -27,6 +27,7 @@ using lwo_test::faces;
 using lwo_test::layer;
 using lwo_test::object;
 using lwo_test::points;
+using test_support::files_in;
 using test_support::read_file;
 using test_support::TempDir;
 using test_support::write_file;
@@ -392,14 +393,6 @@ std::vector<Case> succeeding_cases() {
 // Runs the program in `dir` on in.lwo with output out.c.
 test_support::CommandResult run_in(const TempDir& dir, const std::string& options) {
     return test_support::run_quillmesh(dir.path(), "in.lwo -o out.c " + options);
-}
-
-std::vector<std::string> files_in(const fs::path& dir) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::recursive_directory_iterator(dir))
-        names.push_back(fs::relative(entry.path(), dir).string());
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 void prepare(const TempDir& dir, const Case& c) {

@@ -12,6 +12,7 @@
 #include "support/process.hpp"
 
 namespace fs = std::filesystem;
+using test_support::files_in;
 using test_support::read_file;
 using test_support::run_command;
 using test_support::shell_quote;
@@ -38,14 +39,6 @@ std::string closing(const std::string& name) {
 
 test_support::CommandResult run_in(const TempDir& dir, const std::string& args) {
     return test_support::run_quillmesh(dir.path(), args);
-}
-
-std::vector<std::string> files_in(const fs::path& dir) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::recursive_directory_iterator(dir))
-        names.push_back(fs::relative(entry.path(), dir).string());
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 TEST(Driver, NoArgumentsPrintsBannerAndUsage) {
