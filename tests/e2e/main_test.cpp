@@ -14,8 +14,6 @@
 namespace fs = std::filesystem;
 using test_support::files_in;
 using test_support::read_file;
-using test_support::run_command;
-using test_support::shell_quote;
 using test_support::TempDir;
 using test_support::write_file;
 
