@@ -13,6 +13,7 @@
 namespace {
 
 using namespace e2e;
+using test_support::files_in;
 using test_support::read_file;
 using test_support::shell_quote;
 using test_support::write_file;
@@ -23,10 +24,9 @@ const std::string kUsage =
 
 // One textured triangle whose image clip names `image`.
 std::string textured_triangle(std::string_view image) {
-    lwo_test::Builder b;
-    b.form([&] {
+    return lwo_test::object([&](lwo_test::Builder& b) {
         tags(b, {"Wood"});
-        layer(b, 0);
+        layer(b);
         points(b, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
         txuv(b, {{0, 0}, {1, 0}, {0, 1}});
         faces(b, {{0, 1, 2}});
@@ -34,7 +34,6 @@ std::string textured_triangle(std::string_view image) {
         clip(b, 1, image);
         surface(b, "Wood", std::nullopt, 1);
     });
-    return bytes_text(b);
 }
 
 const std::string kMissingTexture = "Warning: Couldn't open texture: wood.png\n";
@@ -44,32 +43,25 @@ struct Outputs {
     std::string out, err;  // standard output and standard error apart
 };
 
-// Runs `command` (shell text, quillmesh as $Q) inside `dir`.
-Outputs run_apart(const fs::path& dir, const std::string& command) {
-    auto result = test_support::run_command("cd " + shell_quote(dir.string()) + " && { Q=" + shell_quote(QUILLMESH_EXE) +
-                                            "; { " + command + "; } 2>stderr.txt; }");
+// Runs quillmesh inside `dir` with `args`, its standard error apart; `rest`
+// (a pipe or redirection) follows.
+Outputs run_apart(const fs::path& dir, const std::string& args, const std::string& rest = "") {
+    auto result = test_support::run_quillmesh(dir, args + " 2>stderr.txt " + rest);
     Outputs outputs{result.exit_status, result.output, read_file(dir / "stderr.txt")};
     fs::remove(dir / "stderr.txt");
     return outputs;
 }
 
-std::vector<std::string> files_in(const fs::path& dir) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 TEST(CommandLineRun, VersionAndHelpPrintAndTouchNothing) {
     test_support::TempDir dir;
     for (std::string args : {"--version", "in.lwo --version", "'' --version"}) {
-        Outputs run = run_apart(dir.path(), "\"$Q\" " + args);
+        Outputs run = run_apart(dir.path(), args);
         EXPECT_EQ(run.exit_status, 0) << args;
         EXPECT_EQ(run.out, "quillmesh 1.5.0\n") << args;
         EXPECT_EQ(run.err, "") << args;
     }
     for (std::string args : {"--help", "-h", "in.lwo -th -x"}) {
-        Outputs run = run_apart(dir.path(), "\"$Q\" " + args);
+        Outputs run = run_apart(dir.path(), args);
         EXPECT_EQ(run.exit_status, 0) << args;
         EXPECT_EQ(run.out.substr(0, kUsage.size()), kUsage) << args;
         EXPECT_EQ(run.err, "") << args;
@@ -79,7 +71,7 @@ TEST(CommandLineRun, VersionAndHelpPrintAndTouchNothing) {
 
 TEST(CommandLineRun, HelpHasARowForEveryOptionOfTheUsage) {
     test_support::TempDir dir;
-    const std::string help = run_apart(dir.path(), "\"$Q\" --help").out;
+    const std::string help = run_apart(dir.path(), "--help").out;
     const std::string usage = help.substr(0, help.find("\n\n"));
     std::regex option(R"(\[(-[a-z]))");
     int options = 0;
@@ -109,11 +101,11 @@ TEST(CommandLineRun, RefusedOperandsAndNamesCreateNothing) {
         fs::create_directory(dir.path() / "models");
         write_file(dir.path() / "models/a.lwo", textured_triangle("wood.png"));
         write_file(dir.path() / "models/b.lwo", textured_triangle("wood.png"));
-        Outputs run = run_apart(dir.path(), "\"$Q\" " + c.args);
+        Outputs run = run_apart(dir.path(), c.args);
         EXPECT_EQ(run.exit_status, 2) << c.args;
         EXPECT_EQ(run.out, c.reason + "\n" + kUsage) << c.args;
-        EXPECT_EQ(files_in(dir.path() / "models"), (std::vector<std::string>{"a.lwo", "b.lwo"})) << c.args;
-        EXPECT_EQ(files_in(dir.path()), std::vector<std::string>{"models"}) << c.args;
+        EXPECT_EQ(files_in(dir.path()), (std::vector<std::string>{"models", "models/a.lwo", "models/b.lwo"}))
+            << c.args;
     }
 }
 
@@ -136,26 +128,26 @@ TEST(CommandLineRun, MessagesGoToStandardErrorWhenTheOutputIsStandardOutput) {
     ProgramRun reference = run_quillmesh(dir.path(), "in.lwo -o ref.c", "ref.c");
     ASSERT_EQ(reference.output, kMissingTexture);
 
-    Outputs piped = run_apart(dir.path(), "\"$Q\" in.lwo -o /dev/stdout | cat");
+    Outputs piped = run_apart(dir.path(), "in.lwo -o /dev/stdout", "| cat");
     EXPECT_EQ(piped.exit_status, 0);
     EXPECT_EQ(piped.out, reference.c_text);
     EXPECT_EQ(piped.err, kMissingTexture);
 
-    Outputs to_file = run_apart(dir.path(), "\"$Q\" in.lwo -o /dev/stdout > redirected.c");
+    Outputs to_file = run_apart(dir.path(), "in.lwo -o /dev/stdout > redirected.c");
     EXPECT_EQ(to_file.exit_status, 0);
     EXPECT_EQ(to_file.out, "");
     EXPECT_EQ(to_file.err, kMissingTexture);
     EXPECT_EQ(read_file(dir.path() / "redirected.c"), reference.c_text);
 
-    Outputs rule = run_apart(dir.path(), "\"$Q\" in.lwo -o out.c -d /dev/stdout | cat");
+    Outputs rule = run_apart(dir.path(), "in.lwo -o out.c -d /dev/stdout", "| cat");
     EXPECT_EQ(rule.out, "out.c: \\\n in.lwo \\\n wood.png\n\nwood.png:\n");
     EXPECT_EQ(rule.err, kMissingTexture);
 
-    Outputs failed = run_apart(dir.path(), "\"$Q\" missing.lwo -o /dev/stdout | cat");
+    Outputs failed = run_apart(dir.path(), "missing.lwo -o /dev/stdout", "| cat");
     EXPECT_EQ(failed.out, "");
     EXPECT_EQ(failed.err, "Couldn't open input file\n");
 
-    Outputs to_a_file = run_apart(dir.path(), "\"$Q\" in.lwo -o out.c");
+    Outputs to_a_file = run_apart(dir.path(), "in.lwo -o out.c");
     EXPECT_EQ(to_a_file.out, kMissingTexture);
     EXPECT_EQ(to_a_file.err, "");
 }
