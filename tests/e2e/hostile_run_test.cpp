@@ -23,6 +23,7 @@
 namespace {
 
 using namespace e2e;
+using test_support::files_in;
 using test_support::read_file;
 using test_support::shell_quote;
 using test_support::TempDir;
@@ -56,15 +57,8 @@ std::string chatty_object(int count) {
     return bytes_text(b);
 }
 
-std::vector<std::string> names_in(const fs::path& dir) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 bool holds_temporary(const fs::path& dir) {
-    for (const std::string& name : names_in(dir))
+    for (const std::string& name : files_in(dir))
         if (name.starts_with(".")) return true;
     return false;
 }
@@ -113,14 +107,14 @@ TEST(InterruptedRun, SignalRemovesTheTemporaryAndEndsTheRunBySignal) {
         // temporaries made.
         Child child = start(dir.path(), {"in.lwo", "-o", "out.c", "-d", "out.d"});
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (names_in(dir.path()).size() < 4 && std::chrono::steady_clock::now() < deadline)
+        while (files_in(dir.path()).size() < 4 && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         ASSERT_TRUE(holds_temporary(dir.path()));
         kill(child.pid, signal);
         const int status = wait_for(child);
         ASSERT_TRUE(WIFSIGNALED(status));
         EXPECT_EQ(WTERMSIG(status), signal);
-        EXPECT_EQ(names_in(dir.path()), (std::vector<std::string>{"in.lwo", "out.c"}));
+        EXPECT_EQ(files_in(dir.path()), (std::vector<std::string>{"in.lwo", "out.c"}));
         EXPECT_EQ(read_file(dir.path() / "out.c"), "keep me");
     }
 }
@@ -136,7 +130,7 @@ TEST(InterruptedRun, ClosedPipeEndsTheRunBySigpipeWithoutTemporaries) {
     waitpid(child.pid, &status, 0);
     ASSERT_TRUE(WIFSIGNALED(status));
     EXPECT_EQ(WTERMSIG(status), SIGPIPE);
-    EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"in.lwo"});
+    EXPECT_EQ(files_in(dir.path()), std::vector<std::string>{"in.lwo"});
 }
 
 // Out of memory is a failed run like any other. An address-space limit cannot
@@ -165,7 +159,7 @@ TEST(InterruptedRun, OutOfMemoryFailsTheRunCleanly) {
         limit + "cd " + shell_quote(dir.path().string()) + " && " + shell_quote(QUILLMESH_EXE) + " in.lwo -o out.c");
     EXPECT_EQ(run.output, "Out of memory\n");
     EXPECT_EQ(run.exit_status, 1);
-    EXPECT_EQ(names_in(dir.path()), (std::vector<std::string>{"empty.lwo", "in.lwo", "out.c"}));
+    EXPECT_EQ(files_in(dir.path()), (std::vector<std::string>{"empty.lwo", "in.lwo", "out.c"}));
     EXPECT_EQ(read_file(dir.path() / "out.c"), "keep me");
 #endif
 }
@@ -176,7 +170,7 @@ TEST(FilesThatAreNotFiles, FifoInputIsRefusedWithoutWaiting) {
     ProgramRun run = run_quillmesh(dir.path(), "in.lwo -o out.c", "out.c");
     EXPECT_EQ(run.output, "Couldn't find the length of the input file\n");
     EXPECT_EQ(run.exit_status, 1);
-    EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"in.lwo"});
+    EXPECT_EQ(files_in(dir.path()), std::vector<std::string>{"in.lwo"});
 }
 
 TEST(FilesThatAreNotFiles, FifoTextureIsATextureThatCouldNotBeOpened) {
@@ -197,7 +191,7 @@ TEST(OutputPaths, EmptyPathsAreRefusedBeforeAnyFileIsMade) {
         ProgramRun run = run_quillmesh(dir.path(), "in.lwo " + options, "in.lwo.c");
         EXPECT_EQ(run.exit_status, 2);
         EXPECT_TRUE(run.output.starts_with("Empty ")) << run.output;
-        EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"in.lwo"});
+        EXPECT_EQ(files_in(dir.path()), std::vector<std::string>{"in.lwo"});
     }
 }
 
@@ -272,7 +266,7 @@ TEST(OutputPaths, LongestNamesAndDeepestFoldersWorkTwice) {
             test_support::run_command(cd + " && " + shell_quote(QUILLMESH_EXE) + " in.lwo -o out.c -d out.d");
         EXPECT_EQ(run.exit_status, 0) << run.output;
         EXPECT_TRUE(read_file(deep / "out.c").starts_with("#include"));
-        EXPECT_EQ(names_in(deep), (std::vector<std::string>{"in.lwo", "out.c", "out.d"}));
+        EXPECT_EQ(files_in(deep), (std::vector<std::string>{"in.lwo", "out.c", "out.d"}));
     }
 }
 
