@@ -16,6 +16,7 @@
 #include <string_view>
 #include <type_traits>
 #include <variant>
+#include <vector>
 
 #include "check.hpp"
 #include "converter/convert.hpp"
@@ -90,12 +91,17 @@ void check_mesh(const ultraback::Mesh& mesh, std::size_t cache_size) {
                 },
                 primitive);
         }
+        // Slots read must have been loaded earlier in the layer.
+        std::vector<bool> loaded(cache_size, false);
         for (const ultraback::Batch& batch : layer.batches) {
             FUZZ_CHECK(layer.primitives.empty());
-            FUZZ_CHECK(batch.count >= 1 && batch.count <= cache_size);
-            FUZZ_CHECK(std::size_t{batch.start} + batch.count <= layer.vertices.size());
+            for (const ultraback::Load& load : batch.loads) {
+                FUZZ_CHECK(load.count >= 1 && std::size_t{load.slot} + load.count <= cache_size);
+                FUZZ_CHECK(std::size_t{load.start} + load.count <= layer.vertices.size());
+                for (std::uint32_t k = 0; k < load.count; ++k) loaded[load.slot + k] = true;
+            }
             for (const ultraback::SlotTriangle& triangle : batch.triangles) {
-                for (std::uint8_t slot : triangle) FUZZ_CHECK(slot < batch.count);
+                for (std::uint8_t slot : triangle) FUZZ_CHECK(slot < cache_size && loaded[slot]);
             }
         }
     }
