@@ -19,15 +19,17 @@
 // that fits is taken, which grows the batch outwards ring by ring and prefers
 // the vertices the last batch left behind. When none fits, the first waiting
 // triangle of the layer is taken if it fits, else the batch is closed. The
-// next seed is the waiting triangle around the resident vertices that loads
-// the fewest vertices, the first-listed among equals, so batches sweep across
-// the surface keeping their shared edge; without one, the first waiting
-// triangle of the layer.
+// next seed is the first-listed waiting triangle around the batch just
+// closed, so batches follow the surface in the order it was modelled and
+// keep their shared edge; without one, the first waiting triangle of the
+// layer.
 //
 // Closing a batch picks its slots: free ones (empty, or holding a vertex no
 // waiting triangle uses) in as few runs as possible, then those holding the
 // least recently used vertices. Each run of slots is one vertex command, and
-// the vertex array is laid out command after command.
+// the vertex array is laid out command after command. The loaded vertices
+// are placed in their slots by the first waiting triangle around them, so
+// that what the next batches give up lies together.
 
 #include "converter/batch.hpp"
 
@@ -329,9 +331,13 @@ private:
         }
         const Slots chosen = choose_slots(std::span(keep).first(cache_size_), loading_.size());
         const std::span<const std::uint8_t> slots(chosen.at.data(), chosen.size);
-        // Vertices that no later triangle needs go first, so that the slots
-        // they free form runs.
-        std::stable_partition(loading_.begin(), loading_.end(), [&](std::uint32_t v) { return remaining_[v] == 0; });
+        // Vertices that no later triangle needs go first, then the others
+        // by the first waiting triangle around them: the slots that the
+        // next batches free then form runs.
+        keyed_.clear();
+        for (std::uint32_t v : loading_) keyed_.push_back({first_waiting_around(v), v});
+        std::stable_sort(keyed_.begin(), keyed_.end(), [](auto x, auto y) { return x.first < y.first; });
+        for (std::size_t k = 0; k < keyed_.size(); ++k) loading_[k] = keyed_[k].second;
         Batch batch;
         batch.triangles.reserve(drawn_.size());
         for (std::size_t k = 0; k < slots.size(); ++k) {
@@ -357,13 +363,23 @@ private:
         drawn_.clear();
     }
 
+    // 0 for a vertex no waiting triangle uses, else 1 + the first of them.
+    std::uint32_t first_waiting_around(std::uint32_t v) const {
+        if (remaining_[v] == 0) return 0;
+        std::uint32_t first = kNone - 1;
+        const std::uint32_t* entries = around_.list.data() + around_.first[v];
+        const std::size_t looked = std::min<std::size_t>(around_.live[v], kMaxLookAround);
+        for (std::size_t k = 0; k < looked; ++k)
+            if (!taken_[entries[k]]) first = std::min(first, entries[k] + 1);
+        return first;
+    }
+
     std::uint32_t next_waiting() {
         while (scan_ < triangles_.size() && taken_[scan_]) ++scan_;
         return scan_ < triangles_.size() ? static_cast<std::uint32_t>(scan_) : kNone;
     }
 
-    // The waiting triangle around the resident vertices that loads the
-    // fewest, the first-listed among equals.
+    // The first-listed waiting triangle around the batch just closed.
     std::uint32_t next_seed() {
         ++batch_;  // nothing is in a batch between batches
         std::uint32_t seed = kNone;
@@ -388,6 +404,7 @@ private:
     Candidates candidates_;
     std::vector<std::uint32_t> fresh_;      // in the batch, not yet settled
     std::vector<std::uint32_t> loading_;    // to be loaded by the batch
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> keyed_;  // loading_ with sort keys
     std::vector<std::uint32_t> drawn_;      // triangles of the batch
     std::size_t batch_size_ = 0;            // vertices the batch uses
     std::size_t scan_ = 0;                  // triangles before it are taken

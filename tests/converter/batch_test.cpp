@@ -207,12 +207,13 @@ TEST(BatchLayer, SharedVerticesStayInTheirSlots) {
 
 TEST(BatchLayer, FillsTheCacheOnAGrid) {
     // 64 x 64 cells: the default display list costs 4 commands and 3 loads
-    // per triangle.
+    // per triangle; batches that start from an empty cache load 0.78 with 32
+    // slots.
     struct Row {
         std::size_t cache_size;
         double most_loaded, most_commands;  // per triangle
     };
-    for (const Row& row : {Row{32, 0.78, 0.54}, Row{16, 0.92, 0.57}, Row{64, 0.68, 0.52}}) {
+    for (const Row& row : {Row{32, 0.65, 0.6}, Row{16, 0.72, 0.7}, Row{64, 0.6, 0.56}}) {
         SCOPED_TRACE(row.cache_size);
         Layer layer = numbered(65 * 65, grid(64, 64));
         converter::batch_layer(layer, row.cache_size);
