@@ -1,6 +1,7 @@
 #pragma once
 // What the benchmark programs share: reading an object file the way the
-// program does, and the folder its texture images are looked up in.
+// program does, scaling it, and the folder its texture images are looked up
+// in.
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -15,16 +16,26 @@
 
 namespace bench {
 
-inline Result<lwofront::Object> read_object(const std::string& path) {
+inline Result<lwofront::Object> read_object(const std::string& path, const lwofront::ReadOptions& options = {}) {
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return std::unexpected(io_error("cannot open " + path + ": " + std::strerror(errno)));
     const off_t length = lseek(fd, 0, SEEK_END);
     lseek(fd, 0, SEEK_SET);
     stream::FileSource source(fd);
     stream::Stream in(source, static_cast<std::uint64_t>(length < 0 ? 0 : length));
-    Result<lwofront::Object> object = lwofront::process(in);
+    Result<lwofront::Object> object = lwofront::process(in, options);
     close(fd);
     return object;
+}
+
+// As the program scales with -s.
+inline void scale_points(lwofront::Object& object, float scale) {
+    for (lwofront::Layr& layer : object.get_layers_mut())
+        for (stream::Vec3& point : layer.get_points_mut().get_vec_mut()) {
+            point.x *= scale;
+            point.y *= scale;
+            point.z *= scale;
+        }
 }
 
 inline std::string texture_dir(const std::string& path) {

@@ -19,10 +19,11 @@
 // that fits is taken, which grows the batch outwards ring by ring and prefers
 // the vertices the last batch left behind. When none fits, the first waiting
 // triangle of the layer is taken if it fits, else the batch is closed. The
-// next seed is the first-listed waiting triangle around the batch just
-// closed, so batches follow the surface in the order it was modelled and
-// keep their shared edge; without one, the first waiting triangle of the
-// layer.
+// next seed is the waiting triangle around the batch just closed that loads
+// the fewest vertices, the first-listed among equals, so batches follow the
+// surface in the order it was modelled and keep their shared edge (with
+// three slots this makes strips); without one, the first waiting triangle of
+// the layer.
 //
 // Closing a batch picks its slots: free ones (empty, or holding a vertex no
 // waiting triangle uses) in as few runs as possible, then those holding the
@@ -379,14 +380,15 @@ private:
         return scan_ < triangles_.size() ? static_cast<std::uint32_t>(scan_) : kNone;
     }
 
-    // The first-listed waiting triangle around the batch just closed.
+    // The waiting triangle around the batch just closed that loads the
+    // fewest vertices, the first-listed among equals.
     std::uint32_t next_seed() {
         ++batch_;  // nothing is in a batch between batches
-        std::uint32_t seed = kNone;
-        for (const auto& queue : candidates_.queues)
-            for (std::uint32_t t : queue)
-                if (!taken_[t]) seed = std::min(seed, t);
-        return seed != kNone ? seed : next_waiting();
+        std::pair<std::size_t, std::uint32_t> best{3, kNone};
+        for (std::size_t q = 0; q < Candidates::kQueues; ++q)
+            for (std::uint32_t t : candidates_.queues[q])
+                if (!taken_[t] && seen_[t].queue == q) best = std::min(best, {cost(triangles_[t]).second, t});
+        return best.second != kNone ? best.second : next_waiting();
     }
 
     const std::vector<Corners>& triangles_;
