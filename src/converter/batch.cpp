@@ -39,7 +39,6 @@
 #include <cassert>
 #include <cstdint>
 #include <span>
-#include <tuple>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -125,12 +124,14 @@ Slots choose_slots(std::span<std::uint32_t> keep, std::size_t count) {
     // The shortest run that holds what is left, else the longest whole.
     while (chosen.size < count && run_count > 0) {
         const std::size_t left = count - chosen.size;
+        const auto better = [left](Run a, Run b) {
+            const bool a_holds = a.length >= left, b_holds = b.length >= left;
+            if (a_holds != b_holds) return a_holds;
+            return a_holds ? a.length < b.length : a.length > b.length;
+        };
         std::size_t best = 0;
-        for (std::size_t r = 1; r < run_count; ++r) {
-            const bool holds = runs[r].length >= left, best_holds = runs[best].length >= left;
-            if (holds != best_holds ? holds : holds ? runs[r].length < runs[best].length : runs[r].length > runs[best].length)
-                best = r;
-        }
+        for (std::size_t r = 1; r < run_count; ++r)
+            if (better(runs[r], runs[best])) best = r;
         const std::size_t take = std::min<std::size_t>(left, runs[best].length);
         for (std::size_t k = 0; k < take; ++k) chosen.push_back(runs[best].first + k);
         runs[best] = runs[--run_count];

@@ -153,6 +153,12 @@ TEST(BatchLayer, DrawsEveryTriangleOnceInItsCornerOrderWithinTheCache) {
             converter::batch_layer(again, cache_size);
             EXPECT_EQ(again.vertices.size(), batched.vertices.size());
             EXPECT_EQ(drawn_by_batches(again, cache_size), drawn_by_batches(batched, cache_size));
+
+            // Kept in the listed order, the same slot allocation draws the
+            // triangles in exactly that order.
+            Layer listed = c.layer;
+            converter::batch_layer(listed, cache_size, converter::BatchOrder::AsListed);
+            EXPECT_EQ(drawn_by_batches(listed, cache_size), drawn_by_primitives(c.layer));
         }
     }
 }
