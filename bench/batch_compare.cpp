@@ -212,7 +212,7 @@ int main(int argc, char** argv) {
             std::printf("%s: %s\n", path.c_str(), std::string(object.error().description()).c_str());
             continue;
         }
-        bench::scale_points(*object, scale);
+        lwofront::scale_points(*object, scale);
         const converter::LoadImage load = [](const std::string& p) { return image::Image::open(p); };
         const converter::Options options{bench::texture_dir(path), false, false, cache_size};
         Result<ultraback::Mesh> mesh = converter::convert(*object, options, load, {});

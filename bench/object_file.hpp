@@ -1,7 +1,6 @@
 #pragma once
 // What the benchmark programs share: reading an object file the way the
-// program does, scaling it, and the folder its texture images are looked up
-// in.
+// program does, and the folder its texture images are looked up in.
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -26,16 +25,6 @@ inline Result<lwofront::Object> read_object(const std::string& path, const lwofr
     Result<lwofront::Object> object = lwofront::process(in, options);
     close(fd);
     return object;
-}
-
-// As the program scales with -s.
-inline void scale_points(lwofront::Object& object, float scale) {
-    for (lwofront::Layr& layer : object.get_layers_mut())
-        for (stream::Vec3& point : layer.get_points_mut().get_vec_mut()) {
-            point.x *= scale;
-            point.y *= scale;
-            point.z *= scale;
-        }
 }
 
 inline std::string texture_dir(const std::string& path) {

@@ -43,6 +43,8 @@
 #include <variant>
 #include <vector>
 
+#include "overloaded.hpp"
+
 namespace converter {
 
 namespace {
@@ -66,12 +68,14 @@ std::vector<Corners> drawn_triangles(const Layer& layer) {
     out.reserve(layer.primitives.size() * 2);
     auto u = [](std::int32_t i) { return static_cast<std::uint32_t>(i); };
     for (const ultraback::Primitive& primitive : layer.primitives) {
-        std::visit(
-            [&](const auto& p) {
-                for (std::size_t k = 2; k < std::size(p.indices); ++k)
-                    out.push_back({{u(p.indices[0]), u(p.indices[k - 1]), u(p.indices[k])}});
-            },
-            primitive);
+        std::visit(Overloaded{[&](const ultraback::Triangle& t) {
+                                  out.push_back({{u(t.indices[0]), u(t.indices[1]), u(t.indices[2])}});
+                              },
+                              [&](const ultraback::Quad& q) {
+                                  out.push_back({{u(q.indices[0]), u(q.indices[1]), u(q.indices[2])}});
+                                  out.push_back({{u(q.indices[0]), u(q.indices[2]), u(q.indices[3])}});
+                              }},
+                   primitive);
     }
     return out;
 }
@@ -420,6 +424,8 @@ private:
 }  // namespace
 
 void batch_layer(Layer& layer, std::size_t cache_size, BatchOrder order) {
+    // The command line holds the size in range; a slot must fit a byte and a
+    // triangle needs three.
     assert(cache_size >= kMinCacheSize && cache_size <= kMaxCacheSize);
     cache_size = std::clamp(cache_size, kMinCacheSize, kMaxCacheSize);
     std::vector<std::uint32_t> loaded;
