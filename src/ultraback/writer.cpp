@@ -132,16 +132,20 @@ void slots(Output& out, const SlotTriangle& t) {
     out.text(", 0");
 }
 
-// One load of the batch's vertices from slot 0 on, then its triangles two to
-// a command, a last odd one alone.
+// The batch's vertex commands, each into its run of slots, then its
+// triangles two to a command, a last odd one alone.
 void write_batch(Output& out, const Batch& batch, std::size_t n) {
-    out.text("\tgsSPVertex(&vts");
-    out.dec(n);
-    out.text("[");
-    out.dec(batch.start);
-    out.text("], ");
-    out.dec(batch.count);
-    out.text(", 0),\n");
+    for (const Load& load : batch.loads) {
+        out.text("\tgsSPVertex(&vts");
+        out.dec(n);
+        out.text("[");
+        out.dec(load.start);
+        out.text("], ");
+        out.dec(load.count);
+        out.text(", ");
+        out.dec(load.slot);
+        out.text("),\n");
+    }
     const std::vector<SlotTriangle>& triangles = batch.triangles;
     std::size_t k = 0;
     for (; k + 1 < triangles.size(); k += 2) {
