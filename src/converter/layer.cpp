@@ -69,7 +69,8 @@ struct Working {
         if (edited.empty()) edited.assign(layer.pols.polygons.size(), kNone);
         if (edited[polygon] == kNone) {
             edited[polygon] = static_cast<std::uint32_t>(copies.size());
-            copies.push_back(layer.pols.polygons[polygon].vertices);
+            const std::span<const std::uint32_t> read = layer.pols.polygons[polygon].vertices;
+            copies.emplace_back(read.begin(), read.end());
         }
         return copies[edited[polygon]];
     }
@@ -77,7 +78,7 @@ struct Working {
     const lwofront::Layr& layer;
     std::uint32_t read_points;
     std::vector<std::uint32_t> split_from;                // per split point: the point it copies
-    std::vector<const lwofront::VmadEntry*> split_entry;  // per split point: its VMAD entry
+    std::vector<lwofront::VmadEntry> split_entry;         // per split point: its VMAD entry
     std::vector<std::uint32_t> edited;                    // per polygon: its copy, or kNone
     std::vector<std::vector<std::uint32_t>> copies;
 };
@@ -113,7 +114,7 @@ void split_points(Working& w, const lwofront::Vmad& vmad) {
         const auto copy = static_cast<std::uint32_t>(w.point_count());
         w.editable_corners(e.polygon)[corner] = copy;
         w.split_from.push_back(e.vertex);
-        w.split_entry.push_back(&e);
+        w.split_entry.push_back(e);
     }
 }
 
@@ -126,10 +127,11 @@ struct TextureValues {
             if (vertex < first.size() && first[vertex] == kNone) first[vertex] = k;
         }
     }
-    const std::vector<float>* of(std::uint32_t i) const {
-        if (first[i] != kNone) return &map.entries[first[i]].values;
-        if (i >= w.read_points) return &w.split_entry[i - w.read_points]->values;
-        return nullptr;
+    // Empty when the point has none.
+    std::span<const float> of(std::uint32_t i) const {
+        if (first[i] != kNone) return map.entries[first[i]].values;
+        if (i >= w.read_points) return w.split_entry[i - w.read_points].values;
+        return {};
     }
 
     const lwofront::Vmap& map;
@@ -261,12 +263,12 @@ Result<ultraback::Layer> convert_layer(const lwofront::Layr& layer, std::size_t 
         }
 
         Vertex v;
-        const std::vector<float>* values = texture ? texture->of(i) : nullptr;
-        if (values && values->size() == 2) {
+        const std::span<const float> values = texture ? texture->of(i) : std::span<const float>();
+        if (values.size() == 2) {
             const float width = static_cast<float>(texture_image->width);
             const float height = static_cast<float>(texture_image->height);
-            float s = (*values)[0] * width;
-            const float flipped_v = 1.0f - (*values)[1];
+            float s = values[0] * width;
+            const float flipped_v = 1.0f - values[1];
             float t = flipped_v * height;
             // |trunc(x)| > 511 exactly when |x| >= 512; NaN passes and becomes 0.
             if (std::fabs(s) >= 512.0f || std::fabs(t) >= 512.0f) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -49,17 +50,17 @@ Status append_tiles(ultraback::Mesh& mesh, const lwofront::Layr& layer, std::siz
         const std::uint32_t vertex = entries[k].vertex;
         if (vertex < first.size() && first[vertex] == kNone) first[vertex] = k;
     }
-    auto entry_for = [&](std::uint32_t point) -> const lwofront::VmapEntry* {
-        if (point < entries.size() && entries[point].vertex == point) return &entries[point];
-        return first[point] == kNone ? nullptr : &entries[first[point]];
+    auto entry_for = [&](std::uint32_t point) -> std::optional<lwofront::VmapEntry> {
+        if (point < entries.size() && entries[point].vertex == point) return entries[point];
+        if (first[point] == kNone) return std::nullopt;
+        return entries[first[point]];
     };
 
     // One tile layer, refilled for each polygon.
     lwofront::Layr tile = lwofront::Layr::create(number, 0, {0, 0, 0}, "layer name", 0);
     tile.vmaps.push_back(lwofront::Vmap{lwofront::Txuv{}, 2, "vmap name", {}});
-    tile.pols.polygons.resize(1);
     lwofront::Vmap& tile_map = tile.vmaps.front();
-    lwofront::Polygon& tile_polygon = tile.pols.polygons.front();
+    std::vector<std::uint32_t> tile_corners;
 
     const std::set<ultraback::LayerAttribute> seams{ultraback::LayerAttribute::PreventSeams};
     const auto width = static_cast<float>(texture.width);
@@ -83,7 +84,7 @@ Status append_tiles(ultraback::Mesh& mesh, const lwofront::Layr& layer, std::siz
         bool has_value = false;
         for (std::uint32_t point : corners) {
             tile.points.vec.push_back(points[point]);
-            const lwofront::VmapEntry* entry = entry_for(point);
+            const std::optional<lwofront::VmapEntry> entry = entry_for(point);
             if (!entry) continue;
             tile_map.entries.push_back({corner_of[point], entry->values});
             if (entry->values.size() == 2) {
@@ -98,9 +99,10 @@ Status append_tiles(ultraback::Mesh& mesh, const lwofront::Layr& layer, std::siz
             continue;
         }
 
-        tile_polygon.flags = polygon.flags;
-        tile_polygon.vertices.clear();
-        for (std::uint32_t point : corners) tile_polygon.vertices.push_back(corner_of[point]);
+        tile_corners.clear();
+        for (std::uint32_t point : corners) tile_corners.push_back(corner_of[point]);
+        tile.pols.polygons.clear();
+        tile.pols.polygons.push_back({polygon.flags, tile_corners});
 
         // V is flipped: v = 1 is texel row 0, the image's first row.
         const float top = 1.0f - v.high;
