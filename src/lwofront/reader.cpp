@@ -48,8 +48,9 @@ Status read_layr(Stream& s, Object& object) {
     return {};
 }
 
-// The rest of the chunk, read whole into `buffer`. It grows only as bytes
-// arrive, so a length from the file never sizes memory on its own.
+// The rest of the chunk, read whole into `buffer`. Before each read it grows
+// by at most what it already holds (1 MiB at first), so a length from the
+// file alone never sizes memory the file does not back.
 Status read_rest(Stream& s, std::vector<std::byte>& buffer) {
     constexpr std::size_t kFirstPiece = 1 << 20;
     buffer.clear();
