@@ -14,6 +14,7 @@
 #include <variant>
 #include <vector>
 
+#include "overloaded.hpp"
 #include "ultraback/text.hpp"
 
 namespace ultraback {
@@ -87,6 +88,7 @@ private:
     // stay small enough to inline, with the rare spill out of line.
     char* room() {
         if (pos_ >= full_) [[unlikely]] spill();
+        assert(pos_ < full_ && "a piece starting here has its kMaxPiece bytes of room");
         return pos_;
     }
 
@@ -97,7 +99,9 @@ private:
                 error_ = std::move(written.error());
             }
         }
-        // The overflow past a full buffer starts the next one.
+        // The overflow past a full buffer starts the next one. No piece
+        // wrote past the room behind the buffer.
+        assert(pos_ <= full_ + kMaxPiece);
         const auto rest = static_cast<std::size_t>(pos_ - start) - kSaveBufferSize;
         std::memmove(start, start + kSaveBufferSize, rest);
         pos_ = start + rest;
@@ -206,19 +210,22 @@ void write_layer(Output& out, const Layer& layer, std::size_t n) {
     for (const Primitive& primitive : layer.primitives) {
         if (out.failed()) return;
         Record r(out);
-        if (const auto* triangle = std::get_if<Triangle>(&primitive)) {
-            load(r, triangle->indices[0], '0');
-            load(r, triangle->indices[1], '1');
-            load(r, triangle->indices[2], '2');
-            r.text("\tgsSP1Triangle(0, 1, 2, 0),\n");
-        } else {
-            const auto& quad = std::get<Quad>(primitive);
-            load(r, quad.indices[0], '0');
-            load(r, quad.indices[1], '1');
-            load(r, quad.indices[2], '2');
-            load(r, quad.indices[3], '3');
-            r.text("\tgsSP2Triangles(0, 1, 2, 0, 0, 2, 3, 0),\n");
-        }
+        std::visit(Overloaded{
+                       [&](const Triangle& triangle) {
+                           load(r, triangle.indices[0], '0');
+                           load(r, triangle.indices[1], '1');
+                           load(r, triangle.indices[2], '2');
+                           r.text("\tgsSP1Triangle(0, 1, 2, 0),\n");
+                       },
+                       [&](const Quad& quad) {
+                           load(r, quad.indices[0], '0');
+                           load(r, quad.indices[1], '1');
+                           load(r, quad.indices[2], '2');
+                           load(r, quad.indices[3], '3');
+                           r.text("\tgsSP2Triangles(0, 1, 2, 0, 0, 2, 3, 0),\n");
+                       },
+                   },
+                   primitive);
     }
     for (const Batch& batch : layer.batches) {
         if (out.failed()) return;
@@ -242,29 +249,34 @@ void close_texel_array(Output& out, bool empty) {
 }
 
 void write_texture(Output& out, const Texture& texture, std::size_t j) {
-    if (const auto* ci4 = std::get_if<Ci4>(&texture.texels)) {
-        out.text("static u16 palette");
-        out.dec(j);
-        out.text("[] = {\n\t");
-        write_elements(out, ci4->palette, 8, 4);
-        out.text("\n};\n\n");
-        open_texel_array(out, "u8", j);
-        write_elements(out, ci4->indices, 4, 2);
-        close_texel_array(out, ci4->indices.empty());
-    } else if (const auto* rgba16 = std::get_if<Rgba16>(&texture.texels)) {
-        open_texel_array(out, "u16", j);
-        write_elements(out, rgba16->texels, 4, 4);
-        close_texel_array(out, rgba16->texels.empty());
-    } else if (const auto* rgba32 = std::get_if<Rgba32>(&texture.texels)) {
-        open_texel_array(out, "u32", j);
-        write_elements(out, rgba32->texels, 4, 8);
-        close_texel_array(out, rgba32->texels.empty());
-    } else {
-        const auto& unknown = std::get<Unknown>(texture.texels);
-        open_texel_array(out, "u32", j);
-        write_elements(out, unknown.bytes, 4, 8);  // one byte per 32-bit element
-        close_texel_array(out, unknown.bytes.empty());
-    }
+    std::visit(Overloaded{
+                   [&](const Ci4& ci4) {
+                       out.text("static u16 palette");
+                       out.dec(j);
+                       out.text("[] = {\n\t");
+                       write_elements(out, ci4.palette, 8, 4);
+                       out.text("\n};\n\n");
+                       open_texel_array(out, "u8", j);
+                       write_elements(out, ci4.indices, 4, 2);
+                       close_texel_array(out, ci4.indices.empty());
+                   },
+                   [&](const Rgba16& rgba16) {
+                       open_texel_array(out, "u16", j);
+                       write_elements(out, rgba16.texels, 4, 4);
+                       close_texel_array(out, rgba16.texels.empty());
+                   },
+                   [&](const Rgba32& rgba32) {
+                       open_texel_array(out, "u32", j);
+                       write_elements(out, rgba32.texels, 4, 8);
+                       close_texel_array(out, rgba32.texels.empty());
+                   },
+                   [&](const Unknown& unknown) {
+                       open_texel_array(out, "u32", j);
+                       write_elements(out, unknown.bytes, 4, 8);  // one byte per 32-bit element
+                       close_texel_array(out, unknown.bytes.empty());
+                   },
+               },
+               texture.texels);
 }
 
 // What a texture's table line says about its arrays.
@@ -276,16 +288,16 @@ struct TextureFacts {
 };
 
 TextureFacts texture_facts(const TexelData& texels) {
-    if (const auto* ci4 = std::get_if<Ci4>(&texels)) {
-        return {ci4->indices.size(), 2 * ci4->palette.size(), true, "TEXTURE_FMT_CI4"};
-    }
-    if (const auto* rgba16 = std::get_if<Rgba16>(&texels)) {
-        return {2 * rgba16->texels.size(), 0, false, "TEXTURE_FMT_RGBA16"};
-    }
-    if (const auto* rgba32 = std::get_if<Rgba32>(&texels)) {
-        return {4 * rgba32->texels.size(), 0, false, "TEXTURE_FMT_RGBA32"};
-    }
-    return {std::get<Unknown>(texels).bytes.size(), 0, false, "TEXTURE_FMT_UNKNOWN"};
+    return std::visit(
+        Overloaded{
+            [](const Ci4& ci4) {
+                return TextureFacts{ci4.indices.size(), 2 * ci4.palette.size(), true, "TEXTURE_FMT_CI4"};
+            },
+            [](const Rgba16& rgba16) { return TextureFacts{2 * rgba16.texels.size(), 0, false, "TEXTURE_FMT_RGBA16"}; },
+            [](const Rgba32& rgba32) { return TextureFacts{4 * rgba32.texels.size(), 0, false, "TEXTURE_FMT_RGBA32"}; },
+            [](const Unknown& unknown) { return TextureFacts{unknown.bytes.size(), 0, false, "TEXTURE_FMT_UNKNOWN"}; },
+        },
+        texels);
 }
 
 void write_texture_table(Output& out, const std::vector<Texture>& textures) {
