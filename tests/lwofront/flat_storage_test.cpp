@@ -10,7 +10,7 @@
 
 #include "lwofront/model.hpp"
 #include "lwofront/parse.hpp"
-#include "support/lwo_builder.hpp"
+#include "support/lwo_objects.hpp"
 
 namespace {
 
@@ -22,16 +22,12 @@ std::vector<T> items(std::span<const T> view) {
     return {view.begin(), view.end()};
 }
 
-void layr(Builder& b) {
-    b.chunk("LAYR", [&] { b.u2(0).u2(0).vec3(0, 0, 0).str("").u2(0); });
-}
-
 // One layer, then the given chunk with a declared length of `length` bytes
 // whatever the body holds, so the window ends where the length says.
 std::vector<std::byte> cut_chunk(std::string_view id, std::uint32_t length, const std::function<void(Builder&)>& body) {
     Builder b;
     b.form([&] {
-        layr(b);
+        lwo_test::layer(b);
         b.header(id, length);
         Builder rest;
         body(rest);
@@ -164,7 +160,7 @@ TEST(FlatStorage, LongBodyThenShortBody) {
     constexpr std::uint32_t kPoints = 120'000;  // 1.4 MB, more than one read
     Builder b;
     b.form([&] {
-        layr(b);
+        lwo_test::layer(b);
         b.chunk("PNTS", [&] {
             for (std::uint32_t i = 0; i < kPoints; ++i) b.vec3(float(i), 0, 1);
         });
@@ -172,7 +168,7 @@ TEST(FlatStorage, LongBodyThenShortBody) {
             b.id("FACE");
             for (std::uint32_t i = 0; i + 2 < kPoints; i += 3) b.u2(3).vx(i).vx(i + 1).vx(i + 2);
         });
-        layr(b);
+        lwo_test::layer(b);
         b.chunk("PNTS", [&] { b.vec3(7, 8, 9); });
         b.chunk("POLS", [&] { b.id("FACE").u2(1).vx(0); });
     });
@@ -198,7 +194,7 @@ TEST(FlatStorage, LongBodyThenShortBody) {
 TEST(FlatStorage, SourceEndingInsideABodyFails) {
     Builder b;
     b.form([&] {
-        layr(b);
+        lwo_test::layer(b);
         b.chunk("PNTS", [&] {
             for (int i = 0; i < 100'000; ++i) b.vec3(1, 2, 3);
         });
