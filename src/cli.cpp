@@ -22,7 +22,7 @@ std::size_t sequence_length(unsigned char lead) {
 
 struct OptionValues {
     std::optional<std::string> scale, output, name, cache_size, depfile;
-    bool tile = false, batch = false, skip_unknown_blocks = false;
+    bool tile = false, batch = false, skip_unknown_blocks = false, fast3d = false;
 };
 
 std::optional<std::string>* value_slot(OptionValues& values, char letter) {
@@ -41,14 +41,19 @@ bool* flag_slot(OptionValues& values, char letter) {
         case 't': return &values.tile;
         case 'b': return &values.batch;
         case 'k': return &values.skip_unknown_blocks;
+        case 'f': return &values.fast3d;
         default: return nullptr;
     }
 }
 
-std::optional<int> parse_cache_size(std::string_view text) {
+// Fast3D's vertex buffer holds 16 vertices, F3DEX2's 64.
+constexpr int kMaxCacheSize = 64;
+constexpr int kMaxFast3dCacheSize = 16;
+
+std::optional<int> parse_cache_size(std::string_view text, int max) {
     int value = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size() || value < 3 || value > 64) return std::nullopt;
+    if (ec != std::errc() || end != text.data() + text.size() || value < 3 || value > max) return std::nullopt;
     return value;
 }
 
@@ -203,14 +208,20 @@ std::expected<Settings, std::string> parse_command_line(std::span<const std::str
     std::optional<float> scale = parse_scale(scale_text);
     if (!scale) return std::unexpected("Invalid scale factor: '" + scale_text + "'");
 
-    std::optional<int> cache_size = parse_cache_size(options->cache_size.value_or("32"));
-    if (!cache_size) return std::unexpected("Invalid cache size: '" + *options->cache_size + "' (3 to 64)");
+    const bool fast3d = options->fast3d;
+    std::optional<int> cache_size = parse_cache_size(options->cache_size.value_or(fast3d ? "16" : "32"),
+                                                     fast3d ? kMaxFast3dCacheSize : kMaxCacheSize);
+    if (!cache_size) {
+        return std::unexpected("Invalid cache size: '" + *options->cache_size +
+                               (fast3d ? "' (3 to 16 with -f)" : "' (3 to 64)"));
+    }
 
     settings.scale = *scale;
     settings.cache_size = *cache_size;
     settings.batch = options->batch;
     settings.depfile = options->depfile;
     settings.skip_unknown_blocks = options->skip_unknown_blocks;
+    settings.fast3d = fast3d;
     settings.texture_dir = input->directory;
     settings.output_path = options->output ? *options->output : default_output_path(*input);
     if (options->name) settings.object_name = *options->name;

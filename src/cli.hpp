@@ -13,7 +13,7 @@ namespace cli {
 inline constexpr const char* kBanner = "quillmesh 1.5.0\n";
 inline constexpr const char* kUsage =
     "Usage: quillmesh inputfile [-o outputfile] [-s scalefactor] [-n name] [-t]\n"
-    "       [-b] [-c cachesize] [-d depfile] [-k]\n";
+    "       [-b] [-c cachesize] [-d depfile] [-k] [-f]\n";
 
 struct Settings {
     std::string input_path;
@@ -23,9 +23,10 @@ struct Settings {
     float scale = 1.0f;
     bool tile = false;
     bool batch = false;                  // -b: fill the vertex cache
-    int cache_size = 32;                 // -c: vertex cache slots, 3 to 64
+    int cache_size = 32;                 // -c: vertex cache slots, 3 to 64 (16 with -f)
     std::optional<std::string> depfile;  // -d: Make rule naming what the output depends on
     bool skip_unknown_blocks = false;    // -k: warn about non-image texture blocks instead of failing
+    bool fast3d = false;                 // -f: one-triangle commands only, a 16-vertex cache
 };
 
 // The settings, or the one-line reason why the command line is refused.

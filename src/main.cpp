@@ -103,7 +103,10 @@ int run(const cli::Settings& settings) {
     if (!mesh) return fail(mesh.error());
 
     output::FdSink sink(out->fd);
-    if (Status saved = ultraback::save(*mesh, settings.object_name, sink); !saved) return fail(saved.error());
+    ultraback::SaveOptions save_options{settings.fast3d};
+    if (Status saved = ultraback::save(*mesh, settings.object_name, sink, save_options); !saved) {
+        return fail(saved.error());
+    }
     if (dependency_file) {
         output::FdSink rule_sink(dependency_file->fd);
         std::string rule = depfile::make_rule(settings.output_path, dependencies);

@@ -127,9 +127,26 @@ void slots(Output& out, const SlotTriangle& t) {
     out.text(", 0");
 }
 
-// One load of the batch's vertices from slot 0 on, then its triangles two to
-// a command, a last odd one alone.
-void write_batch(Output& out, const Batch& batch, std::size_t n) {
+// Triangles two to a command, a last odd one alone; or, for a microcode
+// without the two-triangle command, each alone.
+void write_triangles(Output& out, std::span<const SlotTriangle> triangles, bool pairs) {
+    std::size_t k = 0;
+    for (; pairs && k + 1 < triangles.size(); k += 2) {
+        out.text("\tgsSP2Triangles(");
+        slots(out, triangles[k]);
+        out.text(", ");
+        slots(out, triangles[k + 1]);
+        out.text("),\n");
+    }
+    for (; k < triangles.size(); ++k) {
+        out.text("\tgsSP1Triangle(");
+        slots(out, triangles[k]);
+        out.text("),\n");
+    }
+}
+
+// One load of the batch's vertices from slot 0 on, then its triangles.
+void write_batch(Output& out, const Batch& batch, std::size_t n, bool pairs) {
     out.text("\tgsSPVertex(&vts");
     out.dec(n);
     out.text("[");
@@ -137,23 +154,10 @@ void write_batch(Output& out, const Batch& batch, std::size_t n) {
     out.text("], ");
     out.dec(batch.count);
     out.text(", 0),\n");
-    const std::vector<SlotTriangle>& triangles = batch.triangles;
-    std::size_t k = 0;
-    for (; k + 1 < triangles.size(); k += 2) {
-        out.text("\tgsSP2Triangles(");
-        slots(out, triangles[k]);
-        out.text(", ");
-        slots(out, triangles[k + 1]);
-        out.text("),\n");
-    }
-    if (k < triangles.size()) {
-        out.text("\tgsSP1Triangle(");
-        slots(out, triangles[k]);
-        out.text("),\n");
-    }
+    write_triangles(out, batch.triangles, pairs);
 }
 
-void write_layer(Output& out, const Layer& layer, std::size_t n) {
+void write_layer(Output& out, const Layer& layer, std::size_t n, bool pairs) {
     out.text("static Vtx vts");
     out.dec(n);
     out.text("[] = {\n");
@@ -194,35 +198,51 @@ void write_layer(Output& out, const Layer& layer, std::size_t n) {
         out.text({&slot, 1});
         out.text("),\n");
     };
+    // A quad is drawn as its slots (0, 1, 2) and (0, 2, 3).
+    constexpr SlotTriangle kFirst{0, 1, 2};
+    constexpr SlotTriangle kQuad[] = {kFirst, {0, 2, 3}};
     for (const Primitive& primitive : layer.primitives) {
         if (out.failed()) return;
         if (const auto* triangle = std::get_if<Triangle>(&primitive)) {
             load(triangle->indices[0], '0');
             load(triangle->indices[1], '1');
             load(triangle->indices[2], '2');
-            out.text("\tgsSP1Triangle(0, 1, 2, 0),\n");
+            write_triangles(out, {&kFirst, 1}, pairs);
         } else {
             const auto& quad = std::get<Quad>(primitive);
             load(quad.indices[0], '0');
             load(quad.indices[1], '1');
             load(quad.indices[2], '2');
             load(quad.indices[3], '3');
-            out.text("\tgsSP2Triangles(0, 1, 2, 0, 0, 2, 3, 0),\n");
+            write_triangles(out, kQuad, pairs);
         }
     }
     for (const Batch& batch : layer.batches) {
         if (out.failed()) return;
-        write_batch(out, batch, n);
+        write_batch(out, batch, n, pairs);
     }
     out.text("\tgsSPEndDisplayList()\n};\n\n");
 }
+
+// The RDP loads texels and palettes in 64-bit words from 8-byte-aligned
+// addresses, while C aligns a u8 or u16 array only to its element. The game's
+// header may define TEXTURE_ALIGN itself; this default serves GCC and Clang
+// and leaves other compilers to the header.
+constexpr std::string_view kTextureAlignDefault =
+    "#ifndef TEXTURE_ALIGN\n"
+    "#if defined(__GNUC__) || defined(__clang__)\n"
+    "#define TEXTURE_ALIGN __attribute__((aligned(8)))\n"
+    "#else\n"
+    "#define TEXTURE_ALIGN\n"
+    "#endif\n"
+    "#endif\n\n";
 
 void open_texel_array(Output& out, std::string_view element_type, std::size_t j) {
     out.text("static ");
     out.text(element_type);
     out.text(" ");
     out.text(create_texture_name(j));
-    out.text("[] = {\n\t");
+    out.text("[] TEXTURE_ALIGN = {\n\t");
 }
 
 // An empty array is not valid C, so an empty texture gets one dummy element.
@@ -235,7 +255,7 @@ void write_texture(Output& out, const Texture& texture, std::size_t j) {
     if (const auto* ci4 = std::get_if<Ci4>(&texture.texels)) {
         out.text("static u16 palette");
         out.dec(j);
-        out.text("[] = {\n\t");
+        out.text("[] TEXTURE_ALIGN = {\n\t");
         write_elements(out, ci4->palette, 8, 4);
         out.text("\n};\n\n");
         open_texel_array(out, "u8", j);
@@ -390,12 +410,13 @@ void write_closing(Output& out, const Mesh& mesh, std::string_view object_name) 
 
 }  // namespace
 
-Status save(const Mesh& mesh, std::string_view object_name, Sink& sink) {
+Status save(const Mesh& mesh, std::string_view object_name, Sink& sink, const SaveOptions& options) {
     Output out(sink);
     out.text("#include \"myheader.h\"\n\n");
     for (std::size_t n = 0; n < mesh.layers.size() && !out.failed(); ++n) {
-        write_layer(out, mesh.layers[n], n);
+        write_layer(out, mesh.layers[n], n, !options.one_triangle_commands);
     }
+    if (!mesh.textures.empty()) out.text(kTextureAlignDefault);
     for (std::size_t j = 0; j < mesh.textures.size() && !out.failed(); ++j) {
         write_texture(out, mesh.textures[j], j);
     }

@@ -26,11 +26,19 @@ const Rgba kGrey{128, 128, 128, 255};  // RGBA 5551: 16 << 11 | 16 << 6 | 16 << 
 
 // The texture arrays and table line of a 4 x 4 image of one colour, kGrey:
 // one palette entry, 16 pixels of index 0 in 8 bytes.
-constexpr const char* kGrey4x4Arrays = R"(static u16 palette0[] = {
+constexpr const char* kGrey4x4Arrays = R"(#ifndef TEXTURE_ALIGN
+#if defined(__GNUC__) || defined(__clang__)
+#define TEXTURE_ALIGN __attribute__((aligned(8)))
+#else
+#define TEXTURE_ALIGN
+#endif
+#endif
+
+static u16 palette0[] TEXTURE_ALIGN = {
 \t0x8421, 
 };
 
-static u8 texture0[] = {
+static u8 texture0[] TEXTURE_ALIGN = {
 \t0x00, 0x00, 0x00, 0x00, 
 \t0x00, 0x00, 0x00, 0x00, 
 };
@@ -100,11 +108,19 @@ static Gfx drawmesh0[] = {
 \tgsSPEndDisplayList()
 };
 
-static u16 palette0[] = {
+#ifndef TEXTURE_ALIGN
+#if defined(__GNUC__) || defined(__clang__)
+#define TEXTURE_ALIGN __attribute__((aligned(8)))
+#else
+#define TEXTURE_ALIGN
+#endif
+#endif
+
+static u16 palette0[] TEXTURE_ALIGN = {
 \t0xf801, 0x07c1, 0x1110, 
 };
 
-static u8 texture0[] = {
+static u8 texture0[] TEXTURE_ALIGN = {
 \t0x01, 0x02, 0x22, 0x10, 
 };
 
@@ -419,7 +435,15 @@ static Gfx drawmesh0[] = {
 \tgsSPEndDisplayList()
 };
 
-static u32 texture0[] = {
+#ifndef TEXTURE_ALIGN
+#if defined(__GNUC__) || defined(__clang__)
+#define TEXTURE_ALIGN __attribute__((aligned(8)))
+#else
+#define TEXTURE_ALIGN
+#endif
+#endif
+
+static u32 texture0[] TEXTURE_ALIGN = {
 \t\t0\t//dummy element - texture is empty
 };
 
@@ -607,11 +631,19 @@ static Gfx drawmesh2[] = {
 \tgsSPEndDisplayList()
 };
 
-static u16 palette0[] = {
+#ifndef TEXTURE_ALIGN
+#if defined(__GNUC__) || defined(__clang__)
+#define TEXTURE_ALIGN __attribute__((aligned(8)))
+#else
+#define TEXTURE_ALIGN
+#endif
+#endif
+
+static u16 palette0[] TEXTURE_ALIGN = {
 \t0x8421, 
 };
 
-static u8 texture0[] = {
+static u8 texture0[] TEXTURE_ALIGN = {
 )");
     // 8192 pixels of index 0: 4096 bytes, four to a row.
     std::string indices;
