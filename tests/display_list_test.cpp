@@ -77,8 +77,10 @@ struct Interpreted {
 class Checker {
 public:
     // Converts `object` with `options`, builds the result with the
-    // interpreter and runs it with `slots` cache slots.
-    Interpreted run(const fs::path& object, const std::string& options, int slots) {
+    // interpreter against the myheader.h in `header_dir` and runs it with
+    // `slots` cache slots.
+    Interpreted run(const fs::path& object, const std::string& options, int slots,
+                    const std::string& header_dir = QUILLMESH_TEST_HEADER_DIR) {
         const std::string tag = std::to_string(count_++);
         const fs::path c_file = dir_.path() / ("out" + tag + ".c");
         const fs::path program = dir_.path() / ("run" + tag);
@@ -90,7 +92,7 @@ public:
             return r;
         }
         const std::string support = QUILLMESH_TEST_HEADER_DIR;
-        auto built = run_command("cc -std=c99 -w -I" + shell_quote(support) + " -o " + shell_quote(program.string()) +
+        auto built = run_command("cc -std=c99 -w -I" + shell_quote(header_dir) + " -o " + shell_quote(program.string()) +
                                  " " + shell_quote(support + "/gbi/interpret.c") + " " +
                                  shell_quote(c_file.string()));
         if (built.exit_status != 0) {
@@ -335,6 +337,39 @@ TEST(DisplayLists, BatchedLayerPastSixteenBitIndices) {
     const Interpreted batched = checker.run(object, "-b", 32);
     ASSERT_TRUE(batched.ok) << batched.message;
     EXPECT_TRUE(same_triangles(expected, batched.drawn));
+}
+
+// -f lists, built against the Fast3D test header, draw the default output's
+// triangles; batched, within Fast3D's 16 slots.
+void check_fast3d(Checker& checker, const fs::path& object, const std::string& extra = "") {
+    SCOPED_TRACE(object.filename().string());
+    const std::string fast3d = std::string(QUILLMESH_TEST_HEADER_DIR) + "/fast3d";
+    const Interpreted plain = checker.run(object, extra, 16);
+    ASSERT_TRUE(plain.ok) << plain.message;
+    for (const char* options : {" -f", " -f -b", " -f -b -c 5"}) {
+        SCOPED_TRACE(options);
+        const Interpreted one = checker.run(object, extra + options, 16, fast3d);
+        ASSERT_TRUE(one.ok) << one.message;
+        EXPECT_TRUE(same_triangles(plain.drawn, one.drawn));
+    }
+}
+
+TEST(DisplayLists, Fast3dListsDrawTheSameTriangles) {
+    Checker checker;
+    const fs::path made = write_object(checker, "made.lwo", {grid(9, 7, false), grid(6, 5, true), star(40, false)});
+    check_fast3d(checker, made);
+    for (const char* name : {"boxuv.lwo", "hierarchy.lwo", "concave_polygon.lwo"}) {
+        check_fast3d(checker, fs::path(QUILLMESH_REAL_LWO2_DIR) / name, "-k");
+    }
+}
+
+TEST(DisplayLists, Fast3dHeaderRefusesTwoTriangleCommands) {
+    // Without -f, quads are drawn with gsSP2Triangles, which Fast3D lacks.
+    Checker checker;
+    const fs::path object = write_object(checker, "quads.lwo", {grid(2, 2, true)});
+    const Interpreted r = checker.run(object, "", 16, std::string(QUILLMESH_TEST_HEADER_DIR) + "/fast3d");
+    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(r.message.starts_with("build failed: ")) << r.message;
 }
 
 }  // namespace

@@ -1,0 +1,167 @@
+// Output as the console needs it, through the built program on tiny objects:
+// texel and palette arrays at 8-byte-aligned addresses, and -f lists that
+// use only the one-triangle command.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "e2e/e2e_support.hpp"
+
+namespace e2e {
+namespace {
+
+using test_support::run_command;
+using test_support::shell_quote;
+using test_support::TempDir;
+using test_support::write_file;
+
+// n pixels in a row, each its own colour: n colours.
+std::string distinct_row_png(std::uint8_t n) {
+    std::vector<Rgba> pixels;
+    for (std::uint8_t k = 0; k < n; ++k) pixels.push_back({static_cast<std::uint8_t>(8 * k), 0, 0, 255});
+    return rgba_png(n, 1, pixels);
+}
+
+// Three clips whose arrays have sizes that are not multiples of 8: a 10-byte
+// palette with 3 index bytes, 34 bytes of RGBA16, a 2-byte palette with 1
+// index byte. Packed one after the other, most would start at 2 or 4 mod 8.
+std::string three_textures_object() {
+    lwo_test::Builder b;
+    b.form([&] {
+        tags(b, {"A"});
+        layer(b, 0);
+        points(b, {{0, 0, 0}, {10, 0, 0}, {0, 10, 0}});
+        faces(b, {{0, 1, 2}});
+        surface_tags(b, {0});
+        clip(b, 1, "five.png");
+        clip(b, 2, "seventeen.png");
+        clip(b, 3, "one.png");
+        surface(b, "A", std::nullopt, 1);
+    });
+    return bytes_text(b);
+}
+
+// Prints each texel and palette array's address modulo `ALIGN`.
+constexpr const char* kAddressCheck = R"(#include <stdint.h>
+#include <stdio.h>
+#include "myheader.h"
+extern StaticMesh mesh;
+int main(void) {
+    u32 i;
+    for (i = 0; i < mesh.texture_count; ++i) {
+        const Texture *t = &mesh.textures[i];
+        printf("%u %u", (unsigned)(i), (unsigned)((uintptr_t)t->texels % ALIGN));
+        if (t->palette) printf(" %u", (unsigned)((uintptr_t)t->palette % ALIGN));
+        printf("\n");
+    }
+    return 0;
+}
+)";
+
+TEST(ConsoleOutput, TexelAndPaletteArraysAreEightByteAligned) {
+    TempDir dir;
+    write_file(dir.path() / "three.lwo", three_textures_object());
+    write_file(dir.path() / "five.png", distinct_row_png(5));
+    write_file(dir.path() / "seventeen.png", distinct_row_png(17));
+    write_file(dir.path() / "one.png", distinct_row_png(1));
+    const ProgramRun run = run_quillmesh(dir.path(), "three.lwo -o three.c", "three.c");
+    ASSERT_EQ(run.exit_status, 0) << run.output;
+    write_file(dir.path() / "check.c", kAddressCheck);
+
+    // The default alignment, and one that the game's header sets first.
+    struct Case {
+        std::string defines;
+        int align;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"-DALIGN=8", 8},
+             {"-DALIGN=64 '-DTEXTURE_ALIGN=__attribute__((aligned(64)))'", 64},
+         }) {
+        SCOPED_TRACE(c.defines);
+        const std::string program = (dir.path() / "check").string();
+        const auto built = run_command("cd " + shell_quote(dir.path().string()) + " && cc -std=c99 -Wall -Werror " +
+                                       c.defines + " -I" + shell_quote(QUILLMESH_TEST_HEADER_DIR) +
+                                       " -o check check.c three.c");
+        ASSERT_EQ(built.exit_status, 0) << built.output;
+        EXPECT_EQ(run_command(shell_quote(program)).output, "0 0 0\n1 0\n2 0 0\n");
+    }
+}
+
+// A quad and a triangle, no surface.
+std::string quad_and_triangle_object() {
+    lwo_test::Builder b;
+    b.form([&] {
+        layer(b, 0);
+        points(b, {{0, 0, 0}, {0, 10, 0}, {10, 10, 0}, {10, 0, 0}, {20, 0, 0}});
+        faces(b, {{0, 1, 2, 3}, {3, 2, 4}});
+    });
+    return bytes_text(b);
+}
+
+TEST(ConsoleOutput, Fast3dListsUseOnlyTheOneTriangleCommand) {
+    TempDir dir;
+    write_file(dir.path() / "shape.lwo", quad_and_triangle_object());
+    const ProgramRun run = run_quillmesh(dir.path(), "shape.lwo -f -n shape", "shape.lwo.c");
+    EXPECT_EQ(run.exit_status, 0);
+    EXPECT_EQ(run.output, "");
+    // The quad (c1, c0, c3, c2) = (1, 0, 3, 2) as slots (0, 1, 2) and
+    // (0, 2, 3); the triangle (3, 2, 4) as (3, 4, 2). Normals: the quad faces
+    // -z (0x81), the triangle too; point 3 and 2 share both.
+    EXPECT_EQ(run.c_text, with_tabs(R"(#include "myheader.h"
+
+static Vtx vts0[] = {
+\t{
+\t\t{ { 0, 0, 0 }, 0, { 0, 0 }, { 0x00, 0x00, 0x81, 0xff } }
+\t},
+\t{
+\t\t{ { 0, 10, 0 }, 0, { 0, 0 }, { 0x00, 0x00, 0x81, 0xff } }
+\t},
+\t{
+\t\t{ { 10, 10, 0 }, 0, { 0, 0 }, { 0x00, 0x00, 0x81, 0xff } }
+\t},
+\t{
+\t\t{ { 10, 0, 0 }, 0, { 0, 0 }, { 0x00, 0x00, 0x81, 0xff } }
+\t},
+\t{
+\t\t{ { 20, 0, 0 }, 0, { 0, 0 }, { 0x00, 0x00, 0x81, 0xff } }
+\t},
+};
+
+static Gfx drawmesh0[] = {
+\tgsSPVertex(&vts0[1], 1, 0),
+\tgsSPVertex(&vts0[0], 1, 1),
+\tgsSPVertex(&vts0[3], 1, 2),
+\tgsSPVertex(&vts0[2], 1, 3),
+\tgsSP1Triangle(0, 1, 2, 0),
+\tgsSP1Triangle(0, 2, 3, 0),
+\tgsSPVertex(&vts0[3], 1, 0),
+\tgsSPVertex(&vts0[4], 1, 1),
+\tgsSPVertex(&vts0[2], 1, 2),
+\tgsSP1Triangle(0, 1, 2, 0),
+\tgsSPEndDisplayList()
+};
+
+static Material materials[] = {
+\tMATERIAL_INIT( VECTOR4F_SET( 0.5, 0.5, 0.5, 1 ), TEXTUREMAPPING_CONST, TEXTURE_ID_NONE ),
+};
+
+static Layer layers[] = {
+\tLAYER_INIT( 0, drawmesh0, sizeof(drawmesh0), vts0, sizeof(vts0),  RECTANGLE_INIT(0, 0, 0, 0), LAYERATTRIBUTE_NONE ),
+};
+
+StaticMesh shape = STATICMESH_INIT( layers, 1, materials, 1, NULL, 0 ); 
+)"));
+
+    // Batched, too, every triangle alone.
+    const ProgramRun batched = run_quillmesh(dir.path(), "shape.lwo -f -b -o batched.c", "batched.c");
+    EXPECT_EQ(batched.exit_status, 0);
+    EXPECT_EQ(batched.c_text.find("gsSP2Triangles"), std::string::npos);
+    std::size_t commands = 0;
+    for (std::size_t at = 0; (at = batched.c_text.find("gsSP1Triangle(", at)) != std::string::npos; ++at) ++commands;
+    EXPECT_EQ(commands, 3u);
+}
+
+}  // namespace
+}  // namespace e2e
