@@ -9,6 +9,7 @@
 
 #include "converter/batch.hpp"
 #include "converter/layer.hpp"
+#include "converter/scale_check.hpp"
 #include "converter/surface.hpp"
 #include "converter/texture.hpp"
 #include "converter/tile.hpp"
@@ -125,6 +126,8 @@ Status convert_layers(const Object& object, const Options& options, const ImageL
 
     std::optional<std::size_t> default_material;
     for (std::size_t i = 0; i < object.layers.size(); ++i) {
+        const std::string collapse = collapse_warning(object.layers[i].points.vec, options.scale, i);
+        if (!collapse.empty()) say(warn, collapse);
         const LayerSurface surface = choose_surface(object, i, uses, default_material, mesh, warn);
         const std::optional<std::size_t> t = surface.use ? surface.use->layer_texture : std::nullopt;
         LayerSettings settings{surface.material, std::nullopt, {}, i, kMaxIndexedVertices};
@@ -132,8 +135,12 @@ Status convert_layers(const Object& object, const Options& options, const ImageL
         if (t && images[*t]) settings.texture = TextureSize{mesh.textures[*t].width, mesh.textures[*t].height};
 
         const lwofront::Layr& layer = object.layers[i];
-        if (options.tile && t && !fits_in_tmem(mesh.textures[*t])) {
-            if (Status tiled = append_tiles(mesh, layer, settings, highest_number, warn); !tiled) return tiled;
+        const ultraback::Texture* over_budget =
+            options.tile && t && !fits_in_tmem(mesh.textures[*t]) ? &mesh.textures[*t] : nullptr;
+        if (over_budget) {
+            if (Status tiled = append_tiles(mesh, layer, settings, *over_budget, highest_number, warn); !tiled) {
+                return tiled;
+            }
             continue;
         }
         // Batched, display-list indices are cache slots, so a layer may hold

@@ -10,6 +10,7 @@
 
 #include "converter/maps.hpp"
 #include "converter/numeric.hpp"
+#include "converter/texture.hpp"
 
 namespace converter {
 
@@ -92,7 +93,7 @@ std::optional<ultraback::Rectangle> fill_tile(Tile& tile, const lwofront::Polygo
 }  // namespace
 
 Status append_tiles(ultraback::Mesh& mesh, const lwofront::Layr& layer, const LayerSettings& settings,
-                    std::uint16_t number, const Warn& warn) {
+                    const ultraback::Texture& texture, std::uint16_t number, const Warn& warn) {
     assert(settings.texture && "a layer is tiled by its texture");
     const lwofront::Vmap* map = first_txuv(layer.vmaps);
     if (!map) return {};
@@ -105,6 +106,7 @@ Status append_tiles(ultraback::Mesh& mesh, const lwofront::Layr& layer, const La
     Tile tile(number);
     std::vector<std::uint32_t> corner_of(points.size());  // point -> its last corner in the polygon
     std::size_t skipped = 0;
+    std::size_t too_large = 0;
 
     const auto& polygons = layer.pols.polygons;
     for (std::size_t k = 0; k < polygons.size(); ++k) {
@@ -119,6 +121,7 @@ Status append_tiles(ultraback::Mesh& mesh, const lwofront::Layr& layer, const La
                           " has no texture coordinates, no tile made.\n");
             continue;
         }
+        if (!tile_fits_in_tmem(texture, *rect)) ++too_large;
         Result<ultraback::Layer> converted = convert_layer(tile.layer, tile_settings, warn);
         if (!converted) return std::unexpected(std::move(converted.error()));
         mesh.add_layer(std::move(*converted));
@@ -126,6 +129,10 @@ Status append_tiles(ultraback::Mesh& mesh, const lwofront::Layr& layer, const La
     }
 
     if (skipped > 0) say(warn, skipped_polygons_line(skipped, settings.position));
+    if (too_large > 0) {
+        say(warn, "Warning: " + std::to_string(too_large) + (too_large == 1 ? " tile" : " tiles") + " of layer " +
+                      std::to_string(settings.position) + " still won't fit into TMEM.\n");
+    }
     return {};
 }
 
