@@ -89,7 +89,8 @@ int run(const cli::Settings& settings) {
         return image::Image::open(path);
     };
     converter::Options options{settings.texture_dir, settings.tile, settings.batch,
-                               static_cast<std::size_t>(settings.cache_size), settings.scale};
+                               static_cast<std::size_t>(settings.cache_size), settings.scale,
+                               settings.split_surfaces};
     Result<ultraback::Mesh> mesh = converter::convert(*object, options, load_image, print);
     if (!mesh) return fail(mesh.error());
 

@@ -22,6 +22,7 @@ struct Options {
     bool batch = false;    // draw every layer in batches through the vertex cache
     std::size_t cache_size = 32;  // vertex cache slots for batching, 3 to 64
     float scale = 1.0f;           // what the points were multiplied by, for warnings
+    bool split_surfaces = false;  // one layer per (layer, surface) pair
 };
 
 Result<ultraback::Mesh> convert(const lwofront::Object& object, const Options& options,
