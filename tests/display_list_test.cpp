@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "support/lwo_builder.hpp"
@@ -370,6 +371,56 @@ TEST(DisplayLists, Fast3dHeaderRefusesTwoTriangleCommands) {
     const Interpreted r = checker.run(object, "", 16, std::string(QUILLMESH_TEST_HEADER_DIR) + "/fast3d");
     EXPECT_FALSE(r.ok);
     EXPECT_TRUE(r.message.starts_with("build failed: ")) << r.message;
+}
+
+// A drawn triangle by its corners' positions only, "x y z" each, rotated as
+// least_rotation does.
+std::string shape_only(const std::string& line) {
+    std::string out = "0: ";
+    std::size_t at = line.find(": ") + 2;
+    for (int corner = 0; corner < 3; ++corner) {
+        const std::size_t end = std::min(line.find(" | ", at), line.size());
+        std::vector<std::string> fields;
+        for (std::size_t f = at; f < end;) {
+            const std::size_t blank = std::min(line.find(' ', f), end);
+            fields.push_back(line.substr(f, blank - f));
+            f = blank + 1;
+        }
+        if (fields.size() != 9) return "bad: " + line;
+        if (corner > 0) out += " | ";
+        out += fields[0] + " " + fields[1] + " " + fields[2];
+        at = end + 3;
+    }
+    return least_rotation(out);
+}
+
+Drawn shapes_only(const Drawn& drawn) {
+    Drawn out;
+    for (const std::string& line : drawn) out.push_back(shape_only(line));
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+TEST(DisplayLists, OneLayerPerSurfaceDrawsTheSameTriangles) {
+    // The layers differ, and so may texture coordinates (each group is
+    // measured in its own surface's texture) and normals (averaged over the
+    // group's polygons, as LightWave smooths within a surface); positions and
+    // winding may not.
+    Checker checker;
+    for (const char* name : {"multi_layer/house.lwo", "textured_box/box.lwo"}) {
+        SCOPED_TRACE(name);
+        const fs::path object = fs::path(QUILLMESH_SOURCE_DIR) / "examples" / name;
+        const Interpreted plain = checker.run(object, "", 16);
+        ASSERT_TRUE(plain.ok) << plain.message;
+        const std::string header = QUILLMESH_TEST_HEADER_DIR;
+        for (auto [options, slots, header_dir] : {std::tuple{"-m", 16, header}, std::tuple{"-m -b", 32, header},
+                                                  std::tuple{"-m -f -b", 16, header + "/fast3d"}}) {
+            SCOPED_TRACE(options);
+            const Interpreted split = checker.run(object, options, slots, header_dir);
+            ASSERT_TRUE(split.ok) << split.message;
+            EXPECT_TRUE(same_triangles(shapes_only(plain.drawn), shapes_only(split.drawn)));
+        }
+    }
 }
 
 }  // namespace

@@ -163,5 +163,129 @@ StaticMesh shape = STATICMESH_INIT( layers, 1, materials, 1, NULL, 0 );
     EXPECT_EQ(commands, 3u);
 }
 
+// Polygons of two surfaces in one layer, the first polygon Blue: a triangle
+// (0, 1, 2) and a triangle (2, 4, 5) of Blue around a quad (1, 3, 4, 2) of
+// Red, all facing +z; point 6 is used by none.
+std::string two_surfaces_object() {
+    lwo_test::Builder b;
+    b.form([&] {
+        tags(b, {"Red", "Blue"});
+        layer(b, 0);
+        points(b, {{0, 0, 0}, {10, 0, 0}, {10, 10, 0}, {20, 0, 0}, {20, 10, 0}, {15, 20, 0}, {99, 99, 0}});
+        faces(b, {{0, 1, 2}, {1, 3, 4, 2}, {2, 4, 5}});
+        surface_tags(b, {1, 0, 1});
+        surface(b, "Red", Point{1, 0, 0}, 0);
+        surface(b, "Blue", Point{0, 0, 1}, 0);
+    });
+    return bytes_text(b);
+}
+
+TEST(ConsoleOutput, OneLayerPerSurfaceWithItsMaterial) {
+    TempDir dir;
+    write_file(dir.path() / "two.lwo", two_surfaces_object());
+    const ProgramRun run = run_quillmesh(dir.path(), "two.lwo -m -n two", "two.lwo.c");
+    EXPECT_EQ(run.exit_status, 0);
+    EXPECT_EQ(run.output, "");  // no warning about several surfaces
+    // Layer 0, Blue (material 1): points 0, 1, 2, 4, 5 renumbered 0 to 4, the
+    // triangles (0, 2, 1) and (2, 4, 3) as drawn. Layer 1, Red (material 0):
+    // points 1, 2, 3, 4 as 0 to 3, the quad (0, 2, 3, 1) drawn (2, 0, 1, 3).
+    const std::string vertex = "\t{\n\t\t{ { X }, 0, { 0, 0 }, { 0x00, 0x00, 0x7f, 0xff } }\n\t},\n";
+    auto vertices = [&](std::vector<std::string> positions) {
+        std::string text;
+        for (const std::string& p : positions) text += std::string(vertex).replace(vertex.find('X'), 1, p);
+        return text;
+    };
+    const std::string expected =
+        "#include \"myheader.h\"\n\nstatic Vtx vts0[] = {\n" +
+        vertices({"0, 0, 0", "10, 0, 0", "10, 10, 0", "20, 10, 0", "15, 20, 0"}) +
+        with_tabs(R"(};
+
+static Gfx drawmesh0[] = {
+\tgsSPVertex(&vts0[0], 1, 0),
+\tgsSPVertex(&vts0[2], 1, 1),
+\tgsSPVertex(&vts0[1], 1, 2),
+\tgsSP1Triangle(0, 1, 2, 0),
+\tgsSPVertex(&vts0[2], 1, 0),
+\tgsSPVertex(&vts0[4], 1, 1),
+\tgsSPVertex(&vts0[3], 1, 2),
+\tgsSP1Triangle(0, 1, 2, 0),
+\tgsSPEndDisplayList()
+};
+
+static Vtx vts1[] = {
+)") + vertices({"10, 0, 0", "10, 10, 0", "20, 0, 0", "20, 10, 0"}) +
+        with_tabs(R"(};
+
+static Gfx drawmesh1[] = {
+\tgsSPVertex(&vts1[2], 1, 0),
+\tgsSPVertex(&vts1[0], 1, 1),
+\tgsSPVertex(&vts1[1], 1, 2),
+\tgsSPVertex(&vts1[3], 1, 3),
+\tgsSP2Triangles(0, 1, 2, 0, 0, 2, 3, 0),
+\tgsSPEndDisplayList()
+};
+
+static Material materials[] = {
+\tMATERIAL_INIT( VECTOR4F_SET( 1, 0, 0, 1 ), TEXTUREMAPPING_CONST, TEXTURE_ID_NONE ),
+\tMATERIAL_INIT( VECTOR4F_SET( 0, 0, 1, 1 ), TEXTUREMAPPING_CONST, TEXTURE_ID_NONE ),
+};
+
+static Layer layers[] = {
+\tLAYER_INIT( 1, drawmesh0, sizeof(drawmesh0), vts0, sizeof(vts0),  RECTANGLE_INIT(0, 0, 0, 0), LAYERATTRIBUTE_NONE ),
+\tLAYER_INIT( 0, drawmesh1, sizeof(drawmesh1), vts1, sizeof(vts1),  RECTANGLE_INIT(0, 0, 0, 0), LAYERATTRIBUTE_NONE ),
+};
+
+StaticMesh two = STATICMESH_INIT( layers, 2, materials, 2, NULL, 0 ); 
+)");
+    EXPECT_EQ(run.c_text, expected);
+
+    // Without -m the output is today's: one layer, the lowest surface's
+    // material, and the warning.
+    const ProgramRun plain = run_quillmesh(dir.path(), "two.lwo -o plain.c", "plain.c");
+    EXPECT_EQ(plain.output, "Warning: more than one surface referenced in layer 0.\n");
+    EXPECT_NE(plain.c_text.find("LAYER_INIT( 0, drawmesh0"), std::string::npos);
+    EXPECT_EQ(plain.c_text.find("drawmesh1"), std::string::npos);
+}
+
+TEST(ConsoleOutput, OneLayerPerSurfaceTilesOnlyTheGroupsOverBudget) {
+    // Red's texture, 64 x 64 of 64 colours, is RGBA16 and over budget.
+    lwo_test::Builder b;
+    b.form([&] {
+        tags(b, {"Red", "Blue"});
+        layer(b, 0);
+        points(b, {{0, 0, 0}, {10, 0, 0}, {10, 10, 0}, {20, 0, 0}, {20, 10, 0}, {15, 20, 0}});
+        txuv(b, {{0, 0}, {0.5f, 0}, {0.5f, 0.5f}, {1, 0}, {1, 0.5f}, {0.75f, 1}});
+        faces(b, {{0, 1, 2}, {1, 3, 4, 2}, {2, 4, 5}});
+        surface_tags(b, {1, 0, 1});
+        clip(b, 1, "big.png");
+        surface(b, "Red", Point{1, 0, 0}, 1);
+        surface(b, "Blue", Point{0, 0, 1}, 0);
+    });
+    std::vector<Rgba> pixels;
+    for (int k = 0; k < 64 * 64; ++k) pixels.push_back({static_cast<std::uint8_t>(4 * (k % 64)), 0, 0, 255});
+    TempDir dir;
+    write_file(dir.path() / "two.lwo", bytes_text(b));
+    write_file(dir.path() / "big.png", rgba_png(64, 64, pixels));
+
+    auto count = [](const std::string& text, const std::string& piece) {
+        std::size_t n = 0;
+        for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
+        return n;
+    };
+    // The whole layer is Red's without -m: three tiles. With -m only Red's
+    // quad is a tile; Blue's triangles stay one layer.
+    const ProgramRun plain = run_quillmesh(dir.path(), "two.lwo -t -o plain.c", "plain.c");
+    EXPECT_EQ(count(plain.c_text, "LAYER_INIT("), 3u);
+    EXPECT_EQ(count(plain.c_text, "LAYERATTRIBUTE_PREVENT_SEAMS"), 3u);
+    const ProgramRun split = run_quillmesh(dir.path(), "two.lwo -m -t -o split.c", "split.c");
+    EXPECT_EQ(split.output, "Warning: texture won't fit into TMEM\n");
+    EXPECT_EQ(count(split.c_text, "LAYER_INIT("), 2u);
+    EXPECT_NE(split.c_text.find("LAYER_INIT( 1, drawmesh0"), std::string::npos);
+    EXPECT_NE(split.c_text.find("LAYER_INIT( 0, drawmesh1, sizeof(drawmesh1), vts1, sizeof(vts1),  "
+                                "RECTANGLE_INIT(32, 32, 64, 64), LAYERATTRIBUTE_PREVENT_SEAMS )"),
+              std::string::npos)
+        << split.c_text.substr(split.c_text.find("static Layer"));
+}
+
 }  // namespace
 }  // namespace e2e
