@@ -25,7 +25,7 @@ std::size_t sequence_length(unsigned char lead) {
 struct OptionValues {
     std::optional<std::string> scale, output, name, cache_size, depfile;
     bool tile = false, batch = false, skip_unknown_blocks = false, fast3d = false,
-         split_surfaces = false;
+         split_surfaces = false, vertex_colors = false;
 };
 
 std::optional<std::string>* value_slot(OptionValues& values, char letter) {
@@ -46,6 +46,7 @@ bool* flag_slot(OptionValues& values, char letter) {
         case 'k': return &values.skip_unknown_blocks;
         case 'f': return &values.fast3d;
         case 'm': return &values.split_surfaces;
+        case 'v': return &values.vertex_colors;
         default: return nullptr;
     }
 }
@@ -194,6 +195,7 @@ std::expected<Settings, std::string> parse_command_line(std::span<const std::str
     settings.skip_unknown_blocks = options->skip_unknown_blocks;
     settings.fast3d = fast3d;
     settings.split_surfaces = options->split_surfaces;
+    settings.vertex_colors = options->vertex_colors;
     settings.texture_dir = input->directory;
     settings.output_path = options->output ? *options->output : default_output_path(*input);
     if (options->name) settings.object_name = *options->name;

@@ -13,7 +13,7 @@ namespace cli {
 inline constexpr const char* kBanner = "quillmesh 1.5.0\n";
 inline constexpr const char* kUsage =
     "Usage: quillmesh inputfile [-o outputfile] [-s scalefactor] [-n name] [-t]\n"
-    "       [-b] [-c cachesize] [-d depfile] [-k] [-f] [-m]\n";
+    "       [-b] [-c cachesize] [-d depfile] [-k] [-f] [-m] [-v]\n";
 
 struct Settings {
     std::string input_path;
@@ -28,6 +28,7 @@ struct Settings {
     bool skip_unknown_blocks = false;    // -k: warn about non-image texture blocks instead of failing
     bool fast3d = false;                 // -f: one-triangle commands only, a 16-vertex cache
     bool split_surfaces = false;         // -m: one layer per (layer, surface) pair
+    bool vertex_colors = false;          // -v: vertex colours in place of normals
 };
 
 // The settings, or the one-line reason why the command line is refused.

@@ -90,7 +90,7 @@ int run(const cli::Settings& settings) {
     };
     converter::Options options{settings.texture_dir, settings.tile, settings.batch,
                                static_cast<std::size_t>(settings.cache_size), settings.scale,
-                               settings.split_surfaces};
+                               settings.split_surfaces, settings.vertex_colors};
     Result<ultraback::Mesh> mesh = converter::convert(*object, options, load_image, print);
     if (!mesh) return fail(mesh.error());
 

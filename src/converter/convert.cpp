@@ -9,6 +9,7 @@
 
 #include "converter/batch.hpp"
 #include "converter/layer.hpp"
+#include "converter/maps.hpp"
 #include "converter/scale_check.hpp"
 #include "converter/surface.hpp"
 #include "converter/surface_groups.hpp"
@@ -127,7 +128,8 @@ struct LayerPass {
     // whole or, with tiling, one layer per polygon.
     Status convert(const lwofront::Layr& layer, std::size_t position, LayerSurface surface) {
         const std::optional<std::size_t> t = surface.use ? surface.use->layer_texture : std::nullopt;
-        LayerSettings settings{surface.material, std::nullopt, {}, position, kMaxIndexedVertices};
+        LayerSettings settings{surface.material, std::nullopt, {}, position, kMaxIndexedVertices,
+                               options.vertex_colors};
         // A texture whose image failed to load scales nothing.
         if (t && images[*t]) settings.texture = TextureSize{mesh.textures[*t].width, mesh.textures[*t].height};
 
@@ -155,6 +157,9 @@ Status convert_layers(const Object& object, const Options& options, const ImageL
         const lwofront::Layr& layer = object.layers[i];
         const std::string collapse = collapse_warning(layer.points.vec, options.scale, i);
         if (!collapse.empty()) say(warn, collapse);
+        if (options.vertex_colors && !first_color(layer.vmaps)) {
+            say(warn, "Warning: layer " + std::to_string(i) + " has no vertex colour map; it keeps its normals.\n");
+        }
 
         std::vector<SurfaceGroup> groups;
         if (options.split_surfaces) groups = group_by_surface(object, layer);
