@@ -95,6 +95,17 @@ TEST(CommandLine, Fast3dCacheIsSixteenByDefaultAndAtMost) {
     }
 }
 
+TEST(CommandLine, SurfaceAndColourFlags) {
+    auto none = parse({"cube.lwo"});
+    ASSERT_TRUE(none);
+    EXPECT_FALSE(none->split_surfaces);
+    EXPECT_FALSE(none->vertex_colors);
+    auto both = parse({"cube.lwo", "-mv"});
+    ASSERT_TRUE(both);
+    EXPECT_TRUE(both->split_surfaces);
+    EXPECT_TRUE(both->vertex_colors);
+}
+
 TEST(CommandLine, RefusedWithAReason) {
     struct Case {
         std::vector<std::string_view> args;
@@ -114,6 +125,7 @@ TEST(CommandLine, RefusedWithAReason) {
              {{"cube.lwo", "-f", "-c", "17"}, "Invalid cache size: '17' (3 to 16 with -f)"},
              {{"cube.lwo", "-c", "32", "-bf"}, "Invalid cache size: '32' (3 to 16 with -f)"},
              {{"cube.lwo", "-ff"}, "Option 'f' given more than once"},
+             {{"cube.lwo", "-m", "-vm"}, "Option 'm' given more than once"},
              {{"cube.lwo", "-bb"}, "Option 'b' given more than once"},
              {{"cube.lwo", "-d"}, "Argument to option 'd' missing"},
              {{"cube.lwo", "-n", "\xff"}, "Argument is not valid UTF-8"},

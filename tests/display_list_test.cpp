@@ -423,4 +423,22 @@ TEST(DisplayLists, OneLayerPerSurfaceDrawsTheSameTriangles) {
     }
 }
 
+TEST(DisplayLists, VertexColoursDrawTheSameTriangles) {
+    // The colour bytes change (box_2vc_1unused has RGB and RGBA maps and
+    // VMAD overrides, so vertices split); positions and winding do not.
+    Checker checker;
+    const fs::path object = fs::path(QUILLMESH_REAL_LWO2_DIR) / "box_2vc_1unused.lwo";
+    const Interpreted plain = checker.run(object, "", 16);
+    ASSERT_TRUE(plain.ok) << plain.message;
+    const std::string header = QUILLMESH_TEST_HEADER_DIR;
+    for (auto [options, slots, header_dir] : {std::tuple{"-v", 16, header}, std::tuple{"-v -b", 32, header},
+                                              std::tuple{"-v -m -f -b", 16, header + "/fast3d"}}) {
+        SCOPED_TRACE(options);
+        const Interpreted colored = checker.run(object, options, slots, header_dir);
+        ASSERT_TRUE(colored.ok) << colored.message;
+        EXPECT_TRUE(same_triangles(shapes_only(plain.drawn), shapes_only(colored.drawn)));
+        EXPECT_NE(colored.drawn, plain.drawn);
+    }
+}
+
 }  // namespace

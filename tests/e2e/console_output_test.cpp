@@ -287,5 +287,95 @@ TEST(ConsoleOutput, OneLayerPerSurfaceTilesOnlyTheGroupsOverBudget) {
         << split.c_text.substr(split.c_text.find("static Layer"));
 }
 
+// Two triangles sharing the edge 1-2. An RGB map colours points 0 and 1;
+// point 2 and 3 have no colour. An RGBA VMAD gives point 1 another colour in
+// polygon 1 only.
+std::string colored_object(bool with_map) {
+    lwo_test::Builder b;
+    b.form([&] {
+        layer(b, 0);
+        points(b, {{0, 0, 0}, {10, 0, 0}, {0, 10, 0}, {10, 10, 0}});
+        if (with_map) {
+            b.chunk("VMAP", [&] {
+                b.id("RGB ").u2(3).str("Colors");
+                b.vx(0).f4(1).f4(0.5f).f4(0);
+                b.vx(1).f4(0.2f).f4(2).f4(-1);  // clamped
+            });
+        }
+        faces(b, {{0, 1, 2}, {1, 3, 2}});
+        if (with_map) {
+            b.chunk("VMAD", [&] {
+                b.id("RGBA").u2(4).str("Colors");
+                b.vx(1).vx(1).f4(0).f4(0).f4(1).f4(0.5f);
+            });
+        }
+    });
+    return bytes_text(b);
+}
+
+TEST(ConsoleOutput, VertexColoursTakeTheNormalsPlace) {
+    TempDir dir;
+    write_file(dir.path() / "colored.lwo", colored_object(true));
+    const ProgramRun run = run_quillmesh(dir.path(), "colored.lwo -v -n colored", "colored.lwo.c");
+    EXPECT_EQ(run.exit_status, 0);
+    EXPECT_EQ(run.output, "");
+    // (1, 0.5, 0) gives ff 80 00 (127.5 rounds up); (0.2, 2, -1) gives 33 ff
+    // 00; no entry gives white; the VMAD's (0, 0, 1, 0.5) gives 00 00 ff 80
+    // to point 4, a copy of point 1 that polygon 1 uses instead.
+    EXPECT_EQ(run.c_text, with_tabs(R"(#include "myheader.h"
+
+static Vtx vts0[] = {
+\t{
+\t\t{ { 0, 0, 0 }, 0, { 0, 0 }, { 0xff, 0x80, 0x00, 0xff } }
+\t},
+\t{
+\t\t{ { 10, 0, 0 }, 0, { 0, 0 }, { 0x33, 0xff, 0x00, 0xff } }
+\t},
+\t{
+\t\t{ { 0, 10, 0 }, 0, { 0, 0 }, { 0xff, 0xff, 0xff, 0xff } }
+\t},
+\t{
+\t\t{ { 10, 10, 0 }, 0, { 0, 0 }, { 0xff, 0xff, 0xff, 0xff } }
+\t},
+\t{
+\t\t{ { 10, 0, 0 }, 0, { 0, 0 }, { 0x00, 0x00, 0xff, 0x80 } }
+\t},
+};
+
+static Gfx drawmesh0[] = {
+\tgsSPVertex(&vts0[0], 1, 0),
+\tgsSPVertex(&vts0[2], 1, 1),
+\tgsSPVertex(&vts0[1], 1, 2),
+\tgsSP1Triangle(0, 1, 2, 0),
+\tgsSPVertex(&vts0[4], 1, 0),
+\tgsSPVertex(&vts0[2], 1, 1),
+\tgsSPVertex(&vts0[3], 1, 2),
+\tgsSP1Triangle(0, 1, 2, 0),
+\tgsSPEndDisplayList()
+};
+
+static Material materials[] = {
+\tMATERIAL_INIT( VECTOR4F_SET( 0.5, 0.5, 0.5, 1 ), TEXTUREMAPPING_CONST, TEXTURE_ID_NONE ),
+};
+
+static Layer layers[] = {
+\tLAYER_INIT( 0, drawmesh0, sizeof(drawmesh0), vts0, sizeof(vts0),  RECTANGLE_INIT(0, 0, 0, 0), LAYERATTRIBUTE_NONE ),
+};
+
+StaticMesh colored = STATICMESH_INIT( layers, 1, materials, 1, NULL, 0 ); 
+)"));
+
+    // Without -v the map changes nothing.
+    write_file(dir.path() / "plain.lwo", colored_object(false));
+    const ProgramRun with_map = run_quillmesh(dir.path(), "colored.lwo -o a.c", "a.c");
+    const ProgramRun without = run_quillmesh(dir.path(), "plain.lwo -o b.c", "b.c");
+    EXPECT_EQ(with_map.c_text, without.c_text);
+
+    // A layer without a colour map keeps its normals, with a warning.
+    const ProgramRun no_map = run_quillmesh(dir.path(), "plain.lwo -v -o c.c", "c.c");
+    EXPECT_EQ(no_map.output, "Warning: layer 0 has no vertex colour map; it keeps its normals.\n");
+    EXPECT_EQ(no_map.c_text, without.c_text);
+}
+
 }  // namespace
 }  // namespace e2e
