@@ -389,6 +389,22 @@ Drawn shapes_only(const Drawn& drawn) {
     return out;
 }
 
+// `option` alone, batched, and batched for Fast3D draw the default output's
+// triangles by their positions.
+void check_same_positions(Checker& checker, const fs::path& object, const std::string& option) {
+    SCOPED_TRACE(object.filename().string() + " " + option);
+    const Interpreted plain = checker.run(object, "", 16);
+    ASSERT_TRUE(plain.ok) << plain.message;
+    const std::string header = QUILLMESH_TEST_HEADER_DIR;
+    for (auto [options, slots, header_dir] : {std::tuple{option, 16, header}, std::tuple{option + " -b", 32, header},
+                                              std::tuple{option + " -f -b", 16, header + "/fast3d"}}) {
+        SCOPED_TRACE(options);
+        const Interpreted changed = checker.run(object, options, slots, header_dir);
+        ASSERT_TRUE(changed.ok) << changed.message;
+        EXPECT_TRUE(same_triangles(shapes_only(plain.drawn), shapes_only(changed.drawn)));
+    }
+}
+
 TEST(DisplayLists, OneLayerPerSurfaceDrawsTheSameTriangles) {
     // The layers differ, and so may texture coordinates (each group is
     // measured in its own surface's texture) and normals (averaged over the
@@ -396,18 +412,7 @@ TEST(DisplayLists, OneLayerPerSurfaceDrawsTheSameTriangles) {
     // winding may not.
     Checker checker;
     for (const char* name : {"multi_layer/house.lwo", "textured_box/box.lwo"}) {
-        SCOPED_TRACE(name);
-        const fs::path object = fs::path(QUILLMESH_SOURCE_DIR) / "examples" / name;
-        const Interpreted plain = checker.run(object, "", 16);
-        ASSERT_TRUE(plain.ok) << plain.message;
-        const std::string header = QUILLMESH_TEST_HEADER_DIR;
-        for (auto [options, slots, header_dir] : {std::tuple{"-m", 16, header}, std::tuple{"-m -b", 32, header},
-                                                  std::tuple{"-m -f -b", 16, header + "/fast3d"}}) {
-            SCOPED_TRACE(options);
-            const Interpreted split = checker.run(object, options, slots, header_dir);
-            ASSERT_TRUE(split.ok) << split.message;
-            EXPECT_TRUE(same_triangles(shapes_only(plain.drawn), shapes_only(split.drawn)));
-        }
+        check_same_positions(checker, fs::path(QUILLMESH_SOURCE_DIR) / "examples" / name, "-m");
     }
 }
 
@@ -416,17 +421,8 @@ TEST(DisplayLists, VertexColoursDrawTheSameTriangles) {
     // VMAD overrides, so vertices split); positions and winding do not.
     Checker checker;
     const fs::path object = fs::path(QUILLMESH_REAL_LWO2_DIR) / "box_2vc_1unused.lwo";
-    const Interpreted plain = checker.run(object, "", 16);
-    ASSERT_TRUE(plain.ok) << plain.message;
-    const std::string header = QUILLMESH_TEST_HEADER_DIR;
-    for (auto [options, slots, header_dir] : {std::tuple{"-v", 16, header}, std::tuple{"-v -b", 32, header},
-                                              std::tuple{"-v -m -f -b", 16, header + "/fast3d"}}) {
-        SCOPED_TRACE(options);
-        const Interpreted colored = checker.run(object, options, slots, header_dir);
-        ASSERT_TRUE(colored.ok) << colored.message;
-        EXPECT_TRUE(same_triangles(shapes_only(plain.drawn), shapes_only(colored.drawn)));
-        EXPECT_NE(colored.drawn, plain.drawn);
-    }
+    check_same_positions(checker, object, "-v");
+    check_same_positions(checker, object, "-v -m");
 }
 
 }  // namespace

@@ -24,9 +24,9 @@ using test_support::write_file;
 
 const Rgba kGrey{128, 128, 128, 255};  // RGBA 5551: 16 << 11 | 16 << 6 | 16 << 1 | 1 = 0x8421
 
-// The texture arrays and table line of a 4 x 4 image of one colour, kGrey:
-// one palette entry, 16 pixels of index 0 in 8 bytes.
-constexpr const char* kGrey4x4Arrays = R"(#ifndef TEXTURE_ALIGN
+// What the file says before its first texture array: the alignment the
+// console needs, unless the game's header sets it.
+const std::string kTextureAlignDefault = R"(#ifndef TEXTURE_ALIGN
 #if defined(__GNUC__) || defined(__clang__)
 #define TEXTURE_ALIGN __attribute__((aligned(8)))
 #else
@@ -34,7 +34,11 @@ constexpr const char* kGrey4x4Arrays = R"(#ifndef TEXTURE_ALIGN
 #endif
 #endif
 
-static u16 palette0[] TEXTURE_ALIGN = {
+)";
+
+// The texture arrays and table line of a 4 x 4 image of one colour, kGrey:
+// one palette entry, 16 pixels of index 0 in 8 bytes.
+constexpr const char* kGrey4x4Arrays = R"(static u16 palette0[] TEXTURE_ALIGN = {
 \t0x8421, 
 };
 
@@ -108,15 +112,7 @@ static Gfx drawmesh0[] = {
 \tgsSPEndDisplayList()
 };
 
-#ifndef TEXTURE_ALIGN
-#if defined(__GNUC__) || defined(__clang__)
-#define TEXTURE_ALIGN __attribute__((aligned(8)))
-#else
-#define TEXTURE_ALIGN
-#endif
-#endif
-
-static u16 palette0[] TEXTURE_ALIGN = {
+)") + kTextureAlignDefault + with_tabs(R"(static u16 palette0[] TEXTURE_ALIGN = {
 \t0xf801, 0x07c1, 0x1110, 
 };
 
@@ -203,7 +199,7 @@ static Gfx drawmesh0[] = {
 \tgsSPEndDisplayList()
 };
 
-)") + with_tabs(kGrey4x4Arrays) + with_tabs(R"(static Material materials[] = {
+)") + kTextureAlignDefault + with_tabs(kGrey4x4Arrays) + with_tabs(R"(static Material materials[] = {
 \tMATERIAL_INIT( VECTOR4F_SET( 0.5, 0.5, 0.5, 1 ), TEXTUREMAPPING_CONST, 0 ),
 };
 
@@ -435,15 +431,7 @@ static Gfx drawmesh0[] = {
 \tgsSPEndDisplayList()
 };
 
-#ifndef TEXTURE_ALIGN
-#if defined(__GNUC__) || defined(__clang__)
-#define TEXTURE_ALIGN __attribute__((aligned(8)))
-#else
-#define TEXTURE_ALIGN
-#endif
-#endif
-
-static u32 texture0[] TEXTURE_ALIGN = {
+)") + kTextureAlignDefault + with_tabs(R"(static u32 texture0[] TEXTURE_ALIGN = {
 \t\t0\t//dummy element - texture is empty
 };
 
@@ -519,7 +507,7 @@ static Gfx drawmesh0[] = {
 \tgsSPEndDisplayList()
 };
 
-)") + with_tabs(kGrey4x4Arrays) + with_tabs(R"(static Material materials[] = {
+)") + kTextureAlignDefault + with_tabs(kGrey4x4Arrays) + with_tabs(R"(static Material materials[] = {
 \tMATERIAL_INIT( VECTOR4F_SET( 0.5, 0.5, 0.5, 1 ), TEXTUREMAPPING_CONST, 0 ),
 };
 
@@ -631,15 +619,7 @@ static Gfx drawmesh2[] = {
 \tgsSPEndDisplayList()
 };
 
-#ifndef TEXTURE_ALIGN
-#if defined(__GNUC__) || defined(__clang__)
-#define TEXTURE_ALIGN __attribute__((aligned(8)))
-#else
-#define TEXTURE_ALIGN
-#endif
-#endif
-
-static u16 palette0[] TEXTURE_ALIGN = {
+)") + kTextureAlignDefault + with_tabs(R"(static u16 palette0[] TEXTURE_ALIGN = {
 \t0x8421, 
 };
 
