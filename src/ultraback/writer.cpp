@@ -150,15 +150,20 @@ void write_triangles(Output& out, std::span<const SlotTriangle> triangles, bool 
     }
 }
 
-// One load of the batch's vertices from slot 0 on, then its triangles.
+// The batch's vertex commands, each into its run of slots, then its
+// triangles.
 void write_batch(Output& out, const Batch& batch, std::size_t n, bool pairs) {
-    out.text("\tgsSPVertex(&vts");
-    out.dec(n);
-    out.text("[");
-    out.dec(batch.start);
-    out.text("], ");
-    out.dec(batch.count);
-    out.text(", 0),\n");
+    for (const Load& load : batch.loads) {
+        out.text("\tgsSPVertex(&vts");
+        out.dec(n);
+        out.text("[");
+        out.dec(load.start);
+        out.text("], ");
+        out.dec(load.count);
+        out.text(", ");
+        out.dec(load.slot);
+        out.text("),\n");
+    }
     write_triangles(out, batch.triangles, pairs);
 }
 
