@@ -22,7 +22,7 @@ std::size_t sequence_length(unsigned char lead) {
 
 struct OptionValues {
     std::optional<std::string> scale, output, name, cache_size, depfile;
-    bool tile = false, batch = false, skip_unknown_blocks = false;
+    bool tile = false, batch = false, skip_unknown_blocks = false, fit_textures = false;
 };
 
 std::optional<std::string>* value_slot(OptionValues& values, char letter) {
@@ -41,6 +41,7 @@ bool* flag_slot(OptionValues& values, char letter) {
         case 't': return &values.tile;
         case 'b': return &values.batch;
         case 'k': return &values.skip_unknown_blocks;
+        case 'r': return &values.fit_textures;
         default: return nullptr;
     }
 }
@@ -215,6 +216,7 @@ std::expected<Settings, std::string> parse_command_line(std::span<const std::str
     settings.output_path = options->output ? *options->output : default_output_path(*input);
     if (options->name) settings.object_name = *options->name;
     settings.tile = options->tile;
+    settings.fit_textures = options->fit_textures;
     return settings;
 }
 
