@@ -11,7 +11,6 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <span>
 #include <vector>
@@ -142,7 +141,6 @@ std::optional<Fitted> fit_texture(const image::Image& image, bool wraps) {
     for (TexelFormat format : kTexelFormats) {
         if (!worth_trying(format, pixels)) continue;
         std::optional<Fitted> candidate = make_candidate(image, format, fitted_size(format, source, wraps));
-        if (candidate) fprintf(stderr, "  %s %zux%zu err %.3f\n", std::string(format_name(format)).c_str(), (size_t)candidate->texture.width, (size_t)candidate->texture.height, candidate->error);
         if (candidate && (!best || candidate->error < best->error)) best = std::move(candidate);
     }
     return best;
