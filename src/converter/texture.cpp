@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <type_traits>
 
+#include "converter/texel_format.hpp"
+
 namespace converter {
 namespace {
 
@@ -120,7 +122,15 @@ bool fits_in_tmem(const ultraback::Texture& texture) {
                 return texels.texels.size() <= 1024;
             } else if constexpr (std::is_same_v<T, ultraback::Rgba32>) {
                 return texels.texels.size() <= 512;
+            } else if constexpr (std::is_same_v<T, ultraback::Ci8>) {
+                return texels.indices.size() <= kTexelBudgetBytes;
+            } else if constexpr (std::is_same_v<T, ultraback::I4> || std::is_same_v<T, ultraback::I8> ||
+                                 std::is_same_v<T, ultraback::Ia4> || std::is_same_v<T, ultraback::Ia8>) {
+                return texels.texels.size() <= kTexelBudgetBytes;  // one byte holds one or two texels
+            } else if constexpr (std::is_same_v<T, ultraback::Ia16>) {
+                return texels.texels.size() <= kTexelBudgetBytes / 2;
             } else {
+                static_assert(std::is_same_v<T, ultraback::Unknown>);
                 return std::size_t{texture.width} * texture.height <= 1024;
             }
         },

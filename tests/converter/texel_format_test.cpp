@@ -4,6 +4,8 @@
 
 #include "converter/texel_format.hpp"
 
+#include "converter/texture.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -167,6 +169,33 @@ TEST(TexelBudget, TwoKilobytesOfTexelsInEveryFormat) {
         SCOPED_TRACE(std::string(converter::format_name(c.format)) + " " + std::to_string(c.width) + "x" +
                      std::to_string(c.height));
         EXPECT_EQ(converter::fits_budget(c.format, c.width, c.height), c.fits);
+    }
+}
+
+// The warning and the tiling test textures by this rule, so a fitted texture
+// passes it exactly when its format's budget says so.
+TEST(TexelBudget, FitsInTmemKnowsTheNewFormats) {
+    using ultraback::TexelData;
+    struct Case {
+        const char* what;
+        TexelData texels;
+        bool fits;
+    };
+    const auto bytes = [](std::size_t n) { return std::vector<std::uint8_t>(n); };
+    for (const Case& c : std::vector<Case>{
+             {"CI8 2048", ultraback::Ci8{bytes(2048), std::vector<std::uint16_t>(256)}, true},
+             {"CI8 2049", ultraback::Ci8{bytes(2049), std::vector<std::uint16_t>(256)}, false},
+             {"I4 4096", ultraback::I4{bytes(2048)}, true},
+             {"I4 4098", ultraback::I4{bytes(2049)}, false},
+             {"IA4 4096", ultraback::Ia4{bytes(2048)}, true},
+             {"I8 2048", ultraback::I8{bytes(2048)}, true},
+             {"I8 2049", ultraback::I8{bytes(2049)}, false},
+             {"IA8 2049", ultraback::Ia8{bytes(2049)}, false},
+             {"IA16 1024", ultraback::Ia16{std::vector<std::uint16_t>(1024)}, true},
+             {"IA16 1025", ultraback::Ia16{std::vector<std::uint16_t>(1025)}, false},
+         }) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(converter::fits_in_tmem({1, 1, c.texels}), c.fits);
     }
 }
 
