@@ -231,16 +231,33 @@ void close_texel_array(Output& out, bool empty) {
     out.text("\n};\n\n");
 }
 
+void write_palette(Output& out, const std::vector<std::uint16_t>& palette, std::size_t j) {
+    out.text("static u16 palette");
+    out.dec(j);
+    out.text("[] = {\n\t");
+    write_elements(out, palette, 8, 4);
+    out.text("\n};\n\n");
+}
+
+void write_byte_texels(Output& out, const std::vector<std::uint8_t>& bytes, std::size_t j) {
+    open_texel_array(out, "u8", j);
+    write_elements(out, bytes, 4, 2);
+    close_texel_array(out, bytes.empty());
+}
+
+// The byte array of an I4, I8, IA4 or IA8 texture; null for other formats.
+const std::vector<std::uint8_t>* grey_bytes(const TexelData& texels) {
+    if (const auto* i4 = std::get_if<I4>(&texels)) return &i4->texels;
+    if (const auto* i8 = std::get_if<I8>(&texels)) return &i8->texels;
+    if (const auto* ia4 = std::get_if<Ia4>(&texels)) return &ia4->texels;
+    if (const auto* ia8 = std::get_if<Ia8>(&texels)) return &ia8->texels;
+    return nullptr;
+}
+
 void write_texture(Output& out, const Texture& texture, std::size_t j) {
     if (const auto* ci4 = std::get_if<Ci4>(&texture.texels)) {
-        out.text("static u16 palette");
-        out.dec(j);
-        out.text("[] = {\n\t");
-        write_elements(out, ci4->palette, 8, 4);
-        out.text("\n};\n\n");
-        open_texel_array(out, "u8", j);
-        write_elements(out, ci4->indices, 4, 2);
-        close_texel_array(out, ci4->indices.empty());
+        write_palette(out, ci4->palette, j);
+        write_byte_texels(out, ci4->indices, j);
     } else if (const auto* rgba16 = std::get_if<Rgba16>(&texture.texels)) {
         open_texel_array(out, "u16", j);
         write_elements(out, rgba16->texels, 4, 4);
@@ -249,6 +266,15 @@ void write_texture(Output& out, const Texture& texture, std::size_t j) {
         open_texel_array(out, "u32", j);
         write_elements(out, rgba32->texels, 4, 8);
         close_texel_array(out, rgba32->texels.empty());
+    } else if (const auto* ci8 = std::get_if<Ci8>(&texture.texels)) {
+        write_palette(out, ci8->palette, j);
+        write_byte_texels(out, ci8->indices, j);
+    } else if (const std::vector<std::uint8_t>* bytes = grey_bytes(texture.texels)) {
+        write_byte_texels(out, *bytes, j);
+    } else if (const auto* ia16 = std::get_if<Ia16>(&texture.texels)) {
+        open_texel_array(out, "u16", j);
+        write_elements(out, ia16->texels, 4, 4);
+        close_texel_array(out, ia16->texels.empty());
     } else {
         const auto& unknown = std::get<Unknown>(texture.texels);
         open_texel_array(out, "u32", j);
@@ -274,6 +300,16 @@ TextureFacts texture_facts(const TexelData& texels) {
     }
     if (const auto* rgba32 = std::get_if<Rgba32>(&texels)) {
         return {4 * rgba32->texels.size(), 0, false, "TEXTURE_FMT_RGBA32"};
+    }
+    if (const auto* ci8 = std::get_if<Ci8>(&texels)) {
+        return {ci8->indices.size(), 2 * ci8->palette.size(), true, "TEXTURE_FMT_CI8"};
+    }
+    if (const auto* i4 = std::get_if<I4>(&texels)) return {i4->texels.size(), 0, false, "TEXTURE_FMT_I4"};
+    if (const auto* i8 = std::get_if<I8>(&texels)) return {i8->texels.size(), 0, false, "TEXTURE_FMT_I8"};
+    if (const auto* ia4 = std::get_if<Ia4>(&texels)) return {ia4->texels.size(), 0, false, "TEXTURE_FMT_IA4"};
+    if (const auto* ia8 = std::get_if<Ia8>(&texels)) return {ia8->texels.size(), 0, false, "TEXTURE_FMT_IA8"};
+    if (const auto* ia16 = std::get_if<Ia16>(&texels)) {
+        return {2 * ia16->texels.size(), 0, false, "TEXTURE_FMT_IA16"};
     }
     return {std::get<Unknown>(texels).bytes.size(), 0, false, "TEXTURE_FMT_UNKNOWN"};
 }
