@@ -99,6 +99,7 @@ int run(const cli::Settings& settings) {
     };
     converter::Options options{settings.texture_dir, settings.tile, settings.batch,
                                static_cast<std::size_t>(settings.cache_size)};
+    options.fit_textures = settings.fit_textures;
     Result<ultraback::Mesh> mesh = converter::convert(*object, options, load_image, print);
     if (!mesh) return fail(mesh.error());
 

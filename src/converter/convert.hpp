@@ -31,6 +31,7 @@ struct Options {
     bool tile = false;     // split layers whose texture is over the TMEM budget
     bool batch = false;    // draw every layer in batches through the vertex cache
     std::size_t cache_size = 32;  // vertex cache slots for batching, 3 to 64
+    bool fit_textures = false;    // fit every texture over the TMEM budget (format, size, colours)
 };
 
 Result<ultraback::Mesh> convert(const lwofront::Object& object, const Options& options,
