@@ -204,7 +204,8 @@ ultraback::TexelData encode_direct(TexelFormat format, std::span<const Pixel> pi
 
 ultraback::TexelData encode_indexed(TexelFormat format, std::span<const Pixel> pixels,
                                     std::span<const Pixel> palette) {
-    assert(palette.size() <= palette_capacity(format) && !palette.empty() || pixels.empty());
+    assert(palette.size() <= palette_capacity(format));
+    assert(!palette.empty() || pixels.empty());
     std::vector<std::uint16_t> entries;
     for (Pixel p : palette) entries.push_back(rgba5551(p));
 
