@@ -3,10 +3,12 @@
 
 #include "converter/texture.hpp"
 
+#include <cassert>
 #include <cstddef>
-#include <type_traits>
+#include <variant>
 
 #include "converter/texel_format.hpp"
+#include "overloaded.hpp"
 
 namespace converter {
 namespace {
@@ -26,7 +28,10 @@ struct Palette {
     // Slot of a colour that is already in the palette.
     std::size_t find(std::uint32_t key) const {
         std::size_t slot = 0;
-        while (keys[slot] != key) ++slot;
+        while (keys[slot] != key) {
+            ++slot;
+            assert(slot < size && "only colours the palette was filled with are looked up");
+        }
         return slot;
     }
 };
@@ -114,25 +119,18 @@ ultraback::Texture placeholder_texture() {
 
 bool fits_in_tmem(const ultraback::Texture& texture) {
     return std::visit(
-        [&](const auto& texels) {
-            using T = std::decay_t<decltype(texels)>;
-            if constexpr (std::is_same_v<T, ultraback::Ci4>) {
-                return texels.indices.size() <= 4096 / 2;  // two texels per byte
-            } else if constexpr (std::is_same_v<T, ultraback::Rgba16>) {
-                return texels.texels.size() <= 1024;
-            } else if constexpr (std::is_same_v<T, ultraback::Rgba32>) {
-                return texels.texels.size() <= 512;
-            } else if constexpr (std::is_same_v<T, ultraback::Ci8>) {
-                return texels.indices.size() <= kTexelBudgetBytes;
-            } else if constexpr (std::is_same_v<T, ultraback::I4> || std::is_same_v<T, ultraback::I8> ||
-                                 std::is_same_v<T, ultraback::Ia4> || std::is_same_v<T, ultraback::Ia8>) {
-                return texels.texels.size() <= kTexelBudgetBytes;  // one byte holds one or two texels
-            } else if constexpr (std::is_same_v<T, ultraback::Ia16>) {
-                return texels.texels.size() <= kTexelBudgetBytes / 2;
-            } else {
-                static_assert(std::is_same_v<T, ultraback::Unknown>);
-                return std::size_t{texture.width} * texture.height <= 1024;
-            }
+        Overloaded{
+            [](const ultraback::Ci4& ci4) { return ci4.indices.size() <= 4096 / 2; },  // two texels per byte
+            [](const ultraback::Rgba16& rgba16) { return rgba16.texels.size() <= 1024; },
+            [](const ultraback::Rgba32& rgba32) { return rgba32.texels.size() <= 512; },
+            [&](const ultraback::Unknown&) { return std::size_t{texture.width} * texture.height <= 1024; },
+            [](const ultraback::Ci8& ci8) { return ci8.indices.size() <= kTexelBudgetBytes; },
+            // One byte holds one or two texels.
+            [](const ultraback::I4& i4) { return i4.texels.size() <= kTexelBudgetBytes; },
+            [](const ultraback::I8& i8) { return i8.texels.size() <= kTexelBudgetBytes; },
+            [](const ultraback::Ia4& ia4) { return ia4.texels.size() <= kTexelBudgetBytes; },
+            [](const ultraback::Ia8& ia8) { return ia8.texels.size() <= kTexelBudgetBytes; },
+            [](const ultraback::Ia16& ia16) { return ia16.texels.size() <= kTexelBudgetBytes / 2; },
         },
         texture.texels);
 }

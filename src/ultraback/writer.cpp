@@ -4,6 +4,7 @@
 
 #include "ultraback/writer.hpp"
 
+#include <cassert>
 #include <charconv>
 #include <cstring>
 #include <memory>
@@ -12,6 +13,7 @@
 #include <variant>
 #include <vector>
 
+#include "overloaded.hpp"
 #include "ultraback/text.hpp"
 
 namespace ultraback {
@@ -85,6 +87,7 @@ private:
     // stay small enough to inline, with the rare spill out of line.
     char* room() {
         if (pos_ >= full_) [[unlikely]] spill();
+        assert(pos_ < full_ && "a piece starting here has its kMaxPiece bytes of room");
         return pos_;
     }
 
@@ -95,7 +98,9 @@ private:
                 error_ = std::move(written.error());
             }
         }
-        // The overflow past a full buffer starts the next one.
+        // The overflow past a full buffer starts the next one. No piece
+        // wrote past the room behind the buffer.
+        assert(pos_ <= full_ + kMaxPiece);
         const auto rest = static_cast<std::size_t>(pos_ - start) - kSaveBufferSize;
         std::memmove(start, start + kSaveBufferSize, rest);
         pos_ = start + rest;
@@ -194,21 +199,24 @@ void write_layer(Output& out, const Layer& layer, std::size_t n) {
         out.text({&slot, 1});
         out.text("),\n");
     };
-    for (const Primitive& primitive : layer.primitives) {
-        if (out.failed()) return;
-        if (const auto* triangle = std::get_if<Triangle>(&primitive)) {
-            load(triangle->indices[0], '0');
-            load(triangle->indices[1], '1');
-            load(triangle->indices[2], '2');
+    const Overloaded draw{
+        [&](const Triangle& triangle) {
+            load(triangle.indices[0], '0');
+            load(triangle.indices[1], '1');
+            load(triangle.indices[2], '2');
             out.text("\tgsSP1Triangle(0, 1, 2, 0),\n");
-        } else {
-            const auto& quad = std::get<Quad>(primitive);
+        },
+        [&](const Quad& quad) {
             load(quad.indices[0], '0');
             load(quad.indices[1], '1');
             load(quad.indices[2], '2');
             load(quad.indices[3], '3');
             out.text("\tgsSP2Triangles(0, 1, 2, 0, 0, 2, 3, 0),\n");
-        }
+        },
+    };
+    for (const Primitive& primitive : layer.primitives) {
+        if (out.failed()) return;
+        std::visit(draw, primitive);
     }
     for (const Batch& batch : layer.batches) {
         if (out.failed()) return;
@@ -245,42 +253,40 @@ void write_byte_texels(Output& out, const std::vector<std::uint8_t>& bytes, std:
     close_texel_array(out, bytes.empty());
 }
 
-// The byte array of an I4, I8, IA4 or IA8 texture; null for other formats.
-const std::vector<std::uint8_t>* grey_bytes(const TexelData& texels) {
-    if (const auto* i4 = std::get_if<I4>(&texels)) return &i4->texels;
-    if (const auto* i8 = std::get_if<I8>(&texels)) return &i8->texels;
-    if (const auto* ia4 = std::get_if<Ia4>(&texels)) return &ia4->texels;
-    if (const auto* ia8 = std::get_if<Ia8>(&texels)) return &ia8->texels;
-    return nullptr;
+void write_u16_texels(Output& out, const std::vector<std::uint16_t>& texels, std::size_t j) {
+    open_texel_array(out, "u16", j);
+    write_elements(out, texels, 4, 4);
+    close_texel_array(out, texels.empty());
 }
 
 void write_texture(Output& out, const Texture& texture, std::size_t j) {
-    if (const auto* ci4 = std::get_if<Ci4>(&texture.texels)) {
-        write_palette(out, ci4->palette, j);
-        write_byte_texels(out, ci4->indices, j);
-    } else if (const auto* rgba16 = std::get_if<Rgba16>(&texture.texels)) {
-        open_texel_array(out, "u16", j);
-        write_elements(out, rgba16->texels, 4, 4);
-        close_texel_array(out, rgba16->texels.empty());
-    } else if (const auto* rgba32 = std::get_if<Rgba32>(&texture.texels)) {
-        open_texel_array(out, "u32", j);
-        write_elements(out, rgba32->texels, 4, 8);
-        close_texel_array(out, rgba32->texels.empty());
-    } else if (const auto* ci8 = std::get_if<Ci8>(&texture.texels)) {
-        write_palette(out, ci8->palette, j);
-        write_byte_texels(out, ci8->indices, j);
-    } else if (const std::vector<std::uint8_t>* bytes = grey_bytes(texture.texels)) {
-        write_byte_texels(out, *bytes, j);
-    } else if (const auto* ia16 = std::get_if<Ia16>(&texture.texels)) {
-        open_texel_array(out, "u16", j);
-        write_elements(out, ia16->texels, 4, 4);
-        close_texel_array(out, ia16->texels.empty());
-    } else {
-        const auto& unknown = std::get<Unknown>(texture.texels);
-        open_texel_array(out, "u32", j);
-        write_elements(out, unknown.bytes, 4, 8);  // one byte per 32-bit element
-        close_texel_array(out, unknown.bytes.empty());
-    }
+    std::visit(Overloaded{
+                   [&](const Ci4& ci4) {
+                       write_palette(out, ci4.palette, j);
+                       write_byte_texels(out, ci4.indices, j);
+                   },
+                   [&](const Rgba16& rgba16) { write_u16_texels(out, rgba16.texels, j); },
+                   [&](const Rgba32& rgba32) {
+                       open_texel_array(out, "u32", j);
+                       write_elements(out, rgba32.texels, 4, 8);
+                       close_texel_array(out, rgba32.texels.empty());
+                   },
+                   [&](const Unknown& unknown) {
+                       open_texel_array(out, "u32", j);
+                       write_elements(out, unknown.bytes, 4, 8);  // one byte per 32-bit element
+                       close_texel_array(out, unknown.bytes.empty());
+                   },
+                   [&](const Ci8& ci8) {
+                       write_palette(out, ci8.palette, j);
+                       write_byte_texels(out, ci8.indices, j);
+                   },
+                   [&](const I4& i4) { write_byte_texels(out, i4.texels, j); },
+                   [&](const I8& i8) { write_byte_texels(out, i8.texels, j); },
+                   [&](const Ia4& ia4) { write_byte_texels(out, ia4.texels, j); },
+                   [&](const Ia8& ia8) { write_byte_texels(out, ia8.texels, j); },
+                   [&](const Ia16& ia16) { write_u16_texels(out, ia16.texels, j); },
+               },
+               texture.texels);
 }
 
 // What a texture's table line says about its arrays.
@@ -292,26 +298,24 @@ struct TextureFacts {
 };
 
 TextureFacts texture_facts(const TexelData& texels) {
-    if (const auto* ci4 = std::get_if<Ci4>(&texels)) {
-        return {ci4->indices.size(), 2 * ci4->palette.size(), true, "TEXTURE_FMT_CI4"};
-    }
-    if (const auto* rgba16 = std::get_if<Rgba16>(&texels)) {
-        return {2 * rgba16->texels.size(), 0, false, "TEXTURE_FMT_RGBA16"};
-    }
-    if (const auto* rgba32 = std::get_if<Rgba32>(&texels)) {
-        return {4 * rgba32->texels.size(), 0, false, "TEXTURE_FMT_RGBA32"};
-    }
-    if (const auto* ci8 = std::get_if<Ci8>(&texels)) {
-        return {ci8->indices.size(), 2 * ci8->palette.size(), true, "TEXTURE_FMT_CI8"};
-    }
-    if (const auto* i4 = std::get_if<I4>(&texels)) return {i4->texels.size(), 0, false, "TEXTURE_FMT_I4"};
-    if (const auto* i8 = std::get_if<I8>(&texels)) return {i8->texels.size(), 0, false, "TEXTURE_FMT_I8"};
-    if (const auto* ia4 = std::get_if<Ia4>(&texels)) return {ia4->texels.size(), 0, false, "TEXTURE_FMT_IA4"};
-    if (const auto* ia8 = std::get_if<Ia8>(&texels)) return {ia8->texels.size(), 0, false, "TEXTURE_FMT_IA8"};
-    if (const auto* ia16 = std::get_if<Ia16>(&texels)) {
-        return {2 * ia16->texels.size(), 0, false, "TEXTURE_FMT_IA16"};
-    }
-    return {std::get<Unknown>(texels).bytes.size(), 0, false, "TEXTURE_FMT_UNKNOWN"};
+    return std::visit(
+        Overloaded{
+            [](const Ci4& ci4) {
+                return TextureFacts{ci4.indices.size(), 2 * ci4.palette.size(), true, "TEXTURE_FMT_CI4"};
+            },
+            [](const Rgba16& rgba16) { return TextureFacts{2 * rgba16.texels.size(), 0, false, "TEXTURE_FMT_RGBA16"}; },
+            [](const Rgba32& rgba32) { return TextureFacts{4 * rgba32.texels.size(), 0, false, "TEXTURE_FMT_RGBA32"}; },
+            [](const Unknown& unknown) { return TextureFacts{unknown.bytes.size(), 0, false, "TEXTURE_FMT_UNKNOWN"}; },
+            [](const Ci8& ci8) {
+                return TextureFacts{ci8.indices.size(), 2 * ci8.palette.size(), true, "TEXTURE_FMT_CI8"};
+            },
+            [](const I4& i4) { return TextureFacts{i4.texels.size(), 0, false, "TEXTURE_FMT_I4"}; },
+            [](const I8& i8) { return TextureFacts{i8.texels.size(), 0, false, "TEXTURE_FMT_I8"}; },
+            [](const Ia4& ia4) { return TextureFacts{ia4.texels.size(), 0, false, "TEXTURE_FMT_IA4"}; },
+            [](const Ia8& ia8) { return TextureFacts{ia8.texels.size(), 0, false, "TEXTURE_FMT_IA8"}; },
+            [](const Ia16& ia16) { return TextureFacts{2 * ia16.texels.size(), 0, false, "TEXTURE_FMT_IA16"}; },
+        },
+        texels);
 }
 
 void write_texture_table(Output& out, const std::vector<Texture>& textures) {
