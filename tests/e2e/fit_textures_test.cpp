@@ -65,6 +65,8 @@ TEST(ProgramFitsTextures, RealAndSampleTextures) {
         EXPECT_EQ(run.output, c.output);
         const test_support::CommandResult compiled = compile_c(run.c_text);
         EXPECT_EQ(compiled.exit_status, 0) << compiled.output;
+        const ProgramRun again = run_quillmesh(dir.path(), shell_quote(c.object) + " -r -o again.c", "again.c");
+        EXPECT_TRUE(again.c_text == run.c_text) << "two runs on the same input wrote different bytes";
 
         std::optional<texel_decoder::DecodedTexture> texture = texel_decoder::decode_texture(run.c_text, 0);
         ASSERT_TRUE(texture);
