@@ -1,12 +1,10 @@
 // The texel formats that fitting makes (CI8, I4, I8, IA4, IA8, IA16): their
-// arrays and table lines in the whole C text, and that the text compiles
-// against the test game header.
+// arrays and table lines in the whole C text.
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "support/process.hpp"
 #include "ultraback/writer.hpp"
 
 namespace ultraback {
@@ -92,18 +90,6 @@ static Layer layers[] = {
 
 )" "StaticMesh fitted = STATICMESH_INIT( layers, 0, materials, 1, textures, 7 ); \n";
     EXPECT_EQ(sink.text, expected);
-}
-
-TEST(WriterCompile, FittedFormatsCompileAgainstGameHeader) {
-    StringSink sink;
-    ASSERT_TRUE(save(fitted_formats_mesh(), "fitted", sink).has_value());
-    test_support::TempDir dir;
-    const auto source = dir.path() / "mesh.c";
-    test_support::write_file(source, sink.text);
-    const auto result = test_support::run_command(
-        "cc -std=c99 -Wall -Werror -c -I" + test_support::shell_quote(QUILLMESH_TEST_HEADER_DIR) + " -o " +
-        test_support::shell_quote((dir.path() / "mesh.o").string()) + " " + test_support::shell_quote(source.string()));
-    EXPECT_EQ(result.exit_status, 0) << result.output;
 }
 
 }  // namespace
