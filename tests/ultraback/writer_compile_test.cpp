@@ -66,7 +66,7 @@ TEST(WriterCompile, FittedFormatsCompileAgainstGameHeader) {
     mesh.materials.push_back({5, {1.0f, 1.0f, 1.0f, 1.0f}});
     StringSink sink;
     ASSERT_TRUE(save(mesh, "fitted", sink).has_value());
-    const auto result = compile_c(sink.text);
+    const auto result = test_support::compile_c(sink.text);
     EXPECT_EQ(result.exit_status, 0) << result.output;
 }
 
