@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <unordered_map>
 
+#include "converter/texture.hpp"
+
 namespace converter {
 namespace {
 
@@ -43,10 +45,6 @@ float distance(const Point& x, const Point& y) {
     return sum;
 }
 
-std::uint32_t key_of(Pixel p) {
-    return std::uint32_t{p.r} << 24 | std::uint32_t{p.g} << 16 | std::uint32_t{p.b} << 8 | p.a;
-}
-
 struct Color {
     Pixel pixel;
     std::uint32_t weight = 0;  // pixels of this colour
@@ -56,7 +54,7 @@ struct Color {
 // Distinct colours in ascending key order, each with its pixel count.
 std::vector<Color> distinct_colors(std::span<const Pixel> pixels) {
     std::unordered_map<std::uint32_t, std::uint32_t> counts;
-    for (Pixel p : pixels) ++counts[key_of(p)];
+    for (Pixel p : pixels) ++counts[color_key(p)];
     std::vector<Color> colors;
     colors.reserve(counts.size());
     for (const auto& [key, weight] : counts) {
@@ -65,7 +63,7 @@ std::vector<Color> distinct_colors(std::span<const Pixel> pixels) {
         colors.push_back({p, weight, perceptual(p.r, p.g, p.b, p.a)});
     }
     std::sort(colors.begin(), colors.end(),
-              [](const Color& x, const Color& y) { return key_of(x.pixel) < key_of(y.pixel); });
+              [](const Color& x, const Color& y) { return color_key(x.pixel) < color_key(y.pixel); });
     return colors;
 }
 
@@ -122,7 +120,7 @@ std::vector<Box> median_cut(std::vector<Color>& colors, std::size_t count) {
         std::sort(colors.begin() + static_cast<std::ptrdiff_t>(box.begin),
                   colors.begin() + static_cast<std::ptrdiff_t>(box.end), [axis](const Color& x, const Color& y) {
                       if (x.point[axis] != y.point[axis]) return x.point[axis] < y.point[axis];
-                      return key_of(x.pixel) < key_of(y.pixel);
+                      return color_key(x.pixel) < color_key(y.pixel);
                   });
         std::uint64_t total = 0;
         for (std::size_t i = box.begin; i < box.end; ++i) total += colors[i].weight;

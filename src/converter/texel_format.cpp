@@ -19,10 +19,6 @@ namespace {
 
 using image::Pixel;
 
-std::uint32_t color_key(Pixel p) {
-    return std::uint32_t{p.r} << 24 | std::uint32_t{p.g} << 16 | std::uint32_t{p.b} << 8 | p.a;
-}
-
 bool is_grey(Pixel p) { return p.r == p.g && p.g == p.b; }
 
 // Luma of a colour pixel; a grey one keeps its value.

@@ -15,10 +15,6 @@ namespace {
 
 constexpr std::size_t kMaxPaletteColors = 16;
 
-std::uint32_t color_key(image::Pixel p) {
-    return std::uint32_t{p.r} << 24 | std::uint32_t{p.g} << 16 | std::uint32_t{p.b} << 8 | p.a;
-}
-
 // Distinct 8-bit colours in order of first appearance, at most 16 of them.
 // A few compares per pixel beat a hash map at this size.
 struct Palette {
