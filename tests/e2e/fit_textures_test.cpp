@@ -67,6 +67,12 @@ TEST(ProgramFitsTextures, RealAndSampleTextures) {
         EXPECT_EQ(compiled.exit_status, 0) << compiled.output;
         const ProgramRun again = run_quillmesh(dir.path(), shell_quote(c.object) + " -r -o again.c", "again.c");
         EXPECT_TRUE(again.c_text == run.c_text) << "two runs on the same input wrote different bytes";
+        // The line is news, not a warning: -e does not fail on it, -q leaves it out.
+        const ProgramRun strict = run_quillmesh(dir.path(), shell_quote(c.object) + " -r -e -o strict.c", "strict.c");
+        EXPECT_EQ(strict.exit_status, 0);
+        EXPECT_EQ(strict.output, c.output);
+        const ProgramRun quiet = run_quillmesh(dir.path(), shell_quote(c.object) + " -r -q -o quiet.c", "quiet.c");
+        EXPECT_EQ(quiet.output, "");
 
         std::optional<texel_decoder::DecodedTexture> texture = texel_decoder::decode_texture(run.c_text, 0);
         ASSERT_TRUE(texture);
