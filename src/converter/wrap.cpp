@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <span>
 #include <variant>
 
 #include "converter/maps.hpp"
@@ -12,7 +13,7 @@ namespace {
 
 using namespace lwofront;
 
-bool outside_unit(const std::vector<float>& values) {
+bool outside_unit(std::span<const float> values) {
     // NaN counts as outside: nothing says it stays in one copy of the texture.
     return std::any_of(values.begin(), values.end(), [](float v) { return !(v >= 0.0f && v <= 1.0f); });
 }

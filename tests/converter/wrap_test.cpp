@@ -46,12 +46,8 @@ TEST(WrappedClips, TextureCoordinatesBeyondTheUnitSquare) {
          }) {
         SCOPED_TRACE(c.what);
         lwofront::Layr l = triangle();
-        l.vmaps.push_back(txuv({{0, {0, 0}}, {1, {1, 0}}, {2, {0, 1}}}));
-        if (c.per_polygon) {
-            l.vmads.push_back(txuv_vmad({{1, 0, c.uv}}));
-        } else {
-            l.vmaps[0].entries[1].values = c.uv;
-        }
+        l.vmaps.push_back(txuv({{0, {0, 0}}, {1, c.per_polygon ? std::vector<float>{1, 0} : c.uv}, {2, {0, 1}}}));
+        if (c.per_polygon) l.vmads.push_back(txuv_vmad({{1, 0, c.uv}}));
         EXPECT_EQ(converter::wrapped_clips(object_with(0, std::move(l))), c.expected);
     }
 }
