@@ -89,7 +89,10 @@ int write_outputs(const cli::Settings& settings, const ultraback::Mesh& mesh,
                   const std::vector<std::string>& dependencies, output::OutputFile& out,
                   std::optional<output::OutputFile>& dependency_file) {
     output::FdSink sink(out.fd);
-    if (Status saved = ultraback::save(mesh, settings.object_name, sink); !saved) return fail(saved.error());
+    ultraback::SaveOptions save_options{settings.fast3d};
+    if (Status saved = ultraback::save(mesh, settings.object_name, sink, save_options); !saved) {
+        return fail(saved.error());
+    }
     if (dependency_file) {
         output::FdSink rule_sink(dependency_file->fd);
         std::string rule = depfile::make_rule(settings.output_path, dependencies);
@@ -151,7 +154,7 @@ int run(const cli::Settings& settings) {
     // -q silences warnings; -e makes them errors, which are always printed.
     std::size_t warnings = 0;
     auto warn = [&](std::string_view line) {
-        ++warnings;
+        if (line.starts_with("Warning: ")) ++warnings;  // a fitted texture's line is news, not a fault
         if (!settings.quiet || settings.warnings_are_errors) print(line);
     };
     lwofront::ReadOptions read_options{settings.skip_unknown_blocks, warn};
@@ -168,7 +171,8 @@ int run(const cli::Settings& settings) {
         return image::Image::open(path);
     };
     converter::Options options{settings.texture_dir, settings.tile, settings.batch,
-                               static_cast<std::size_t>(settings.cache_size)};
+                               static_cast<std::size_t>(settings.cache_size), settings.scale,
+                               settings.split_surfaces, settings.vertex_colors, settings.fit_textures};
     Result<ultraback::Mesh> mesh = converter::convert(*object, options, load_image, warn);
     if (!mesh) return fail(mesh.error());
     if (settings.warnings_are_errors && warnings > 0) {

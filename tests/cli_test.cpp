@@ -67,6 +67,13 @@ TEST(CommandLine, OptionsInAnyPlaceAndForm) {
     EXPECT_EQ(extras->depfile, "cube.d");
     EXPECT_EQ(all->cache_size, 32);
     EXPECT_FALSE(all->depfile);
+    EXPECT_FALSE(all->fit_textures);
+
+    auto fit = parse({"cube.lwo", "-rt"});
+    ASSERT_TRUE(fit);
+    EXPECT_TRUE(fit->fit_textures);
+    EXPECT_TRUE(fit->tile);
+    EXPECT_FALSE(parse({"cube.lwo", "-r", "-r"}));
 
     // The input is always the first argument, and the parser sees it too.
     auto first = parse({"-t", "-o", "out.c"});
@@ -74,6 +81,37 @@ TEST(CommandLine, OptionsInAnyPlaceAndForm) {
     EXPECT_EQ(first->input_path, "-t");
     EXPECT_EQ(first->output_path, "out.c");
     EXPECT_TRUE(first->tile);
+}
+
+TEST(CommandLine, Fast3dCacheIsSixteenByDefaultAndAtMost) {
+    struct Case {
+        std::vector<std::string_view> args;
+        bool fast3d;
+        int cache_size;
+    };
+    for (const Case& c : std::vector<Case>{
+             {{"cube.lwo"}, false, 32},
+             {{"cube.lwo", "-f"}, true, 16},
+             {{"cube.lwo", "-fb"}, true, 16},
+             {{"cube.lwo", "-b", "-c", "16", "-f"}, true, 16},
+             {{"cube.lwo", "-f", "-c3"}, true, 3},
+         }) {
+        auto settings = parse(c.args);
+        ASSERT_TRUE(settings) << settings.error();
+        EXPECT_EQ(settings->fast3d, c.fast3d);
+        EXPECT_EQ(settings->cache_size, c.cache_size);
+    }
+}
+
+TEST(CommandLine, SurfaceAndColourFlags) {
+    auto none = parse({"cube.lwo"});
+    ASSERT_TRUE(none);
+    EXPECT_FALSE(none->split_surfaces);
+    EXPECT_FALSE(none->vertex_colors);
+    auto both = parse({"cube.lwo", "-mv"});
+    ASSERT_TRUE(both);
+    EXPECT_TRUE(both->split_surfaces);
+    EXPECT_TRUE(both->vertex_colors);
 }
 
 TEST(CommandLine, RefusedWithAReason) {
@@ -92,6 +130,10 @@ TEST(CommandLine, RefusedWithAReason) {
              {{"cube.lwo", "-c65"}, "Invalid cache size: '65' (3 to 64)"},
              {{"cube.lwo", "-c", "+8"}, "Invalid cache size: '+8' (3 to 64)"},
              {{"cube.lwo", "-c", "16x"}, "Invalid cache size: '16x' (3 to 64)"},
+             {{"cube.lwo", "-f", "-c", "17"}, "Invalid cache size: '17' (3 to 16 with -f)"},
+             {{"cube.lwo", "-c", "32", "-bf"}, "Invalid cache size: '32' (3 to 16 with -f)"},
+             {{"cube.lwo", "-ff"}, "Option 'f' given more than once"},
+             {{"cube.lwo", "-m", "-vm"}, "Option 'm' given more than once"},
              {{"cube.lwo", "-bb"}, "Option 'b' given more than once"},
              {{"cube.lwo", "-d"}, "Argument to option 'd' missing"},
              {{"cube.lwo", "-o", ""}, "Empty output path for -o"},

@@ -16,6 +16,12 @@ static const char *format_name(u8 format) {
         case TEXTURE_FMT_CI4: return "CI4";
         case TEXTURE_FMT_RGBA16: return "RGBA16";
         case TEXTURE_FMT_RGBA32: return "RGBA32";
+        case TEXTURE_FMT_CI8: return "CI8";
+        case TEXTURE_FMT_I4: return "I4";
+        case TEXTURE_FMT_I8: return "I8";
+        case TEXTURE_FMT_IA4: return "IA4";
+        case TEXTURE_FMT_IA8: return "IA8";
+        case TEXTURE_FMT_IA16: return "IA16";
         default: return "none";
     }
 }
@@ -26,7 +32,9 @@ static u32 count_triangles(const Layer *layer) {
     for (u32 i = 0; i < layer->displaylist_size / sizeof(Gfx); ++i) {
         u32 command = layer->displaylist[i].words.w0 >> 24;
         if (command == G_TRI1) triangles += 1;
+#ifdef G_TRI2 /* Fast3D has no two-triangle command */
         if (command == G_TRI2) triangles += 2;
+#endif
     }
     return triangles;
 }

@@ -4,15 +4,21 @@
 #include <cassert>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "converter/batch.hpp"
+#include "converter/fit.hpp"
 #include "converter/layer.hpp"
+#include "converter/maps.hpp"
+#include "converter/scale_check.hpp"
 #include "converter/surface.hpp"
+#include "converter/surface_groups.hpp"
 #include "converter/texture.hpp"
 #include "converter/tile.hpp"
+#include "converter/wrap.hpp"
 #include "lwofront/surface_index.hpp"
 #include "ultraback/check.hpp"
 
@@ -52,31 +58,58 @@ std::string image_path(const lwofront::Clip& clip, const std::string& base_dir) 
     return base_dir + "/" + std::string(name);
 }
 
+// A clip's texture as made from its image, and with -r the line that says
+// how it was fitted: said in pass 2, in the order of the clips.
+struct ClipTexture {
+    ultraback::Texture texture;
+    std::string fitted;  // the fitting line without its leading "texture N"
+};
+
+ClipTexture make_clip_texture(const image::Image& image, bool fit, bool wraps, std::string_view name) {
+    ClipTexture made{prepare_texture(image), {}};
+    if (fit && !fits_in_tmem(made.texture)) {
+        if (std::optional<Fitted> fitted = fit_texture(image, wraps)) {
+            made.fitted = fitted_line(0, name, made.texture, *fitted).substr(std::string_view("texture 0").size());
+            made.texture = std::move(fitted->texture);  // texture coordinates follow its size
+        }
+    }
+    return made;
+}
+
 // Passes 1 and 2: one texture per clip. Each distinct image file is decoded
 // once, made into its texture at once and its pixels let go, so no more than
 // one decoded image is held at any time; a later clip naming the same file
-// takes a copy of that texture. From here on only whether an image loaded is
-// read. The warnings come in the order of the two passes: every image that
-// could not be opened, then every texture over the TMEM budget.
-ImageList load_textures(const Object& object, const std::string& base_dir, const LoadImage& load_image, Mesh& mesh,
+// (and, with -r, wrapping alike) takes a copy of that texture. From here on
+// only whether an image loaded is read. The warnings come in the order of the
+// two passes: every image that could not be opened, then for every texture
+// its fitting and whether it is over the TMEM budget.
+ImageList load_textures(const Object& object, const Options& options, const LoadImage& load_image, Mesh& mesh,
                         const Warn& warn) {
+    const std::size_t clips = object.clips.size();
+    const std::vector<bool> wrapped = options.fit_textures ? wrapped_clips(object) : std::vector<bool>(clips, false);
     ImageList images;
-    images.reserve(object.clips.size());
-    mesh.textures.reserve(object.clips.size());
-    std::unordered_map<std::string, std::size_t> first_clip;  // image path -> the clip that decoded it
-    for (const lwofront::Clip& clip : object.clips) {
-        std::string path = image_path(clip, base_dir);
+    images.reserve(clips);
+    mesh.textures.reserve(clips);
+    std::vector<std::string> fitted(clips);
+    std::unordered_map<std::string, std::size_t> first_clip;  // image path (and wrapping) -> the clip that decoded it
+    for (std::size_t k = 0; k < clips; ++k) {
+        const lwofront::Clip& clip = object.clips[k];
+        std::string path = image_path(clip, options.base_dir);
         std::optional<image::Image> loaded;
         std::optional<ultraback::Texture> texture;
         if (!path.empty() && load_image) {
-            auto [seen, first] = first_clip.try_emplace(path, images.size());
+            auto [seen, first] = first_clip.try_emplace(path + (wrapped[k] ? "\n1" : "\n0"), k);
             if (!first) {
                 if (const std::optional<image::Image>& earlier = images[seen->second]) {
                     loaded = image::Image{earlier->width, earlier->height, {}};
                     texture = mesh.textures[seen->second];
+                    fitted[k] = fitted[seen->second];
                 }
             } else if (Result<image::Image> image = load_image(path)) {
-                texture = prepare_texture(*image);
+                ClipTexture made =
+                    make_clip_texture(*image, options.fit_textures, wrapped[k], last_component(clip.stills.front()));
+                texture = std::move(made.texture);
+                fitted[k] = std::move(made.fitted);
                 loaded = image::Image{image->width, image->height, {}};
             }
         }
@@ -84,8 +117,10 @@ ImageList load_textures(const Object& object, const std::string& base_dir, const
         images.push_back(std::move(loaded));
         mesh.textures.push_back(texture ? std::move(*texture) : placeholder_texture());
     }
-    for (std::size_t k = 0; k < images.size(); ++k) {
-        if (images[k] && !fits_in_tmem(mesh.textures[k])) say(warn, "Warning: texture won't fit into TMEM\n");
+    for (std::size_t k = 0; k < clips; ++k) {
+        if (!images[k]) continue;
+        if (!fitted[k].empty()) say(warn, "texture " + std::to_string(k) + fitted[k]);
+        if (!fits_in_tmem(mesh.textures[k])) say(warn, "Warning: texture won't fit into TMEM\n");
     }
     return images;
 }
@@ -103,58 +138,88 @@ std::vector<SurfaceUse> read_surfaces(const Object& object, Mesh& mesh, const Wa
     return uses;
 }
 
-// The material of a layer and the surface it reads, by the surfaces its
-// polygons name: the lowest, or for a layer that names none a grey material
-// made the first time it is needed and shared after.
+// The material of a layer and the surface it reads: the surface's, or for
+// polygons that name none a grey material made the first time it is needed
+// and shared after.
 struct LayerSurface {
     std::size_t material = 0;
     const SurfaceUse* use = nullptr;
 };
 
-LayerSurface choose_surface(const Object& object, const lwofront::SurfaceIndex& index, std::size_t position,
-                            const std::vector<SurfaceUse>& uses, std::optional<std::size_t>& default_material,
-                            Mesh& mesh, const Warn& warn) {
-    std::vector<std::size_t> surfaces = lwofront::surfaces_in_layer(index, object, object.layers[position]);
-    if (surfaces.size() > 1) {
-        say(warn, "Warning: more than one surface referenced in layer " + std::to_string(position) + ".\n");
-    }
-    if (!surfaces.empty()) return {surfaces.front(), &uses[surfaces.front()]};
-    if (!default_material) {
-        default_material = mesh.materials.size();
-        mesh.materials.push_back({std::nullopt, kGrey});
-    }
-    return {*default_material, nullptr};
-}
-
-// Pass 4: the layers, whole or, with tiling, one layer per polygon.
-Status convert_layers(const Object& object, const Options& options, const ImageList& images,
-                      const std::vector<SurfaceUse>& uses, Mesh& mesh, const Warn& warn) {
+struct LayerPass {
+    const Options& options;
+    const ImageList& images;
+    const std::vector<SurfaceUse>& uses;
     std::uint16_t highest_number = 0;
-    for (const lwofront::Layr& layer : object.layers) highest_number = std::max(highest_number, layer.number);
-
-    // One output layer per layer at least: room for them all at once, so many
-    // small layers do not pay for the list twice while it grows.
-    mesh.layers.reserve(mesh.layers.size() + object.layers.size());
-    const lwofront::SurfaceIndex surface_index = lwofront::index_surfaces(object);
     std::optional<std::size_t> default_material;
-    for (std::size_t i = 0; i < object.layers.size(); ++i) {
-        const LayerSurface surface = choose_surface(object, surface_index, i, uses, default_material, mesh, warn);
+    Mesh& mesh;
+    const Warn& warn;
+
+    LayerSurface surface(std::optional<std::size_t> named) {
+        if (named) return {*named, &uses[*named]};
+        if (!default_material) {
+            default_material = mesh.materials.size();
+            mesh.materials.push_back({std::nullopt, kGrey});
+        }
+        return {*default_material, nullptr};
+    }
+
+    // A layer, or one surface's polygons of it, drawn with that surface:
+    // whole or, with tiling, one layer per polygon.
+    Status convert(const lwofront::Layr& layer, std::size_t position, LayerSurface surface) {
         const std::optional<std::size_t> t = surface.use ? surface.use->layer_texture : std::nullopt;
-        LayerSettings settings{surface.material, std::nullopt, {}, i, kMaxIndexedVertices};
+        LayerSettings settings{surface.material, std::nullopt, {}, position, kMaxIndexedVertices,
+                               options.vertex_colors};
         // A texture whose image failed to load scales nothing.
         if (t && images[*t]) settings.texture = TextureSize{mesh.textures[*t].width, mesh.textures[*t].height};
 
-        const lwofront::Layr& layer = object.layers[i];
-        if (options.tile && t && !fits_in_tmem(mesh.textures[*t])) {
-            if (Status tiled = append_tiles(mesh, layer, settings, highest_number, warn); !tiled) return tiled;
-            continue;
-        }
+        const ultraback::Texture* over_budget =
+            options.tile && t && !fits_in_tmem(mesh.textures[*t]) ? &mesh.textures[*t] : nullptr;
+        if (over_budget) return append_tiles(mesh, layer, settings, *over_budget, highest_number, warn);
         // Batched, display-list indices are cache slots, so a layer may hold
         // more vertices than a 16-bit index reaches.
         settings.max_vertices = options.batch ? kMaxBatchedVertices : kMaxIndexedVertices;
         Result<ultraback::Layer> converted = convert_layer(layer, settings, warn);
         if (!converted) return std::unexpected(std::move(converted.error()));
         mesh.add_layer(std::move(*converted));
+        return {};
+    }
+};
+
+// Pass 4: the layers, whole or, with tiling, one layer per polygon; with -m
+// first one layer per surface its polygons name.
+Status convert_layers(const Object& object, const Options& options, const ImageList& images,
+                      const std::vector<SurfaceUse>& uses, Mesh& mesh, const Warn& warn) {
+    LayerPass pass{options, images, uses, 0, std::nullopt, mesh, warn};
+    for (const lwofront::Layr& layer : object.layers) pass.highest_number = std::max(pass.highest_number, layer.number);
+    // One output layer per layer at least: room for them all at once, so many
+    // small layers do not pay for the list twice while it grows.
+    mesh.layers.reserve(mesh.layers.size() + object.layers.size());
+    const lwofront::SurfaceIndex surface_index = lwofront::index_surfaces(object);
+
+    for (std::size_t i = 0; i < object.layers.size(); ++i) {
+        const lwofront::Layr& layer = object.layers[i];
+        const std::string collapse = collapse_warning(layer.points.vec, options.scale, i);
+        if (!collapse.empty()) say(warn, collapse);
+        if (options.vertex_colors && !first_color(layer.vmaps)) {
+            say(warn, "Warning: layer " + std::to_string(i) + " has no vertex colour map; it keeps its normals.\n");
+        }
+
+        std::vector<SurfaceGroup> groups;
+        if (options.split_surfaces) groups = group_by_surface(object, layer);
+        for (SurfaceGroup& group : groups) {
+            if (Status done = pass.convert(group.layer, i, pass.surface(group.surface)); !done) return done;
+        }
+        if (!groups.empty()) continue;
+
+        // The lowest surface the polygons name stands for the whole layer.
+        std::vector<std::size_t> surfaces = lwofront::surfaces_in_layer(surface_index, object, layer);
+        if (surfaces.size() > 1) {
+            say(warn, "Warning: more than one surface referenced in layer " + std::to_string(i) + ".\n");
+        }
+        std::optional<std::size_t> named;
+        if (!surfaces.empty()) named = surfaces.front();
+        if (Status done = pass.convert(layer, i, pass.surface(named)); !done) return done;
     }
     return {};
 }
@@ -163,7 +228,7 @@ Status convert_layers(const Object& object, const Options& options, const ImageL
 
 Result<Mesh> convert(const Object& object, const Options& options, const LoadImage& load_image, const Warn& warn) {
     Mesh mesh;
-    ImageList images = load_textures(object, options.base_dir, load_image, mesh, warn);
+    ImageList images = load_textures(object, options, load_image, mesh, warn);
     const std::vector<SurfaceUse> uses = read_surfaces(object, mesh, warn);
     if (Status converted = convert_layers(object, options, images, uses, mesh, warn); !converted) {
         return std::unexpected(std::move(converted.error()));
