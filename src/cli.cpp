@@ -21,7 +21,7 @@ std::size_t sequence_length(unsigned char lead) {
 }
 
 struct OptionValues {
-    std::optional<std::string> scale, output, name, cache_size, depfile;
+    std::optional<std::string> scale, output, name, cache_size, depfile, preview;
     bool tile = false, batch = false, skip_unknown_blocks = false;
 };
 
@@ -32,6 +32,7 @@ std::optional<std::string>* value_slot(OptionValues& values, char letter) {
         case 'n': return &values.name;
         case 'c': return &values.cache_size;
         case 'd': return &values.depfile;
+        case 'p': return &values.preview;
         default: return nullptr;
     }
 }
@@ -210,6 +211,7 @@ std::expected<Settings, std::string> parse_command_line(std::span<const std::str
     settings.cache_size = *cache_size;
     settings.batch = options->batch;
     settings.depfile = options->depfile;
+    settings.preview = options->preview;
     settings.skip_unknown_blocks = options->skip_unknown_blocks;
     settings.texture_dir = input->directory;
     settings.output_path = options->output ? *options->output : default_output_path(*input);

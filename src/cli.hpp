@@ -13,7 +13,7 @@ namespace cli {
 inline constexpr const char* kBanner = "quillmesh 1.5.0\n";
 inline constexpr const char* kUsage =
     "Usage: quillmesh inputfile [-o outputfile] [-s scalefactor] [-n name] [-t]\n"
-    "       [-b] [-c cachesize] [-d depfile] [-k]\n";
+    "       [-b] [-c cachesize] [-d depfile] [-k] [-p preview.png]\n";
 
 struct Settings {
     std::string input_path;
@@ -26,6 +26,7 @@ struct Settings {
     int cache_size = 32;                 // -c: vertex cache slots, 3 to 64
     std::optional<std::string> depfile;  // -d: Make rule naming what the output depends on
     bool skip_unknown_blocks = false;    // -k: warn about non-image texture blocks instead of failing
+    std::optional<std::string> preview;  // -p: PNG picture of the converted mesh
 };
 
 // The settings, or the one-line reason why the command line is refused.
