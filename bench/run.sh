@@ -9,7 +9,7 @@
 # converted REPEATS times each (default 5); the median run is shown with input
 # and output size, triangles and output bytes per second, peak memory, and the
 # time `cp` takes to copy the output (what merely writing that many bytes costs
-# on this machine). Targets are printed PASS or FAIL; timings depend on the
+# on this machine). The 1M grid is also converted with the -p preview. Targets are printed PASS or FAIL; timings depend on the
 # machine, so they never fail the script.
 #
 # Every output's sha256 is compared with bench/checksums.txt: the grids, and
@@ -73,11 +73,16 @@ for t in "${sizes[@]}"; do
   out="$work/grid-$t.c"
   "$build/tools/quillmesh_samplegen" grid "$t" "$lwo"
   read -r seconds kib cpu < <(median_run "$out" "$quillmesh" "$lwo" -o "$out")
+  if ((t == 1000000)); then  # the same run drawing the -p preview as well
+    read -r preview_seconds _ preview_cpu < <(median_run "$out" "$quillmesh" "$lwo" -o "$out" -p "$work/preview.png")
+    rm -f "$work/preview.png"
+  fi
   read -r floor _ < <(median_run "$work/copy.c" cp "$out" "$work/copy.c")
   rm -f "$work/copy.c"
   in_bytes=$(stat -c %s "$lwo")
   out_bytes=$(stat -c %s "$out")
   sums["grid-$t.c"]=$(sha256sum "$out" | cut -d' ' -f1)
+  ((t == 1000000)) && cpu_big=$cpu
   seconds_of[$t]=$seconds peak_of[$t]=$kib floor_of[$t]=$floor out_bytes_of[$t]=$out_bytes
   awk -v t="$t" -v i="$in_bytes" -v o="$out_bytes" -v s="$seconds" -v c="$cpu" -v k="$kib" -v f="$floor" \
     'BEGIN { printf "%10d %11d %12d %8.3f %8.3f %13.0f %11.0f %9.1f %7.3f\n", t, i, o, s, c, t / s, o / s / 1e6, k / 1024, f }'
@@ -97,6 +102,8 @@ check "1M triangles end to end under 1 s: $t_big s" "t < 1" -v t="$t_big"
 check "1M case at most 3.5 x the 300k case: $(ratio "$t_big" "$t_mid") x" "b <= 3.5 * m" -v b="$t_big" -v m="$t_mid"
 check "1M case writes at least 300 MB/s: $mb_s MB/s" "r >= 300" -v r="$mb_s"
 check "1M case at most 4 x the cp floor: $(ratio "$t_big" "$floor") x" "t <= 4 * f" -v t="$t_big" -v f="$floor"
+check "1M case with -p at most 2 x without: $(ratio "$preview_seconds" "$t_big") x ($preview_seconds s; cpu $(ratio "$preview_cpu" "$cpu_big") x)" \
+  "p <= 2 * t" -v p="$preview_seconds" -v t="$t_big"
 check "1M case peak memory below 300 MiB: $((peak_of[$big] / 1024)) MiB" "k < 300 * 1024" -v k="${peak_of[$big]}"
 check "peak memory grows at most linearly, 1M at most 3.5 x 300k: $(ratio "${peak_of[$big]}" "${peak_of[$mid]}") x" \
   "b <= 3.5 * m" -v b="${peak_of[$big]}" -v m="${peak_of[$mid]}"
