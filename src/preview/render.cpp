@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <limits>
 
 #include "preview/draw_order.hpp"
@@ -176,10 +175,8 @@ void draw_view(Canvas& canvas, const Mesh& mesh, const Box& box, const View& vie
     // The light turned from the viewer's frame into model space, where the
     // normals are.
     Vec3 light;
-    for (int i = 0; i < 3; ++i) {
-        light[static_cast<std::size_t>(i)] = axes.right[static_cast<std::size_t>(i)] * kLightInView[0] +
-                                             axes.up[static_cast<std::size_t>(i)] * kLightInView[1] +
-                                             axes.toward[static_cast<std::size_t>(i)] * kLightInView[2];
+    for (std::size_t i = 0; i < 3; ++i) {
+        light[i] = axes.right[i] * kLightInView[0] + axes.up[i] * kLightInView[1] + axes.toward[i] * kLightInView[2];
     }
     const Placement at = fit(box, axes);
     const Clip clip{view.cell_x, view.cell_y, view.cell_x + kCell, view.cell_y + kCell};
