@@ -7,6 +7,7 @@
 // "d.png" load, every other name fails.
 
 #include <cmath>
+#include <cstdio>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -14,14 +15,13 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <type_traits>
-#include <variant>
 
 #include "check.hpp"
 #include "converter/convert.hpp"
 #include "converter/texture.hpp"
 #include "lwofront/reader.hpp"
 #include "stream.hpp"
+#include "ultraback/check.hpp"
 #include "ultraback/writer.hpp"
 
 namespace {
@@ -64,51 +64,6 @@ void check_error(const Error& error) {
     FUZZ_CHECK(error.description().find('\n') == std::string::npos);
 }
 
-std::size_t texel_count(const ultraback::Texture& texture) {
-    return std::visit(
-        [](const auto& texels) -> std::size_t {
-            using T = std::decay_t<decltype(texels)>;
-            if constexpr (std::is_same_v<T, ultraback::Ci4>) return texels.indices.size() * 2;
-            else if constexpr (std::is_same_v<T, ultraback::Unknown>) return 0;
-            else return texels.texels.size();
-        },
-        texture.texels);
-}
-
-// Everything the writer prints as it stands must name something that exists,
-// or the C text would not compile.
-void check_mesh(const ultraback::Mesh& mesh, std::size_t cache_size) {
-    for (const ultraback::Layer& layer : mesh.layers) {
-        FUZZ_CHECK(layer.material < mesh.materials.size());
-        if (layer.batches.empty()) FUZZ_CHECK(layer.vertices.size() <= 32768);
-        for (const ultraback::Primitive& primitive : layer.primitives) {
-            std::visit(
-                [&](const auto& p) {
-                    for (std::int32_t index : p.indices) {
-                        FUZZ_CHECK(index >= 0 && std::size_t(index) < layer.vertices.size());
-                    }
-                },
-                primitive);
-        }
-        for (const ultraback::Batch& batch : layer.batches) {
-            FUZZ_CHECK(layer.primitives.empty());
-            FUZZ_CHECK(batch.count >= 1 && batch.count <= cache_size);
-            FUZZ_CHECK(std::size_t{batch.start} + batch.count <= layer.vertices.size());
-            for (const ultraback::SlotTriangle& triangle : batch.triangles) {
-                for (std::uint8_t slot : triangle) FUZZ_CHECK(slot < batch.count);
-            }
-        }
-    }
-    for (const ultraback::Material& material : mesh.materials) {
-        FUZZ_CHECK(!material.texture || *material.texture < mesh.textures.size());
-    }
-    for (const ultraback::Texture& texture : mesh.textures) {
-        const std::size_t count = std::size_t{texture.width} * texture.height;
-        FUZZ_CHECK(texel_count(texture) == count || texel_count(texture) == count + 1);
-    }
-    for (const auto& [layer, rect] : mesh.layer_rects) FUZZ_CHECK(layer < mesh.layers.size());
-}
-
 constexpr float kScales[] = {1.0f, -1.0f, 1e6f, std::numeric_limits<float>::quiet_NaN()};
 constexpr std::size_t kCacheSizes[] = {3, 4, 5, 8, 16, 31, 32, 64};
 
@@ -128,13 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
 
-    const float scale = kScales[control >> 1 & 3];
-    for (lwofront::Layr& layer : object->get_layers_mut())
-        for (stream::Vec3& point : layer.get_points_mut().get_vec_mut()) {
-            point.x *= scale;
-            point.y *= scale;
-            point.z *= scale;
-        }
+    lwofront::scale_points(*object, kScales[control >> 1 & 3]);
 
     const std::size_t cache_size = kCacheSizes[control >> 5];
     const converter::Options options{"tex", (control & 1) != 0, (control & 16) != 0, cache_size};
@@ -143,7 +92,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check_error(mesh.error());
         return 0;
     }
-    check_mesh(*mesh, cache_size);
+    const std::string fault = ultraback::find_mesh_fault(*mesh, cache_size);
+    if (!fault.empty()) std::fprintf(stderr, "%s\n", fault.c_str());
+    FUZZ_CHECK(fault.empty());
 
     ultraback::StringSink sink;
     FUZZ_CHECK(ultraback::save(*mesh, "mesh", sink));

@@ -6,6 +6,8 @@
 #include <limits>
 #include <vector>
 
+#include "utf8.hpp"
+
 namespace cli {
 namespace {
 
@@ -97,39 +99,6 @@ std::string default_output_path(const InputPath& input) {
 }
 
 }  // namespace
-
-bool is_valid_utf8(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        std::size_t n;
-        std::uint32_t code;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if (c >= 0xC2 && c <= 0xDF) {
-            n = 1, code = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            n = 2, code = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            n = 3, code = c & 0x07;
-        } else {
-            return false;
-        }
-        if (i + n >= text.size()) return false;
-        for (std::size_t k = 1; k <= n; ++k) {
-            unsigned char cont = static_cast<unsigned char>(text[i + k]);
-            if ((cont & 0xC0) != 0x80) return false;
-            code = code << 6 | (cont & 0x3F);
-        }
-        // Overlong forms, surrogates and values above U+10FFFF are not UTF-8.
-        if ((n == 2 && code < 0x800) || (n == 3 && code < 0x10000) || code > 0x10FFFF ||
-            (code >= 0xD800 && code <= 0xDFFF))
-            return false;
-        i += n + 1;
-    }
-    return true;
-}
 
 std::optional<float> parse_scale(std::string_view text) {
     std::size_t i = 0;

@@ -46,6 +46,4 @@ struct InputPath {
 // Fails for paths whose last component is not a name: "", "/", ".", "a/..".
 std::optional<InputPath> split_input_path(std::string_view path);
 
-bool is_valid_utf8(std::string_view text);
-
 }  // namespace cli

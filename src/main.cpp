@@ -43,15 +43,6 @@ struct InputFile {
     int fd;
 };
 
-void scale_points(lwofront::Object& object, float scale) {
-    for (lwofront::Layr& layer : object.get_layers_mut())
-        for (stream::Vec3& point : layer.get_points_mut().get_vec_mut()) {
-            point.x *= scale;
-            point.y *= scale;
-            point.z *= scale;
-        }
-}
-
 // The picture of the mesh as written, into the preview's temporary file.
 Status write_preview(const ultraback::Mesh& mesh, const output::OutputFile& file) {
     Result<std::vector<char>> png = preview::encode_png(preview::render(mesh));
@@ -107,7 +98,7 @@ int run(const cli::Settings& settings) {
     Result<lwofront::Object> object = lwofront::process(in, read_options);
     if (!object) return fail(object.error());
 
-    scale_points(*object, settings.scale);
+    lwofront::scale_points(*object, settings.scale);
 
     // Every image the conversion tries, loaded or not, is a dependency: adding
     // a missing image must make the build convert the object again.

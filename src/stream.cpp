@@ -13,45 +13,13 @@
 #include <cstring>
 #include <unistd.h>
 
+#include "utf8.hpp"
+
 namespace stream {
 
 namespace {
 
 constexpr std::size_t kBufferSize = 64 * 1024;
-
-// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
-bool is_valid_utf8(std::span<const std::uint8_t> text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const std::uint8_t lead = text[i];
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        }
-        std::size_t length = 0;
-        std::uint8_t low = 0x80, high = 0xBF;  // range of the first continuation byte
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            if (lead == 0xE0) low = 0xA0;
-            if (lead == 0xED) high = 0x9F;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            if (lead == 0xF0) low = 0x90;
-            if (lead == 0xF4) high = 0x8F;
-        } else {
-            return false;
-        }
-        if (text.size() - i < length) return false;
-        if (text[i + 1] < low || text[i + 1] > high) return false;
-        for (std::size_t k = 2; k < length; ++k) {
-            if ((text[i + k] & 0xC0) != 0x80) return false;
-        }
-        i += length;
-    }
-    return true;
-}
 
 // Reads n big-endian bytes into a zeroed buffer and returns them as a number.
 template <class T, std::size_t N>
@@ -192,7 +160,7 @@ Result<std::string> read_string(Stream& s) {
     Result<std::vector<std::uint8_t>> bytes = read_ordinal(s);
     if (!bytes) return std::unexpected(std::move(bytes).error());
     bytes->pop_back();
-    if (!is_valid_utf8(*bytes)) return std::unexpected(Error{ErrorKind::Utf8, LwoError::None, "invalid utf-8"});
+    if (!is_valid_utf8({reinterpret_cast<const char*>(bytes->data()), bytes->size()})) return std::unexpected(Error{ErrorKind::Utf8, LwoError::None, "invalid utf-8"});
     return std::string(bytes->begin(), bytes->end());
 }
 

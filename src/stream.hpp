@@ -11,12 +11,11 @@
 #include <vector>
 
 #include "error.hpp"
+#include "vec3.hpp"
 
 namespace stream {
 
-struct Vec3 {
-    float x = 0, y = 0, z = 0;
-};
+using ::Vec3;
 
 // Where the bytes come from. read_some returns how many bytes it placed in
 // `out` (0 only at the end of the data), or an I/O error.

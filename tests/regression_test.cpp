@@ -12,6 +12,7 @@
 
 #include "converter/convert.hpp"
 #include "converter/triangulate.hpp"
+#include "ultraback/check.hpp"
 #include "image.hpp"
 #include "image_guard.hpp"
 
@@ -122,6 +123,7 @@ TEST(Regression, ControlCharactersInNamesKeepWarningsOnOneLine) {
     auto mesh = converter::convert(object, {"base\tdir"}, fail,
                                    [&](std::string_view line) { warnings.emplace_back(line); });
     ASSERT_TRUE(mesh);
+    EXPECT_EQ(ultraback::find_mesh_fault(*mesh), "");
     EXPECT_EQ(warnings, (std::vector<std::string>{
                             "Warning: Couldn't open texture: base\tdir/wood??.png\n",
                             "Warning: surface Bad?Name names image 9, which is not a clip.\n",

@@ -24,11 +24,14 @@
 #include "converter/batch.hpp"
 
 #include <algorithm>
+#include <cassert>
 #include <cstdint>
 #include <functional>
 #include <utility>
 #include <variant>
 #include <vector>
+
+#include "overloaded.hpp"
 
 namespace converter {
 
@@ -52,13 +55,14 @@ std::vector<Corners> drawn_triangles(const Layer& layer) {
     out.reserve(layer.primitives.size() * 2);
     auto u = [](std::int32_t i) { return static_cast<std::uint32_t>(i); };
     for (const ultraback::Primitive& primitive : layer.primitives) {
-        if (const auto* t = std::get_if<ultraback::Triangle>(&primitive)) {
-            out.push_back({{u(t->indices[0]), u(t->indices[1]), u(t->indices[2])}});
-        } else {
-            const auto& q = std::get<ultraback::Quad>(primitive);
-            out.push_back({{u(q.indices[0]), u(q.indices[1]), u(q.indices[2])}});
-            out.push_back({{u(q.indices[0]), u(q.indices[2]), u(q.indices[3])}});
-        }
+        std::visit(Overloaded{[&](const ultraback::Triangle& t) {
+                                  out.push_back({{u(t.indices[0]), u(t.indices[1]), u(t.indices[2])}});
+                              },
+                              [&](const ultraback::Quad& q) {
+                                  out.push_back({{u(q.indices[0]), u(q.indices[1]), u(q.indices[2])}});
+                                  out.push_back({{u(q.indices[0]), u(q.indices[2]), u(q.indices[3])}});
+                              }},
+                   primitive);
     }
     return out;
 }
@@ -279,6 +283,9 @@ private:
 }  // namespace
 
 void batch_layer(Layer& layer, std::size_t cache_size) {
+    // The command line holds the size in range; a slot must fit a byte and a
+    // triangle needs three.
+    assert(cache_size >= kMinCacheSize && cache_size <= kMaxCacheSize);
     cache_size = std::clamp(cache_size, kMinCacheSize, kMaxCacheSize);
     std::vector<std::uint32_t> order;
     std::vector<Batch> batches;

@@ -1,13 +1,18 @@
 #include "converter/convert.hpp"
 
 #include <algorithm>
+#include <cassert>
+#include <optional>
+#include <string>
 #include <utility>
-#include <variant>
+#include <vector>
 
 #include "converter/batch.hpp"
 #include "converter/layer.hpp"
+#include "converter/surface.hpp"
 #include "converter/texture.hpp"
 #include "converter/tile.hpp"
+#include "ultraback/check.hpp"
 
 namespace converter {
 
@@ -16,7 +21,8 @@ namespace {
 using lwofront::Object;
 using ultraback::Mesh;
 
-constexpr ultraback::Color kGrey{0.5f, 0.5f, 0.5f, 1.0f};
+// One entry per clip: its image, or nothing when it could not be loaded.
+using ImageList = std::vector<std::optional<image::Image>>;
 
 // The last component of a stored file name; empty when it has none ("",
 // "/", ".", "a/.."). "." steps and repeated or trailing slashes are passed
@@ -76,87 +82,64 @@ void prepare_textures(ImageList& images, Mesh& mesh, const Warn& warn) {
     }
 }
 
-// Pass 3: one material per surface: the last Colr, and the last Imag of the
-// last block, when it names a clip.
-void make_materials(const Object& object, Mesh& mesh, const Warn& warn) {
+// Pass 3: each surface read once, for its material here and its layers'
+// texture in pass 4.
+std::vector<SurfaceUse> read_surfaces(const Object& object, Mesh& mesh, const Warn& warn) {
+    std::vector<SurfaceUse> uses;
+    uses.reserve(object.surfaces.size());
     mesh.materials.reserve(object.surfaces.size());
     for (const lwofront::Surf& surface : object.surfaces) {
-        ultraback::Material material{std::nullopt, kGrey};
-        for (const lwofront::SurfAttr& attribute : surface.attributes) {
-            if (const auto* colr = std::get_if<lwofront::Colr>(&attribute)) {
-                material.color.r = colr->color.x;
-                material.color.g = colr->color.y;
-                material.color.b = colr->color.z;
-            } else if (const auto* blok = std::get_if<lwofront::Blok>(&attribute)) {
-                for (const lwofront::BlokAttr& inner : blok->attributes) {
-                    const auto* imag = std::get_if<lwofront::Imag>(&inner);
-                    if (!imag) continue;
-                    if (imag->image >= 1 && imag->image <= object.clips.size()) {
-                        material.texture = imag->image - 1;
-                    } else {
-                        material.texture = std::nullopt;
-                        say(warn, "Warning: surface " + surface.name + " names image " +
-                                      std::to_string(imag->image) + ", which is not a clip.\n");
-                    }
-                }
-            }
-        }
-        mesh.materials.push_back(material);
+        uses.push_back(read_surface(surface, object.clips.size(), warn));
+        mesh.materials.push_back(uses.back().material);
     }
+    return uses;
 }
 
-// The texture a layer of this surface is tiled by, when it is over budget:
-// the one of the first Imag of the first block.
-const ultraback::Texture* texture_over_budget(const lwofront::Surf& surface, const Mesh& mesh) {
-    std::optional<std::uint32_t> clip = first_block_image(surface);
-    if (!clip || *clip < 1 || *clip > mesh.textures.size()) return nullptr;
-    const ultraback::Texture& texture = mesh.textures[*clip - 1];
-    return fits_in_tmem(texture) ? nullptr : &texture;
+// The material of a layer and the surface it reads, by the surfaces its
+// polygons name: the lowest, or for a layer that names none a grey material
+// made the first time it is needed and shared after.
+struct LayerSurface {
+    std::size_t material = 0;
+    const SurfaceUse* use = nullptr;
+};
+
+LayerSurface choose_surface(const Object& object, std::size_t position, const std::vector<SurfaceUse>& uses,
+                            std::optional<std::size_t>& default_material, Mesh& mesh, const Warn& warn) {
+    std::vector<std::size_t> surfaces = object.get_surfaces_in_layer(object.layers[position]);
+    if (surfaces.size() > 1) {
+        say(warn, "Warning: more than one surface referenced in layer " + std::to_string(position) + ".\n");
+    }
+    if (!surfaces.empty()) return {surfaces.front(), &uses[surfaces.front()]};
+    if (!default_material) {
+        default_material = mesh.materials.size();
+        mesh.materials.push_back({std::nullopt, kGrey});
+    }
+    return {*default_material, nullptr};
 }
 
 // Pass 4: the layers, whole or, with tiling, one layer per polygon.
-Status convert_layers(const Object& object, const Options& options, const ImageList& images, Mesh& mesh,
-                      const Warn& warn) {
+Status convert_layers(const Object& object, const Options& options, const ImageList& images,
+                      const std::vector<SurfaceUse>& uses, Mesh& mesh, const Warn& warn) {
     std::uint16_t highest_number = 0;
     for (const lwofront::Layr& layer : object.layers) highest_number = std::max(highest_number, layer.number);
 
-    std::optional<std::size_t> default_material;  // for layers that name no surface
+    std::optional<std::size_t> default_material;
     for (std::size_t i = 0; i < object.layers.size(); ++i) {
+        const LayerSurface surface = choose_surface(object, i, uses, default_material, mesh, warn);
+        const std::optional<std::size_t> t = surface.use ? surface.use->layer_texture : std::nullopt;
+        LayerSettings settings{surface.material, std::nullopt, {}, i, kMaxIndexedVertices};
+        // A texture whose image failed to load scales nothing.
+        if (t && images[*t]) settings.texture = TextureSize{mesh.textures[*t].width, mesh.textures[*t].height};
+
         const lwofront::Layr& layer = object.layers[i];
-        std::vector<std::size_t> surfaces = object.get_surfaces_in_layer(layer);
-        if (surfaces.size() > 1) {
-            say(warn, "Warning: more than one surface referenced in layer " + std::to_string(i) + ".\n");
-        }
-
-        std::size_t material = 0;
-        const lwofront::Surf* surface = nullptr;
-        if (surfaces.empty()) {
-            if (!default_material) {
-                default_material = mesh.materials.size();
-                mesh.materials.push_back({std::nullopt, kGrey});
-            }
-            material = *default_material;
-        } else {
-            material = surfaces.front();
-            surface = &object.surfaces[material];
-        }
-
-        const ultraback::Texture* over_budget =
-            options.tile && surface ? texture_over_budget(*surface, mesh) : nullptr;
-        if (over_budget) {
-            TileTexture size{over_budget->width, over_budget->height};
-            if (Status tiled = append_tiles(mesh, layer, i, material, *surface, images, size, highest_number, warn);
-                !tiled) {
-                return tiled;
-            }
+        if (options.tile && t && !fits_in_tmem(mesh.textures[*t])) {
+            if (Status tiled = append_tiles(mesh, layer, settings, highest_number, warn); !tiled) return tiled;
             continue;
         }
-
         // Batched, display-list indices are cache slots, so a layer may hold
         // more vertices than a 16-bit index reaches.
-        const std::size_t max_vertices = options.batch ? kMaxBatchedVertices : kMaxIndexedVertices;
-        Result<ultraback::Layer> converted =
-            convert_layer(layer, material, surface, images, {}, i, warn, max_vertices);
+        settings.max_vertices = options.batch ? kMaxBatchedVertices : kMaxIndexedVertices;
+        Result<ultraback::Layer> converted = convert_layer(layer, settings, warn);
         if (!converted) return std::unexpected(std::move(converted.error()));
         mesh.add_layer(std::move(*converted));
     }
@@ -169,8 +152,8 @@ Result<Mesh> convert(const Object& object, const Options& options, const LoadIma
     Mesh mesh;
     ImageList images = load_images(object, options.base_dir, load_image, warn);
     prepare_textures(images, mesh, warn);
-    make_materials(object, mesh, warn);
-    if (Status converted = convert_layers(object, options, images, mesh, warn); !converted) {
+    const std::vector<SurfaceUse> uses = read_surfaces(object, mesh, warn);
+    if (Status converted = convert_layers(object, options, images, uses, mesh, warn); !converted) {
         return std::unexpected(std::move(converted.error()));
     }
     // Pass 5: with batching, every layer (tile layers too) is redrawn through
@@ -178,6 +161,7 @@ Result<Mesh> convert(const Object& object, const Options& options, const LoadIma
     if (options.batch) {
         for (ultraback::Layer& layer : mesh.layers) batch_layer(layer, options.cache_size);
     }
+    assert(ultraback::find_mesh_fault(mesh, options.cache_size).empty());
     return mesh;
 }
 

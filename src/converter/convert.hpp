@@ -3,25 +3,15 @@
 
 #include <cstddef>
 #include <functional>
-#include <optional>
 #include <string>
-#include <string_view>
-#include <vector>
 
+#include "converter/warn.hpp"
 #include "error.hpp"
 #include "image.hpp"
 #include "lwofront/model.hpp"
 #include "ultraback/mesh.hpp"
-#include "warning_line.hpp"
 
 namespace converter {
-
-// Receives each warning as a whole line, "Warning: ..." and its line feed.
-using Warn = std::function<void(std::string_view line)>;
-// Hands one warning line on, when there is anyone to take it.
-inline void say(const Warn& warn, std::string_view line) {
-    if (warn) warn(warning_line(line));
-}
 
 // Loads the image at a path; the program passes image::Image::open.
 using LoadImage = std::function<Result<image::Image>(const std::string& path)>;

@@ -5,6 +5,7 @@
 #include <string>
 #include <variant>
 
+#include "converter/maps.hpp"
 #include "converter/numeric.hpp"
 #include "converter/triangulate.hpp"
 
@@ -13,18 +14,6 @@ namespace converter {
 using lwofront::Vec3;
 using ultraback::Primitive;
 using ultraback::Vertex;
-
-std::optional<std::uint32_t> first_block_image(const lwofront::Surf& surface) {
-    for (const lwofront::SurfAttr& attribute : surface.attributes) {
-        const auto* blok = std::get_if<lwofront::Blok>(&attribute);
-        if (!blok) continue;
-        for (const lwofront::BlokAttr& inner : blok->attributes) {
-            if (const auto* imag = std::get_if<lwofront::Imag>(&inner)) return imag->image;
-        }
-        return std::nullopt;  // only the first block counts
-    }
-    return std::nullopt;
-}
 
 bool draws(const lwofront::Polygon& polygon, std::size_t point_count) {
     if (polygon.vertices.size() < 3) return false;
@@ -40,14 +29,6 @@ std::string skipped_polygons_line(std::size_t count, std::size_t layer_position)
 namespace {
 
 constexpr std::uint32_t kNone = UINT32_MAX;
-
-template <class Map>
-const Map* first_txuv(const std::vector<Map>& maps) {
-    for (const Map& map : maps) {
-        if (lwofront::is_txuv(map.kind)) return &map;
-    }
-    return nullptr;
-}
 
 // The layer's points and polygons after splitting the points whose texture
 // value differs per polygon (VMAD). Split points follow the points as read;
@@ -120,14 +101,10 @@ void split_points(Working& w, const lwofront::Vmad& vmad) {
 // The texture value of a point: the first entry of the texture map for it,
 // then, for a split point, the value of its VMAD entry.
 struct TextureValues {
-    TextureValues(const lwofront::Vmap& map, const Working& w) : map(map), w(w), first(w.point_count(), kNone) {
-        for (std::uint32_t k = 0; k < map.entries.size(); ++k) {
-            std::uint32_t vertex = map.entries[k].vertex;
-            if (vertex < first.size() && first[vertex] == kNone) first[vertex] = k;
-        }
-    }
+    TextureValues(const lwofront::Vmap& map, const Working& w)
+        : map(map), w(w), first(first_entry_per_point(map, w.point_count())) {}
     const std::vector<float>* of(std::uint32_t i) const {
-        if (first[i] != kNone) return &map.entries[first[i]].values;
+        if (first[i] != kNoEntry) return &map.entries[first[i]].values;
         if (i >= w.read_points) return &w.split_entry[i - w.read_points]->values;
         return nullptr;
     }
@@ -188,41 +165,38 @@ void convert_polygon(const Working& w, std::span<const std::uint32_t> c, std::ve
     }
 }
 
-}  // namespace
+Error too_many_vertices(std::size_t position, std::size_t count, std::size_t limit) {
+    return Error{ErrorKind::Conversion, LwoError::None,
+                 "layer " + std::to_string(position) + " has " + std::to_string(count) + " vertices, more than the " +
+                     std::to_string(limit) + " a display list can address"};
+}
 
-Result<ultraback::Layer> convert_layer(const lwofront::Layr& layer, std::size_t material,
-                                       const lwofront::Surf* surface, const ImageList& images,
-                                       const std::set<ultraback::LayerAttribute>& attributes,
-                                       std::size_t layer_position, const Warn& warn, std::size_t max_vertices) {
-    const lwofront::Vmap* map = first_txuv(layer.vmaps);
-    const lwofront::Vmad* vmad = map ? first_txuv(layer.vmads) : nullptr;
-
-    Working w(layer);
-    if (vmad) split_points(w, *vmad);
-    const std::size_t count = w.point_count();
-    const std::size_t limit = std::min(max_vertices, kMaxBatchedVertices);  // what 32-bit indices hold
-    if (count > limit) {
-        return std::unexpected(Error{ErrorKind::Conversion, LwoError::None,
-                                     "layer " + std::to_string(layer_position) + " has " + std::to_string(count) +
-                                         " vertices, more than the " + std::to_string(limit) +
-                                         " a display list can address"});
-    }
-
-    const auto& polygons = layer.pols.polygons;
-    std::vector<std::uint8_t> drawn(polygons.size());
+// Marks the polygons that draw; returns how many do not.
+std::size_t mark_drawn(const Working& w, std::vector<std::uint8_t>& drawn) {
+    const auto& polygons = w.layer.pols.polygons;
+    drawn.resize(polygons.size());
     std::size_t skipped = 0;
     for (std::size_t p = 0; p < polygons.size(); ++p) {
         drawn[p] = draws(polygons[p], w.read_points);
         if (!drawn[p]) ++skipped;
     }
+    return skipped;
+}
 
-    // Normals: polygons in order, so each point adds its polygons' unit
-    // normals in polygon order; a polygon counts once per point it holds.
-    std::vector<Vec3> normal_sum(count);
-    std::vector<std::uint32_t> holders(count, 0);
+// Per point the sum of the unit normals of the polygons that hold it, and
+// how many they are.
+struct Normals {
+    std::vector<Vec3> sum;
+    std::vector<std::uint32_t> holders;
+};
+
+// Polygons in order, so each point adds its polygons' unit normals in
+// polygon order; a polygon counts once per point it holds.
+Normals sum_normals(const Working& w, const std::vector<std::uint8_t>& drawn, std::vector<Vec3>& scratch) {
+    const std::size_t count = w.point_count();
+    Normals normals{std::vector<Vec3>(count), std::vector<std::uint32_t>(count, 0)};
     std::vector<std::uint32_t> last_holder(count, kNone);
-    std::vector<Vec3> scratch;
-    for (std::size_t p = 0; p < polygons.size(); ++p) {
+    for (std::size_t p = 0; p < drawn.size(); ++p) {
         if (!drawn[p]) continue;
         std::span<const std::uint32_t> corners = w.corners(p);
         std::optional<Vec3> unit = face_normal(w, corners, scratch);
@@ -230,77 +204,101 @@ Result<ultraback::Layer> convert_layer(const lwofront::Layr& layer, std::size_t 
         for (std::uint32_t c : corners) {
             if (last_holder[c] == p) continue;
             last_holder[c] = static_cast<std::uint32_t>(p);
-            normal_sum[c].x += unit->x;
-            normal_sum[c].y += unit->y;
-            normal_sum[c].z += unit->z;
-            ++holders[c];
+            normals.sum[c].x += unit->x;
+            normals.sum[c].y += unit->y;
+            normals.sum[c].z += unit->z;
+            ++normals.holders[c];
         }
     }
-    last_holder = {};
+    return normals;
+}
 
-    // Texture coordinates are scaled by the image of the surface's first
-    // block; without it (or without a map) every vertex gets s = t = 0.
-    const image::Image* texture_image = nullptr;
-    if (surface) {
-        std::optional<std::uint32_t> clip = first_block_image(*surface);
-        if (clip && *clip >= 1 && *clip <= images.size() && images[*clip - 1]) texture_image = &*images[*clip - 1];
+void warn_outside_16_bits(const Vec3& p, const Warn& warn) {
+    for (float coordinate : {p.x, p.y, p.z}) {
+        if (coordinate < -32768.0f || coordinate > 32767.0f) {
+            say(warn, "Warning: vertex coordinate doesn't fit in 16 bits\n");
+        }
     }
-    std::optional<TextureValues> texture;
-    if (texture_image && map) texture.emplace(*map, w);
+}
 
-    ultraback::Layer out;
-    out.material = material;
-    out.attributes = attributes;
-    out.vertices.reserve(count);
+// Texels times 64, from a value (u, v) with v flipped: v = 1 is texel row 0.
+void set_texture_coordinate(ultraback::Vertex& v, const std::vector<float>& values, TextureSize size,
+                            const Warn& warn) {
+    float s = values[0] * static_cast<float>(size.width);
+    const float flipped_v = 1.0f - values[1];
+    float t = flipped_v * static_cast<float>(size.height);
+    // |trunc(x)| > 511 exactly when |x| >= 512; NaN passes and becomes 0.
+    if (std::fabs(s) >= 512.0f || std::fabs(t) >= 512.0f) {
+        say(warn, "Warning: texture coordinate out of range. Setting to 0.\n");
+        s = 0;
+        t = 0;
+    }
+    v.s = static_cast<std::int16_t>(trunc_clamp(s, -511, 511) * 64);
+    v.t = static_cast<std::int16_t>(trunc_clamp(t, -511, 511) * 64);
+}
+
+// One vertex per working point, in order. Texture coordinates come from the
+// texture values when there is a texture to measure them in.
+void make_vertices(const Working& w, const Normals& normals, const TextureValues* texture,
+                   std::optional<TextureSize> size, std::vector<Vertex>& out, const Warn& warn) {
+    const auto count = static_cast<std::uint32_t>(w.point_count());
+    out.reserve(count);
     for (std::uint32_t i = 0; i < count; ++i) {
         const Vec3& p = w.point(i);
-        for (float coordinate : {p.x, p.y, p.z}) {
-            if (coordinate < -32768.0f || coordinate > 32767.0f) {
-                say(warn, "Warning: vertex coordinate doesn't fit in 16 bits\n");
-            }
-        }
+        warn_outside_16_bits(p, warn);
 
         Vertex v;
         const std::vector<float>* values = texture ? texture->of(i) : nullptr;
-        if (values && values->size() == 2) {
-            const float width = static_cast<float>(texture_image->width);
-            const float height = static_cast<float>(texture_image->height);
-            float s = (*values)[0] * width;
-            const float flipped_v = 1.0f - (*values)[1];
-            float t = flipped_v * height;
-            // |trunc(x)| > 511 exactly when |x| >= 512; NaN passes and becomes 0.
-            if (std::fabs(s) >= 512.0f || std::fabs(t) >= 512.0f) {
-                say(warn, "Warning: texture coordinate out of range. Setting to 0.\n");
-                s = 0;
-                t = 0;
-            }
-            v.s = static_cast<std::int16_t>(trunc_clamp(s, -511, 511) * 64);
-            v.t = static_cast<std::int16_t>(trunc_clamp(t, -511, 511) * 64);
-        }
+        if (values && values->size() == 2) set_texture_coordinate(v, *values, *size, warn);
 
         v.x = trunc_i16(p.x);
         v.y = trunc_i16(p.y);
         v.z = trunc_i16(-p.z);
 
-        if (holders[i] > 0) {
-            const float share = 1.0f / static_cast<float>(holders[i]);
-            v.r = normal_byte(normal_sum[i].x * share);
-            v.g = normal_byte(normal_sum[i].y * share);
-            v.b = normal_byte(normal_sum[i].z * share);
+        if (normals.holders[i] > 0) {
+            const float share = 1.0f / static_cast<float>(normals.holders[i]);
+            v.r = normal_byte(normals.sum[i].x * share);
+            v.g = normal_byte(normals.sum[i].y * share);
+            v.b = normal_byte(normals.sum[i].z * share);
         }
         v.a = 255;
-        out.vertices.push_back(v);
+        out.push_back(v);
     }
+}
+
+}  // namespace
+
+Result<ultraback::Layer> convert_layer(const lwofront::Layr& layer, const LayerSettings& settings, const Warn& warn) {
+    const lwofront::Vmap* map = first_txuv(layer.vmaps);
+    const lwofront::Vmad* vmad = map ? first_txuv(layer.vmads) : nullptr;
+
+    Working w(layer);
+    if (vmad) split_points(w, *vmad);
+    const std::size_t count = w.point_count();
+    const std::size_t limit = std::min(settings.max_vertices, kMaxBatchedVertices);  // what 32-bit indices hold
+    if (count > limit) return std::unexpected(too_many_vertices(settings.position, count, limit));
+
+    std::vector<std::uint8_t> drawn;
+    const std::size_t skipped = mark_drawn(w, drawn);
+    std::vector<Vec3> scratch;
+    const Normals normals = sum_normals(w, drawn, scratch);
+
+    // Without a texture (or without a map) every vertex gets s = t = 0.
+    std::optional<TextureValues> texture;
+    if (settings.texture && map) texture.emplace(*map, w);
+
+    ultraback::Layer out;
+    out.material = settings.material;
+    out.attributes = settings.attributes;
+    make_vertices(w, normals, texture ? &*texture : nullptr, settings.texture, out.vertices, warn);
 
     std::vector<Corners3> triangles;
-    out.primitives.reserve(polygons.size() - skipped);
-    for (std::size_t p = 0; p < polygons.size(); ++p) {
+    out.primitives.reserve(drawn.size() - skipped);
+    for (std::size_t p = 0; p < drawn.size(); ++p) {
         if (drawn[p]) convert_polygon(w, w.corners(p), out.primitives, scratch, triangles);
     }
 
-    if (skipped > 0) {
-        say(warn, skipped_polygons_line(skipped, layer_position));
-    }
+    if (skipped > 0) say(warn, skipped_polygons_line(skipped, settings.position));
     return out;
 }
 

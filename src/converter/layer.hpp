@@ -5,23 +5,20 @@
 #include <cstdint>
 #include <optional>
 #include <set>
-#include <span>
 #include <string>
-#include <vector>
 
-#include "converter/convert.hpp"
-#include "image.hpp"
+#include "converter/warn.hpp"
+#include "error.hpp"
 #include "lwofront/model.hpp"
 #include "ultraback/mesh.hpp"
 
 namespace converter {
 
-// One entry per clip: its image, or nothing when it could not be loaded.
-using ImageList = std::vector<std::optional<image::Image>>;
-
-// The clip number that scales a layer's texture coordinates: the first Imag
-// of the surface's first Blok (counted from 1, not checked against the clips).
-std::optional<std::uint32_t> first_block_image(const lwofront::Surf& surface);
+// The size of the texture that texture coordinates are measured in.
+struct TextureSize {
+    std::uint16_t width = 0;
+    std::uint16_t height = 0;
+};
 
 // A polygon draws when it has three corners or more, each a point of the
 // layer (index below `point_count`). Others are skipped and counted.
@@ -36,15 +33,19 @@ inline constexpr std::size_t kMaxIndexedVertices = 32768;
 // are cache slots: what the model's 32-bit signed indices hold.
 inline constexpr std::size_t kMaxBatchedVertices = std::size_t{1} << 31;
 
-// `surface` is null for a layer whose polygons name no surface. Warnings go to
-// `warn`. Fails only when the layer needs more than `max_vertices` vertices
-// (kMaxIndexedVertices, or kMaxBatchedVertices for a layer to be batched;
-// never more than the latter); `layer_position` names the layer in that error
-// and in the warning about skipped polygons.
-Result<ultraback::Layer> convert_layer(const lwofront::Layr& layer, std::size_t material,
-                                       const lwofront::Surf* surface, const ImageList& images,
-                                       const std::set<ultraback::LayerAttribute>& attributes,
-                                       std::size_t layer_position, const Warn& warn,
-                                       std::size_t max_vertices = kMaxIndexedVertices);
+// Everything a layer's conversion takes besides the layer.
+struct LayerSettings {
+    std::size_t material = 0;            // the surface's position, which is its material's
+    std::optional<TextureSize> texture;  // none: every vertex gets s = t = 0
+    std::set<ultraback::LayerAttribute> attributes;
+    std::size_t position = 0;  // names the layer in warnings and errors
+    // kMaxIndexedVertices, or kMaxBatchedVertices for a layer to be batched;
+    // never more than the latter.
+    std::size_t max_vertices = kMaxIndexedVertices;
+};
+
+// Warnings go to `warn`. Fails only when the layer needs more than
+// `max_vertices` vertices.
+Result<ultraback::Layer> convert_layer(const lwofront::Layr& layer, const LayerSettings& settings, const Warn& warn);
 
 }  // namespace converter

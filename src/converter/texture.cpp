@@ -3,8 +3,11 @@
 
 #include "converter/texture.hpp"
 
+#include <cassert>
 #include <cstddef>
-#include <type_traits>
+#include <variant>
+
+#include "overloaded.hpp"
 
 namespace converter {
 namespace {
@@ -24,7 +27,10 @@ struct Palette {
     // Slot of a colour that is already in the palette.
     std::size_t find(std::uint32_t key) const {
         std::size_t slot = 0;
-        while (keys[slot] != key) ++slot;
+        while (keys[slot] != key) {
+            ++slot;
+            assert(slot < size && "only colours the palette was filled with are looked up");
+        }
         return slot;
     }
 };
@@ -112,17 +118,11 @@ ultraback::Texture placeholder_texture() {
 
 bool fits_in_tmem(const ultraback::Texture& texture) {
     return std::visit(
-        [&](const auto& texels) {
-            using T = std::decay_t<decltype(texels)>;
-            if constexpr (std::is_same_v<T, ultraback::Ci4>) {
-                return texels.indices.size() <= 4096 / 2;  // two texels per byte
-            } else if constexpr (std::is_same_v<T, ultraback::Rgba16>) {
-                return texels.texels.size() <= 1024;
-            } else if constexpr (std::is_same_v<T, ultraback::Rgba32>) {
-                return texels.texels.size() <= 512;
-            } else {
-                return std::size_t{texture.width} * texture.height <= 1024;
-            }
+        Overloaded{
+            [](const ultraback::Ci4& ci4) { return ci4.indices.size() <= 4096 / 2; },  // two texels per byte
+            [](const ultraback::Rgba16& rgba16) { return rgba16.texels.size() <= 1024; },
+            [](const ultraback::Rgba32& rgba32) { return rgba32.texels.size() <= 512; },
+            [&](const ultraback::Unknown&) { return std::size_t{texture.width} * texture.height <= 1024; },
         },
         texture.texels);
 }

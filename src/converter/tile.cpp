@@ -1,17 +1,19 @@
 #include "converter/tile.hpp"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
+#include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
+#include "converter/maps.hpp"
 #include "converter/numeric.hpp"
 
 namespace converter {
 
 namespace {
-
-constexpr std::uint32_t kNone = UINT32_MAX;
 
 // Smallest and largest of the values that are numbers; 0, 0 when none is.
 struct Range {
@@ -25,97 +27,105 @@ struct Range {
     bool seen = false;
 };
 
-}  // namespace
+// A corner's map entry as Vmap::collect_refs finds it: the entry at the
+// point's own position, else the first for the point.
+struct EntryFinder {
+    const lwofront::VmapEntry* operator()(std::uint32_t point) const {
+        const auto& entries = map.entries;
+        if (point < entries.size() && entries[point].vertex == point) return &entries[point];
+        return first[point] == kNoEntry ? nullptr : &entries[first[point]];
+    }
+    const lwofront::Vmap& map;
+    std::vector<std::uint32_t> first;
+};
 
-Status append_tiles(ultraback::Mesh& mesh, const lwofront::Layr& layer, std::size_t layer_position,
-                    std::size_t material, const lwofront::Surf& surface, const ImageList& images,
-                    TileTexture texture, std::uint16_t number, const Warn& warn) {
-    const lwofront::Vmap* map = nullptr;
-    for (const lwofront::Vmap& candidate : layer.vmaps) {
-        if (lwofront::is_txuv(candidate.kind)) {
-            map = &candidate;
-            break;
+// One tile layer, refilled for each polygon.
+struct Tile {
+    explicit Tile(std::uint16_t number) : layer(lwofront::Layr::create(number, 0, {0, 0, 0}, "layer name", 0)) {
+        layer.vmaps.push_back(lwofront::Vmap{lwofront::Txuv{}, 2, "vmap name", {}});
+        layer.pols.polygons.resize(1);
+    }
+    lwofront::Layr layer;
+};
+
+// Refills the tile with the polygon's corners, renumbered from 0, and their
+// texture values; the rectangle they cover, or nothing when no corner has a
+// value. `corner_of` is scratch, one entry per point of the layer.
+std::optional<ultraback::Rectangle> fill_tile(Tile& tile, const lwofront::Polygon& polygon,
+                                              const std::vector<Vec3>& points, const EntryFinder& entry_for,
+                                              TextureSize texture, std::vector<std::uint32_t>& corner_of) {
+    const auto& corners = polygon.vertices;
+    for (std::uint32_t j = 0; j < corners.size(); ++j) corner_of[corners[j]] = j;
+
+    lwofront::Vmap& tile_map = tile.layer.vmaps.front();
+    tile.layer.points.vec.clear();
+    tile_map.entries.clear();
+    Range u, v;
+    bool has_value = false;
+    for (std::uint32_t point : corners) {
+        tile.layer.points.vec.push_back(points[point]);
+        const lwofront::VmapEntry* entry = entry_for(point);
+        if (!entry) continue;
+        tile_map.entries.push_back({corner_of[point], entry->values});
+        if (entry->values.size() == 2) {
+            has_value = true;
+            u.add(entry->values[0]);
+            v.add(entry->values[1]);
         }
     }
-    if (!map) return {};
+    if (!has_value) return std::nullopt;
 
-    // Per point its first map entry, so that finding a corner's entry as
-    // Vmap::collect_refs does (the entry at the point's own position, else
-    // the first for the point) needs no search.
-    const auto& points = layer.points.vec;
-    const auto& entries = map->entries;
-    std::vector<std::uint32_t> first(points.size(), kNone);
-    for (std::uint32_t k = 0; k < entries.size(); ++k) {
-        const std::uint32_t vertex = entries[k].vertex;
-        if (vertex < first.size() && first[vertex] == kNone) first[vertex] = k;
-    }
-    auto entry_for = [&](std::uint32_t point) -> const lwofront::VmapEntry* {
-        if (point < entries.size() && entries[point].vertex == point) return &entries[point];
-        return first[point] == kNone ? nullptr : &entries[first[point]];
-    };
+    lwofront::Polygon& tile_polygon = tile.layer.pols.polygons.front();
+    tile_polygon.flags = polygon.flags;
+    tile_polygon.vertices.clear();
+    for (std::uint32_t point : corners) tile_polygon.vertices.push_back(corner_of[point]);
 
-    // One tile layer, refilled for each polygon.
-    lwofront::Layr tile = lwofront::Layr::create(number, 0, {0, 0, 0}, "layer name", 0);
-    tile.vmaps.push_back(lwofront::Vmap{lwofront::Txuv{}, 2, "vmap name", {}});
-    tile.pols.polygons.resize(1);
-    lwofront::Vmap& tile_map = tile.vmaps.front();
-    lwofront::Polygon& tile_polygon = tile.pols.polygons.front();
-
-    const std::set<ultraback::LayerAttribute> seams{ultraback::LayerAttribute::PreventSeams};
+    // V is flipped: v = 1 is texel row 0, the image's first row.
     const auto width = static_cast<float>(texture.width);
     const auto height = static_cast<float>(texture.height);
+    const float top = 1.0f - v.high;
+    const float bottom = 1.0f - v.low;
+    return ultraback::Rectangle{trunc_u16(u.low * width), trunc_u16(top * height), trunc_u16(u.high * width),
+                                trunc_u16(bottom * height)};
+}
+
+}  // namespace
+
+Status append_tiles(ultraback::Mesh& mesh, const lwofront::Layr& layer, const LayerSettings& settings,
+                    std::uint16_t number, const Warn& warn) {
+    assert(settings.texture && "a layer is tiled by its texture");
+    const lwofront::Vmap* map = first_txuv(layer.vmaps);
+    if (!map) return {};
+
+    const auto& points = layer.points.vec;
+    const EntryFinder entry_for{*map, first_entry_per_point(*map, points.size())};
+    LayerSettings tile_settings = settings;
+    tile_settings.attributes.insert(ultraback::LayerAttribute::PreventSeams);
+    tile_settings.max_vertices = kMaxIndexedVertices;
+    Tile tile(number);
     std::vector<std::uint32_t> corner_of(points.size());  // point -> its last corner in the polygon
     std::size_t skipped = 0;
 
     const auto& polygons = layer.pols.polygons;
     for (std::size_t k = 0; k < polygons.size(); ++k) {
-        const lwofront::Polygon& polygon = polygons[k];
-        if (!draws(polygon, points.size())) {
+        if (!draws(polygons[k], points.size())) {
             ++skipped;
             continue;
         }
-        const auto& corners = polygon.vertices;
-        for (std::uint32_t j = 0; j < corners.size(); ++j) corner_of[corners[j]] = j;
-
-        tile.points.vec.clear();
-        tile_map.entries.clear();
-        Range u, v;
-        bool has_value = false;
-        for (std::uint32_t point : corners) {
-            tile.points.vec.push_back(points[point]);
-            const lwofront::VmapEntry* entry = entry_for(point);
-            if (!entry) continue;
-            tile_map.entries.push_back({corner_of[point], entry->values});
-            if (entry->values.size() == 2) {
-                has_value = true;
-                u.add(entry->values[0]);
-                v.add(entry->values[1]);
-            }
-        }
-        if (!has_value) {
-            say(warn, "Warning: polygon " + std::to_string(k) + " of layer " + std::to_string(layer_position) +
+        std::optional<ultraback::Rectangle> rect =
+            fill_tile(tile, polygons[k], points, entry_for, *settings.texture, corner_of);
+        if (!rect) {
+            say(warn, "Warning: polygon " + std::to_string(k) + " of layer " + std::to_string(settings.position) +
                           " has no texture coordinates, no tile made.\n");
             continue;
         }
-
-        tile_polygon.flags = polygon.flags;
-        tile_polygon.vertices.clear();
-        for (std::uint32_t point : corners) tile_polygon.vertices.push_back(corner_of[point]);
-
-        // V is flipped: v = 1 is texel row 0, the image's first row.
-        const float top = 1.0f - v.high;
-        const float bottom = 1.0f - v.low;
-        const ultraback::Rectangle rect{trunc_u16(u.low * width), trunc_u16(top * height),
-                                        trunc_u16(u.high * width), trunc_u16(bottom * height)};
-
-        Result<ultraback::Layer> converted =
-            convert_layer(tile, material, &surface, images, seams, layer_position, warn);
+        Result<ultraback::Layer> converted = convert_layer(tile.layer, tile_settings, warn);
         if (!converted) return std::unexpected(std::move(converted.error()));
         mesh.add_layer(std::move(*converted));
-        mesh.layer_rects.emplace_back(mesh.layers.size() - 1, rect);
+        mesh.layer_rects.emplace_back(mesh.layers.size() - 1, *rect);
     }
 
-    if (skipped > 0) say(warn, skipped_polygons_line(skipped, layer_position));
+    if (skipped > 0) say(warn, skipped_polygons_line(skipped, settings.position));
     return {};
 }
 

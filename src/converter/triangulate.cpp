@@ -37,6 +37,37 @@ void fan(std::uint32_t n, std::vector<Corners3>& triangles) {
     for (std::uint32_t i = 1; i + 1 < n; ++i) triangles.push_back({0, i, i + 1});
 }
 
+// The corners in the plane most across the polygon's normal (Newell's, in
+// double), turning counter-clockwise; false when the polygon has no area.
+bool project(std::span<const Vec3> corners, std::vector<P2>& q) {
+    const std::size_t n = corners.size();
+    double nx = 0, ny = 0, nz = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const Vec3& a = corners[i];
+        const Vec3& b = corners[(i + 1) % n];
+        nx += (double(a.y) - b.y) * (double(a.z) + b.z);
+        ny += (double(a.z) - b.z) * (double(a.x) + b.x);
+        nz += (double(a.x) - b.x) * (double(a.y) + b.y);
+    }
+    const double ax = std::fabs(nx), ay = std::fabs(ny), az = std::fabs(nz);
+    if (!std::isfinite(ax) || !std::isfinite(ay) || !std::isfinite(az) || (ax == 0 && ay == 0 && az == 0)) {
+        return false;
+    }
+
+    // Drop the normal's largest axis; swap the two left when the normal points
+    // down that axis, so the polygon always runs counter-clockwise.
+    const int drop = (ax >= ay && ax >= az) ? 0 : (ay >= az ? 1 : 2);
+    const double toward = drop == 0 ? nx : (drop == 1 ? ny : nz);
+    q.resize(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const Vec3& c = corners[i];
+        P2 p = drop == 0 ? P2{c.y, c.z} : (drop == 1 ? P2{c.z, c.x} : P2{c.x, c.y});
+        if (toward < 0) std::swap(p.u, p.v);
+        q[i] = p;
+    }
+    return true;
+}
+
 }  // namespace
 
 void triangulate(std::span<const Vec3> corners, std::vector<Corners3>& triangles) {
@@ -47,31 +78,10 @@ void triangulate(std::span<const Vec3> corners, std::vector<Corners3>& triangles
         return;
     }
 
-    // Newell's normal in double: it picks the plane to project on.
-    double nx = 0, ny = 0, nz = 0;
-    for (std::uint32_t i = 0; i < n; ++i) {
-        const Vec3& a = corners[i];
-        const Vec3& b = corners[(i + 1) % n];
-        nx += (double(a.y) - b.y) * (double(a.z) + b.z);
-        ny += (double(a.z) - b.z) * (double(a.x) + b.x);
-        nz += (double(a.x) - b.x) * (double(a.y) + b.y);
-    }
-    const double ax = std::fabs(nx), ay = std::fabs(ny), az = std::fabs(nz);
-    if (!std::isfinite(ax) || !std::isfinite(ay) || !std::isfinite(az) || (ax == 0 && ay == 0 && az == 0)) {
+    std::vector<P2> q;
+    if (!project(corners, q)) {
         fan(n, triangles);  // no area to cover
         return;
-    }
-
-    // Drop the normal's largest axis; swap the two left when the normal points
-    // down that axis, so the polygon always runs counter-clockwise.
-    const int drop = (ax >= ay && ax >= az) ? 0 : (ay >= az ? 1 : 2);
-    const double toward = drop == 0 ? nx : (drop == 1 ? ny : nz);
-    std::vector<P2> q(n);
-    for (std::uint32_t i = 0; i < n; ++i) {
-        const Vec3& c = corners[i];
-        P2 p = drop == 0 ? P2{c.y, c.z} : (drop == 1 ? P2{c.z, c.x} : P2{c.x, c.y});
-        if (toward < 0) std::swap(p.u, p.v);
-        q[i] = p;
     }
 
     std::vector<std::uint32_t> prev(n), next(n);

@@ -101,9 +101,21 @@ Status append(List& list, Result<T> read) {
     return {};
 }
 
-// The four characters of an identifier, for messages.
+// The four characters of an identifier, for messages; its hex value when one
+// of them is not printable, so a message stays one readable line.
 inline std::string id_text(std::uint32_t id) {
-    return {char(id >> 24), char(id >> 16 & 0xFF), char(id >> 8 & 0xFF), char(id & 0xFF)};
+    std::string text;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        const char c = static_cast<char>(id >> shift & 0xFF);
+        if (c < 0x20 || c > 0x7E) {
+            static const char kDigits[] = "0123456789abcdef";
+            std::string hex = "0x";
+            for (int nibble = 28; nibble >= 0; nibble -= 4) hex += kDigits[id >> nibble & 0xF];
+            return hex;
+        }
+        text += c;
+    }
+    return text;
 }
 
 // The CLIP and SURF bodies, read inside their chunk's window (surface.cpp).

@@ -47,4 +47,14 @@ std::vector<std::size_t> Object::get_surfaces_in_layer(const Layr& layer) const 
     return found;
 }
 
+void scale_points(Object& object, float scale) {
+    for (Layr& layer : object.get_layers_mut()) {
+        for (Vec3& point : layer.get_points_mut().get_vec_mut()) {
+            point.x *= scale;
+            point.y *= scale;
+            point.z *= scale;
+        }
+    }
+}
+
 }  // namespace lwofront

@@ -10,11 +10,11 @@
 #include <variant>
 #include <vector>
 
-#include "stream.hpp"
+#include "vec3.hpp"
 
 namespace lwofront {
 
-using stream::Vec3;
+using ::Vec3;
 
 struct Pnts {
     std::vector<Vec3> vec;
@@ -231,5 +231,8 @@ struct Object {
     std::vector<Clip> clips;
     std::vector<Surf> surfaces;
 };
+
+// Multiplies x, y and z of every point of every layer by `scale`, in place.
+void scale_points(Object& object, float scale);
 
 }  // namespace lwofront

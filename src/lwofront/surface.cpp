@@ -124,23 +124,6 @@ Result<std::uint32_t> read_blok_header(Stream& s, BlokHeader& header) {
     return sub->id;
 }
 
-// Four identifier characters as text, or its hex value when they are not
-// printable.
-std::string id_text(std::uint32_t id) {
-    std::string text;
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        char c = static_cast<char>(id >> shift & 0xFF);
-        if (c < 0x20 || c > 0x7E) {
-            static const char kDigits[] = "0123456789abcdef";
-            std::string hex = "0x";
-            for (int nibble = 28; nibble >= 0; nibble -= 4) hex += kDigits[id >> nibble & 0xF];
-            return hex;
-        }
-        text += c;
-    }
-    return text;
-}
-
 // A block that is not an image map fails the read, or with -k is passed
 // over (read_nested skips what is left of it) with a warning.
 Status read_blok(Stream& s, Surf& surf, const ReadOptions& options) {

@@ -4,6 +4,7 @@
 
 #include "ultraback/writer.hpp"
 
+#include <cassert>
 #include <charconv>
 #include <cstring>
 #include <memory>
@@ -12,6 +13,7 @@
 #include <variant>
 #include <vector>
 
+#include "overloaded.hpp"
 #include "ultraback/text.hpp"
 
 namespace ultraback {
@@ -85,6 +87,7 @@ private:
     // stay small enough to inline, with the rare spill out of line.
     char* room() {
         if (pos_ >= full_) [[unlikely]] spill();
+        assert(pos_ < full_ && "a piece starting here has its kMaxPiece bytes of room");
         return pos_;
     }
 
@@ -95,7 +98,9 @@ private:
                 error_ = std::move(written.error());
             }
         }
-        // The overflow past a full buffer starts the next one.
+        // The overflow past a full buffer starts the next one. No piece
+        // wrote past the room behind the buffer.
+        assert(pos_ <= full_ + kMaxPiece);
         const auto rest = static_cast<std::size_t>(pos_ - start) - kSaveBufferSize;
         std::memmove(start, start + kSaveBufferSize, rest);
         pos_ = start + rest;
@@ -194,21 +199,24 @@ void write_layer(Output& out, const Layer& layer, std::size_t n) {
         out.text({&slot, 1});
         out.text("),\n");
     };
-    for (const Primitive& primitive : layer.primitives) {
-        if (out.failed()) return;
-        if (const auto* triangle = std::get_if<Triangle>(&primitive)) {
-            load(triangle->indices[0], '0');
-            load(triangle->indices[1], '1');
-            load(triangle->indices[2], '2');
+    const Overloaded draw{
+        [&](const Triangle& triangle) {
+            load(triangle.indices[0], '0');
+            load(triangle.indices[1], '1');
+            load(triangle.indices[2], '2');
             out.text("\tgsSP1Triangle(0, 1, 2, 0),\n");
-        } else {
-            const auto& quad = std::get<Quad>(primitive);
+        },
+        [&](const Quad& quad) {
             load(quad.indices[0], '0');
             load(quad.indices[1], '1');
             load(quad.indices[2], '2');
             load(quad.indices[3], '3');
             out.text("\tgsSP2Triangles(0, 1, 2, 0, 0, 2, 3, 0),\n");
-        }
+        },
+    };
+    for (const Primitive& primitive : layer.primitives) {
+        if (out.failed()) return;
+        std::visit(draw, primitive);
     }
     for (const Batch& batch : layer.batches) {
         if (out.failed()) return;
@@ -232,29 +240,34 @@ void close_texel_array(Output& out, bool empty) {
 }
 
 void write_texture(Output& out, const Texture& texture, std::size_t j) {
-    if (const auto* ci4 = std::get_if<Ci4>(&texture.texels)) {
-        out.text("static u16 palette");
-        out.dec(j);
-        out.text("[] = {\n\t");
-        write_elements(out, ci4->palette, 8, 4);
-        out.text("\n};\n\n");
-        open_texel_array(out, "u8", j);
-        write_elements(out, ci4->indices, 4, 2);
-        close_texel_array(out, ci4->indices.empty());
-    } else if (const auto* rgba16 = std::get_if<Rgba16>(&texture.texels)) {
-        open_texel_array(out, "u16", j);
-        write_elements(out, rgba16->texels, 4, 4);
-        close_texel_array(out, rgba16->texels.empty());
-    } else if (const auto* rgba32 = std::get_if<Rgba32>(&texture.texels)) {
-        open_texel_array(out, "u32", j);
-        write_elements(out, rgba32->texels, 4, 8);
-        close_texel_array(out, rgba32->texels.empty());
-    } else {
-        const auto& unknown = std::get<Unknown>(texture.texels);
-        open_texel_array(out, "u32", j);
-        write_elements(out, unknown.bytes, 4, 8);  // one byte per 32-bit element
-        close_texel_array(out, unknown.bytes.empty());
-    }
+    std::visit(Overloaded{
+                   [&](const Ci4& ci4) {
+                       out.text("static u16 palette");
+                       out.dec(j);
+                       out.text("[] = {\n\t");
+                       write_elements(out, ci4.palette, 8, 4);
+                       out.text("\n};\n\n");
+                       open_texel_array(out, "u8", j);
+                       write_elements(out, ci4.indices, 4, 2);
+                       close_texel_array(out, ci4.indices.empty());
+                   },
+                   [&](const Rgba16& rgba16) {
+                       open_texel_array(out, "u16", j);
+                       write_elements(out, rgba16.texels, 4, 4);
+                       close_texel_array(out, rgba16.texels.empty());
+                   },
+                   [&](const Rgba32& rgba32) {
+                       open_texel_array(out, "u32", j);
+                       write_elements(out, rgba32.texels, 4, 8);
+                       close_texel_array(out, rgba32.texels.empty());
+                   },
+                   [&](const Unknown& unknown) {
+                       open_texel_array(out, "u32", j);
+                       write_elements(out, unknown.bytes, 4, 8);  // one byte per 32-bit element
+                       close_texel_array(out, unknown.bytes.empty());
+                   },
+               },
+               texture.texels);
 }
 
 // What a texture's table line says about its arrays.
@@ -266,16 +279,16 @@ struct TextureFacts {
 };
 
 TextureFacts texture_facts(const TexelData& texels) {
-    if (const auto* ci4 = std::get_if<Ci4>(&texels)) {
-        return {ci4->indices.size(), 2 * ci4->palette.size(), true, "TEXTURE_FMT_CI4"};
-    }
-    if (const auto* rgba16 = std::get_if<Rgba16>(&texels)) {
-        return {2 * rgba16->texels.size(), 0, false, "TEXTURE_FMT_RGBA16"};
-    }
-    if (const auto* rgba32 = std::get_if<Rgba32>(&texels)) {
-        return {4 * rgba32->texels.size(), 0, false, "TEXTURE_FMT_RGBA32"};
-    }
-    return {std::get<Unknown>(texels).bytes.size(), 0, false, "TEXTURE_FMT_UNKNOWN"};
+    return std::visit(
+        Overloaded{
+            [](const Ci4& ci4) {
+                return TextureFacts{ci4.indices.size(), 2 * ci4.palette.size(), true, "TEXTURE_FMT_CI4"};
+            },
+            [](const Rgba16& rgba16) { return TextureFacts{2 * rgba16.texels.size(), 0, false, "TEXTURE_FMT_RGBA16"}; },
+            [](const Rgba32& rgba32) { return TextureFacts{4 * rgba32.texels.size(), 0, false, "TEXTURE_FMT_RGBA32"}; },
+            [](const Unknown& unknown) { return TextureFacts{unknown.bytes.size(), 0, false, "TEXTURE_FMT_UNKNOWN"}; },
+        },
+        texels);
 }
 
 void write_texture_table(Output& out, const std::vector<Texture>& textures) {

@@ -9,6 +9,7 @@
 
 #include "converter/mesh_text.hpp"
 #include "converter/model_builder.hpp"
+#include "ultraback/check.hpp"
 
 namespace {
 
@@ -33,6 +34,9 @@ Converted convert(const lwofront::Object& object, const std::map<std::string, im
         return found->second;
     };
     out.mesh = converter::convert(object, options, load, [&](std::string_view line) { out.warnings.emplace_back(line); });
+    if (out.mesh) {
+        EXPECT_EQ(ultraback::find_mesh_fault(*out.mesh, options.cache_size), "");
+    }
     return out;
 }
 

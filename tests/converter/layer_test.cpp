@@ -4,17 +4,21 @@
 
 #include <functional>
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "converter/model_builder.hpp"
+#include "converter/surface.hpp"
 #include "converter/mesh_text.hpp"
 
 namespace {
 
 using namespace model_builder;
-using converter::ImageList;
 using ultraback::LayerAttribute;
+
+// One entry per clip: its image, or nothing when it could not be loaded.
+using ImageList = std::vector<std::optional<image::Image>>;
 
 constexpr float kNan = std::numeric_limits<float>::quiet_NaN();
 constexpr float kInf = std::numeric_limits<float>::infinity();
@@ -29,9 +33,18 @@ struct Converted {
 
 Converted convert(const lwofront::Layr& layer, const lwofront::Surf* surface = nullptr, const ImageList& images = {},
                   std::size_t position = 0, std::set<LayerAttribute> attributes = {}) {
+    // The texture as the object's conversion finds it: the surface's layer
+    // texture, when its image was loaded.
+    converter::LayerSettings settings{3, std::nullopt, attributes, position};
+    if (surface) {
+        std::optional<std::size_t> t = converter::read_surface(*surface, images.size(), {}).layer_texture;
+        if (t && images[*t]) {
+            settings.texture = converter::TextureSize{static_cast<std::uint16_t>(images[*t]->width),
+                                                      static_cast<std::uint16_t>(images[*t]->height)};
+        }
+    }
     Converted out{ultraback::Layer{}, {}};
-    out.layer = converter::convert_layer(layer, 3, surface, images, attributes, position,
-                                         [&](std::string_view line) { out.warnings.emplace_back(line); });
+    out.layer = converter::convert_layer(layer, settings, [&](std::string_view line) { out.warnings.emplace_back(line); });
     return out;
 }
 

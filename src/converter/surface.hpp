@@ -1,0 +1,32 @@
+#pragma once
+// What the conversion reads of a surface, read once: its material, and the
+// texture its layers are scaled and tiled by.
+
+#include <cstddef>
+#include <optional>
+
+#include "converter/warn.hpp"
+#include "lwofront/model.hpp"
+#include "ultraback/mesh.hpp"
+
+namespace converter {
+
+// The colour of a surface without Colr, and of the material shared by the
+// layers that name no surface.
+inline constexpr ultraback::Color kGrey{0.5f, 0.5f, 0.5f, 1.0f};
+
+struct SurfaceUse {
+    // The last Colr (grey without one) and the last Imag of any block, when
+    // it names a clip.
+    ultraback::Material material;
+    // The position in the textures of the first Imag of the first block, when
+    // it names a clip: what the layers of this surface scale texture
+    // coordinates by and are tiled by.
+    std::optional<std::size_t> layer_texture;
+};
+
+// Reads `surface` of an object with `clip_count` clips. Each Imag of a block
+// that names no clip gives a warning (and clears the material's texture).
+SurfaceUse read_surface(const lwofront::Surf& surface, std::size_t clip_count, const Warn& warn);
+
+}  // namespace converter

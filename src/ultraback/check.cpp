@@ -1,0 +1,97 @@
+#include "ultraback/check.hpp"
+
+#include <cstdint>
+#include <variant>
+
+#include "overloaded.hpp"
+
+namespace ultraback {
+
+namespace {
+
+constexpr std::size_t kMaxIndexedVertices = 32768;
+
+std::string at_layer(std::size_t n, const char* what) { return "layer " + std::to_string(n) + ": " + what; }
+
+std::string primitives_fault(const Layer& layer, std::size_t n) {
+    if (layer.batches.empty() && layer.vertices.size() > kMaxIndexedVertices) {
+        return at_layer(n, "more vertices than 16-bit indices reach");
+    }
+    auto in_range = [&](const auto& indices) {
+        for (std::int32_t index : indices) {
+            if (index < 0 || static_cast<std::size_t>(index) >= layer.vertices.size()) return false;
+        }
+        return true;
+    };
+    for (const Primitive& primitive : layer.primitives) {
+        const bool sound = std::visit(Overloaded{[&](const Triangle& t) { return in_range(t.indices); },
+                                                 [&](const Quad& q) { return in_range(q.indices); }},
+                                      primitive);
+        if (!sound) return at_layer(n, "a primitive names a vertex that does not exist");
+    }
+    return {};
+}
+
+std::string batches_fault(const Layer& layer, std::size_t n, std::size_t cache_size) {
+    if (!layer.batches.empty() && !layer.primitives.empty()) return at_layer(n, "batched and with primitives");
+    for (const Batch& batch : layer.batches) {
+        if (batch.count < 1 || batch.count > cache_size) return at_layer(n, "a batch loads none or more than the cache holds");
+        if (std::size_t{batch.start} + batch.count > layer.vertices.size()) {
+            return at_layer(n, "a batch loads vertices that do not exist");
+        }
+        for (const SlotTriangle& triangle : batch.triangles) {
+            for (std::uint8_t slot : triangle) {
+                if (slot >= batch.count) return at_layer(n, "a triangle names a slot its batch does not load");
+            }
+        }
+    }
+    return {};
+}
+
+// Texels the data holds, and whether the palette fits its format.
+struct TexelFacts {
+    std::size_t texels = 0;
+    bool palette_fits = true;
+};
+
+std::string texture_fault(const Texture& texture, std::size_t j) {
+    const TexelFacts facts = std::visit(
+        Overloaded{[](const Ci4& ci4) { return TexelFacts{ci4.indices.size() * 2, ci4.palette.size() <= 16}; },
+                   [](const Rgba16& rgba16) { return TexelFacts{rgba16.texels.size(), true}; },
+                   [](const Rgba32& rgba32) { return TexelFacts{rgba32.texels.size(), true}; },
+                   [](const Unknown&) { return TexelFacts{0, true}; }},
+        texture.texels);
+    const std::size_t count = std::size_t{texture.width} * texture.height;
+    const bool ci4 = std::holds_alternative<Ci4>(texture.texels);
+    if (facts.texels != count && !(ci4 && count % 2 == 1 && facts.texels == count + 1)) {
+        return "texture " + std::to_string(j) + ": its data does not hold width x height texels";
+    }
+    if (!facts.palette_fits) return "texture " + std::to_string(j) + ": more than 16 palette colours";
+    return {};
+}
+
+}  // namespace
+
+std::string find_mesh_fault(const Mesh& mesh, std::size_t cache_size) {
+    for (std::size_t n = 0; n < mesh.layers.size(); ++n) {
+        const Layer& layer = mesh.layers[n];
+        if (layer.material >= mesh.materials.size()) return at_layer(n, "names a material that does not exist");
+        if (std::string fault = primitives_fault(layer, n); !fault.empty()) return fault;
+        if (std::string fault = batches_fault(layer, n, cache_size); !fault.empty()) return fault;
+    }
+    for (std::size_t k = 0; k < mesh.materials.size(); ++k) {
+        const auto& texture = mesh.materials[k].texture;
+        if (texture && *texture >= mesh.textures.size()) {
+            return "material " + std::to_string(k) + ": names a texture that does not exist";
+        }
+    }
+    for (std::size_t j = 0; j < mesh.textures.size(); ++j) {
+        if (std::string fault = texture_fault(mesh.textures[j], j); !fault.empty()) return fault;
+    }
+    for (const auto& [layer, rect] : mesh.layer_rects) {
+        if (layer >= mesh.layers.size()) return "a layer rectangle names a layer that does not exist";
+    }
+    return {};
+}
+
+}  // namespace ultraback

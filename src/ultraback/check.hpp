@@ -1,0 +1,28 @@
+#pragma once
+// The invariants of a converted mesh: what the writer prints must name
+// things that exist, and what it draws must suit the console. One checker,
+// for the converter's own assertion, the tests and the fuzz targets.
+
+#include <cstddef>
+#include <string>
+
+#include "ultraback/mesh.hpp"
+
+namespace ultraback {
+
+// The largest vertex cache a batch may be drawn from.
+inline constexpr std::size_t kMaxVertexCache = 64;
+
+// The first broken invariant, in words; empty for a sound mesh. Batches are
+// held to `cache_size` vertices.
+//  - every layer names a material; every material's texture exists; every
+//    layer_rects pair names a layer;
+//  - every primitive index names a vertex of its layer, and an unbatched
+//    layer has no more vertices than 16-bit indices reach;
+//  - a batched layer has no primitives; each batch loads 1 to `cache_size`
+//    vertices of its layer and its triangles name loaded slots;
+//  - a texture's data holds width x height texels (a CI4 texture of odd size
+//    one more, the half byte at its end), and a palette at most 16 colours.
+std::string find_mesh_fault(const Mesh& mesh, std::size_t cache_size = kMaxVertexCache);
+
+}  // namespace ultraback
