@@ -12,10 +12,10 @@
 
 namespace lwo_test {
 
-inline Result<lwofront::Object> parse(std::span<const std::byte> bytes) {
+inline Result<lwofront::Object> parse(std::span<const std::byte> bytes, const lwofront::ReadOptions& options = {}) {
     stream::MemorySource source(bytes);
     stream::Stream s(source, bytes.size());
-    return lwofront::process(s);
+    return lwofront::process(s, options);
 }
 
 inline void expect_error(const Result<lwofront::Object>& r, ErrorKind kind, LwoError lwo, const std::string& text) {

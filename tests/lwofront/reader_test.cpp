@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "lwofront/parse.hpp"
-#include "support/lwo_builder.hpp"
+#include "support/lwo_objects.hpp"
 
 namespace {
 
@@ -13,9 +13,7 @@ using lwo_test::parse;
 using lwofront::Object;
 using stream::make_id;
 
-void layr(Builder& b) {
-    b.chunk("LAYR", [&] { b.u2(0).u2(0).vec3(0, 0, 0).str("").u2(0); });
-}
+void layr(Builder& b) { lwo_test::layer(b); }
 
 TEST(Reader, FormHeader) {
     Builder empty_form;

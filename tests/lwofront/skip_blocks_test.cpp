@@ -8,7 +8,7 @@
 
 #include "converter/convert.hpp"
 #include "lwofront/parse.hpp"
-#include "support/lwo_builder.hpp"
+#include "support/lwo_objects.hpp"
 
 namespace {
 
@@ -20,10 +20,7 @@ using lwo_test::Builder;
 Builder procedural_beside_image() {
     Builder b;
     b.form([&] {
-        b.chunk("CLIP", [&] {
-            b.u4(1);
-            b.sub("STIL", [&] { b.str("wood.png"); });
-        });
+        lwo_test::clip(b, 1, "wood.png");
         b.chunk("SURF", [&] {
             b.str("Wood").str("");
             b.sub("BLOK", [&] {
@@ -45,12 +42,10 @@ Builder procedural_beside_image() {
 }
 
 Result<lwofront::Object> read(const Builder& b, bool skip, std::vector<std::string>& warnings) {
-    stream::MemorySource source(b.span());
-    stream::Stream s(source, b.span().size());
     lwofront::ReadOptions options;
     options.skip_unknown_blocks = skip;
     options.warn = [&](std::string_view line) { warnings.emplace_back(line); };
-    return lwofront::process(s, options);
+    return lwo_test::parse(b.span(), options);
 }
 
 TEST(SkipUnknownBlocks, WithoutTheOptionTheReadFails) {

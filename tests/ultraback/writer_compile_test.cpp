@@ -42,27 +42,17 @@ Mesh rich_mesh() {
     return mesh;
 }
 
-test_support::CommandResult compile_c(const std::string& text) {
-    test_support::TempDir dir;
-    const auto source = dir.path() / "mesh.c";
-    test_support::write_file(source, text);
-    return test_support::run_command("cc -std=c99 -Wall -Werror -c -I" +
-                                     test_support::shell_quote(QUILLMESH_TEST_HEADER_DIR) + " -o " +
-                                     test_support::shell_quote((dir.path() / "mesh.o").string()) + " " +
-                                     test_support::shell_quote(source.string()));
-}
-
 TEST(WriterCompile, RichMeshCompilesAgainstGameHeader) {
     StringSink sink;
     ASSERT_TRUE(save(rich_mesh(), "rich_mesh", sink).has_value());
 
-    const auto result = compile_c(sink.text);
+    const auto result = test_support::compile_c(sink.text);
     EXPECT_EQ(result.exit_status, 0) << result.output;
 
     // The check can fail: a macro given the wrong number of arguments.
     std::string broken = sink.text;
     broken.replace(broken.find("LAYER_INIT( "), 12, "LAYER_INIT( 1, ");
-    EXPECT_NE(compile_c(broken).exit_status, 0);
+    EXPECT_NE(test_support::compile_c(broken).exit_status, 0);
 }
 
 }  // namespace

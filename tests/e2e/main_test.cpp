@@ -12,9 +12,8 @@
 #include "support/process.hpp"
 
 namespace fs = std::filesystem;
+using test_support::files_in;
 using test_support::read_file;
-using test_support::run_command;
-using test_support::shell_quote;
 using test_support::TempDir;
 using test_support::write_file;
 
@@ -36,18 +35,8 @@ std::string closing(const std::string& name) {
     return "StaticMesh " + name + " = STATICMESH_INIT( layers, 0, materials, 0, NULL, 0 ); \n";
 }
 
-// Runs the program inside `dir` with a fixed umask; `args` is bash text.
 test_support::CommandResult run_in(const TempDir& dir, const std::string& args) {
-    return run_command("cd " + shell_quote(dir.path().string()) + " && umask 022 && bash -c " +
-                       shell_quote(shell_quote(QUILLMESH_EXE) + " " + args));
-}
-
-std::vector<std::string> files_in(const fs::path& dir) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::recursive_directory_iterator(dir))
-        names.push_back(fs::relative(entry.path(), dir).string());
-    std::sort(names.begin(), names.end());
-    return names;
+    return test_support::run_quillmesh(dir.path(), args);
 }
 
 TEST(Driver, NoArgumentsPrintsBannerAndUsage) {

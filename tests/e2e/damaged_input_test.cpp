@@ -15,15 +15,20 @@
 #include <utility>
 #include <vector>
 
-#include "support/lwo_builder.hpp"
+#include "support/lwo_objects.hpp"
 #include "support/png_builder.hpp"
 #include "support/process.hpp"
 
 namespace fs = std::filesystem;
 using lwo_test::Builder;
+using lwo_test::bytes_text;
+using lwo_test::clip;
+using lwo_test::faces;
+using lwo_test::layer;
+using lwo_test::object;
+using lwo_test::points;
+using test_support::files_in;
 using test_support::read_file;
-using test_support::run_command;
-using test_support::shell_quote;
 using test_support::TempDir;
 using test_support::write_file;
 
@@ -37,43 +42,11 @@ const std::string kSubchunkOverrun = "sub-chunk runs past the end of its parent\
 const std::string kSkipped1 = "Warning: skipped 1 polygon with fewer than three corners in layer 0.\n";
 const std::string kCoordinate = "Warning: vertex coordinate doesn't fit in 16 bits\n";
 
-std::string text(const Builder& b) {
-    std::string out;
-    for (std::byte v : b.bytes) out.push_back(char(v));
-    return out;
-}
-
 std::string text(const png_builder::Bytes& bytes) { return {bytes.begin(), bytes.end()}; }
 
-// A whole object file: FORM, LWO2, then what `body` writes.
-std::string object(const std::function<void(Builder&)>& body) {
-    Builder b;
-    b.form([&] { body(b); });
-    return text(b);
-}
-
-void layer(Builder& b) {
-    b.chunk("LAYR", [&] { b.u2(0).u2(0).vec3(0, 0, 0).str("").u2(0); });
-}
-void points(Builder& b, const std::vector<std::array<float, 3>>& list) {
-    b.chunk("PNTS", [&] {
-        for (auto p : list) b.vec3(p[0], p[1], p[2]);
-    });
-}
 void triangle(Builder& b) { points(b, {{{0, 0, 0}}, {{1, 0, 0}}, {{0, 1, 0}}}); }
-void polygons(Builder& b, const std::vector<std::vector<std::uint32_t>>& list) {
-    b.chunk("POLS", [&] {
-        b.id("FACE");
-        for (const auto& corners : list) {
-            b.u2(std::uint16_t(corners.size()));
-            for (std::uint32_t c : corners) b.vx(c);
-        }
-    });
-}
 // A texture map over the three points of triangle().
-void uv_map(Builder& b) {
-    b.chunk("VMAP", [&] { b.id("TXUV").u2(2).str("uv").vx(0).f4(0).f4(0).vx(1).f4(1).f4(0).vx(2).f4(0).f4(1); });
-}
+void uv_map(Builder& b) { lwo_test::txuv(b, {{0, 0}, {1, 0}, {0, 1}}, "uv"); }
 // The surface "Skin", tagged on polygon 0, whose block maps clip `image`.
 void textured_surface(Builder& b, std::uint32_t image) {
     b.chunk("PTAG", [&] { b.id("SURF").vx(0).u2(0); });
@@ -85,13 +58,6 @@ void textured_surface(Builder& b, std::uint32_t image) {
         });
     });
 }
-void clip(Builder& b, const std::string& file) {
-    b.chunk("CLIP", [&] {
-        b.u4(1);
-        b.sub("STIL", [&] { b.str(file); });
-    });
-}
-
 // One textured triangle whose clip names `file`.
 std::string textured_triangle(const std::string& file) {
     return object([&](Builder& b) {
@@ -99,8 +65,8 @@ std::string textured_triangle(const std::string& file) {
         layer(b);
         triangle(b);
         uv_map(b);
-        polygons(b, {{0, 1, 2}});
-        clip(b, file);
+        faces(b, {{0, 1, 2}});
+        clip(b, 1, file);
         textured_surface(b, 1);
     });
 }
@@ -112,7 +78,7 @@ std::string cut_in_last_chunk(const std::function<void(Builder&)>& last_chunk) {
         layer(b);
         last_chunk(b);
     });
-    std::string whole = text(b);
+    std::string whole = bytes_text(b);
     return whole.substr(0, whole.size() - 3);
 }
 
@@ -213,11 +179,11 @@ std::vector<Case> failing_cases() {
         {"TAGS", [](Builder& b) { b.chunk("TAGS", [&] { b.str("Skin").str("Wood"); }); }},
         {"LAYR", [](Builder& b) { layer(b); }},
         {"PNTS", [](Builder& b) { triangle(b); }},
-        {"POLS", [](Builder& b) { polygons(b, {{0, 1, 2}, {2, 1, 0}}); }},
+        {"POLS", [](Builder& b) { faces(b, {{0, 1, 2}, {2, 1, 0}}); }},
         {"PTAG", [](Builder& b) { b.chunk("PTAG", [&] { b.id("SURF").vx(0).u2(0).vx(1).u2(0); }); }},
         {"VMAP", [](Builder& b) { uv_map(b); }},
         {"VMAD", [](Builder& b) { b.chunk("VMAD", [&] { b.id("TXUV").u2(2).str("uv").vx(0).vx(0).f4(1).f4(1); }); }},
-        {"CLIP", [](Builder& b) { clip(b, "images/skin.png"); }},
+        {"CLIP", [](Builder& b) { clip(b, 1, "images/skin.png"); }},
         {"SURF", [](Builder& b) { textured_surface(b, 1); }},
         {"BBOX (skipped)", [](Builder& b) { b.chunk("BBOX", [&] { b.vec3(0, 0, 0).vec3(1, 1, 1); }); }},
     };
@@ -241,7 +207,7 @@ std::vector<Case> failing_cases() {
          }},
         {"SURF name", [](Builder& b) { b.chunk("SURF", [&] { b.str(kBadText).str(""); }); }},
         {"SURF source", [](Builder& b) { b.chunk("SURF", [&] { b.str("Skin").str(kBadText); }); }},
-        {"STIL file name", [](Builder& b) { clip(b, "images/" + kBadText); }},
+        {"STIL file name", [](Builder& b) { clip(b, 1, "images/" + kBadText); }},
         {"block VMAP name",
          [](Builder& b) {
              b.chunk("SURF", [&] {
@@ -277,7 +243,7 @@ std::vector<Case> succeeding_cases() {
          object([](Builder& b) {
              layer(b);
              triangle(b);
-             polygons(b, {{0, 1, 2}});
+             faces(b, {{0, 1, 2}});
              b.raw("PN");
          }),
          "", 0},
@@ -286,7 +252,7 @@ std::vector<Case> succeeding_cases() {
              b.header("XTRA", 3).raw({1, 2, 3, 0});
              layer(b);
              triangle(b);
-             polygons(b, {{0, 1, 2}});
+             faces(b, {{0, 1, 2}});
          }),
          "", 0},
         {"odd-length chunk at the end without its pad byte",
@@ -328,7 +294,7 @@ std::vector<Case> succeeding_cases() {
              b.chunk("TAGS", [&] { b.str("Skin"); });
              layer(b);
              triangle(b);
-             polygons(b, {{0, 1, 2}});
+             faces(b, {{0, 1, 2}});
              b.chunk("PTAG", [&] { b.id("SURF").vx(0).u2(7); });
              b.chunk("SURF", [&] { b.str("Skin").str(""); });
          }),
@@ -337,7 +303,7 @@ std::vector<Case> succeeding_cases() {
          object([](Builder& b) {
              layer(b);
              triangle(b);
-             polygons(b, {{0, 1, 2}, {0, 1, 3}, {0, 0xFEFF, 2}});
+             faces(b, {{0, 1, 2}, {0, 1, 3}, {0, 0xFEFF, 2}});
          }),
          "Warning: skipped 2 polygons with fewer than three corners in layer 0.\n", 0},
         {"point index outside PNTS in VMAP and VMAD",
@@ -347,8 +313,8 @@ std::vector<Case> succeeding_cases() {
              triangle(b);
              b.chunk("VMAP", [&] { b.id("TXUV").u2(2).str("uv").vx(0).f4(0).f4(0).vx(1).f4(1).f4(0).vx(2).f4(0).f4(1).vx(9).f4(1).f4(1); });
              b.chunk("VMAD", [&] { b.id("TXUV").u2(2).str("uv").vx(3).vx(0).f4(1).f4(1).vx(0x10000).vx(0).f4(1).f4(1); });
-             polygons(b, {{0, 1, 2}});
-             clip(b, "a.png");
+             faces(b, {{0, 1, 2}});
+             clip(b, 1, "a.png");
              textured_surface(b, 1);
          }),
          "", 0, {{"a.png", text(grey_png(4, 4))}}},
@@ -359,7 +325,7 @@ std::vector<Case> succeeding_cases() {
              triangle(b);
              uv_map(b);
              b.chunk("VMAD", [&] { b.id("TXUV").u2(2).str("uv").vx(0).vx(1).f4(1).f4(1).vx(1).vx(0x20000).f4(1).f4(1); });
-             polygons(b, {{0, 1, 2}});
+             faces(b, {{0, 1, 2}});
              b.chunk("PTAG", [&] { b.id("SURF").vx(0).u2(0).vx(5).u2(0).vx(0x30000).u2(0); });
              b.chunk("SURF", [&] { b.str("Skin").str(""); });
          }),
@@ -368,7 +334,7 @@ std::vector<Case> succeeding_cases() {
          object([](Builder& b) {
              layer(b);
              triangle(b);
-             polygons(b, {{}, {0}, {0, 1}, {0, 1, 2}});
+             faces(b, {{}, {0}, {0, 1}, {0, 1, 2}});
          }),
          "Warning: skipped 3 polygons with fewer than three corners in layer 0.\n", 0},
         {"polygon of 1023 corners",
@@ -379,7 +345,7 @@ std::vector<Case> succeeding_cases() {
              });
              std::vector<std::uint32_t> corners(1023);
              for (std::uint32_t k = 0; k < 1023; ++k) corners[k] = k;
-             polygons(b, {corners});
+             faces(b, {corners});
          }),
          "", 0},
         {"Imag of 0",
@@ -387,7 +353,7 @@ std::vector<Case> succeeding_cases() {
              b.chunk("TAGS", [&] { b.str("Skin"); });
              layer(b);
              triangle(b);
-             polygons(b, {{0, 1, 2}});
+             faces(b, {{0, 1, 2}});
              textured_surface(b, 0);
          }),
          "Warning: surface Skin names image 0, which is not a clip.\n", 0, {}, "-t"},
@@ -397,8 +363,8 @@ std::vector<Case> succeeding_cases() {
              layer(b);
              triangle(b);
              uv_map(b);
-             polygons(b, {{0, 1, 2}});
-             clip(b, "a.png");
+             faces(b, {{0, 1, 2}});
+             clip(b, 1, "a.png");
              textured_surface(b, 2);
          }),
          "Warning: surface Skin names image 2, which is not a clip.\n", 0, {{"a.png", text(grey_png(4, 4))}}, "-t"},
@@ -406,7 +372,7 @@ std::vector<Case> succeeding_cases() {
          object([](Builder& b) {
              layer(b);
              points(b, {{{kNaN, 0, 0}}, {{kInf, -kInf, 0}}, {{0, kNaN, kInf}}});
-             polygons(b, {{0, 1, 2}});
+             faces(b, {{0, 1, 2}});
          }),
          kCoordinate + kCoordinate + kCoordinate, 0},
         {"infinite scale", textured_triangle("a.png"), kCoordinate + kCoordinate, 0, {{"a.png", text(grey_png(4, 4))}},
@@ -426,16 +392,7 @@ std::vector<Case> succeeding_cases() {
 
 // Runs the program in `dir` on in.lwo with output out.c.
 test_support::CommandResult run_in(const TempDir& dir, const std::string& options) {
-    return run_command("cd " + shell_quote(dir.path().string()) + " && " + shell_quote(QUILLMESH_EXE) +
-                       " in.lwo -o out.c " + options);
-}
-
-std::vector<std::string> files_in(const fs::path& dir) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::recursive_directory_iterator(dir))
-        names.push_back(fs::relative(entry.path(), dir).string());
-    std::sort(names.begin(), names.end());
-    return names;
+    return test_support::run_quillmesh(dir.path(), "in.lwo -o out.c " + options);
 }
 
 void prepare(const TempDir& dir, const Case& c) {

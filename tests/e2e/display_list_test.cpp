@@ -17,7 +17,7 @@
 #include <string_view>
 #include <vector>
 
-#include "support/lwo_builder.hpp"
+#include "support/lwo_objects.hpp"
 #include "support/process.hpp"
 
 namespace fs = std::filesystem;
@@ -83,8 +83,8 @@ public:
         const fs::path c_file = dir_.path() / ("out" + tag + ".c");
         const fs::path program = dir_.path() / ("run" + tag);
         Interpreted r;
-        auto converted = run_command(shell_quote(QUILLMESH_EXE) + " " + shell_quote(object.string()) + " -o " +
-                                     shell_quote(c_file.string()) + " " + options);
+        auto converted = test_support::run_quillmesh(
+            dir_.path(), shell_quote(object.string()) + " -o " + shell_quote(c_file.string()) + " " + options);
         if (converted.exit_status != 0) {
             r.message = "conversion failed: " + converted.output;
             return r;
@@ -142,23 +142,13 @@ struct Shape {
 };
 
 std::string lwo_object(const std::vector<Shape>& layers) {
-    lwo_test::Builder b;
-    b.form([&] {
+    return lwo_test::object([&](lwo_test::Builder& b) {
         for (std::size_t i = 0; i < layers.size(); ++i) {
-            b.chunk("LAYR", [&] { b.u2(static_cast<std::uint16_t>(i)).u2(0).vec3(0, 0, 0).str("").u2(0); });
-            b.chunk("PNTS", [&] {
-                for (const auto& p : layers[i].points) b.vec3(p[0], p[1], p[2]);
-            });
-            b.chunk("POLS", [&] {
-                b.id("FACE");
-                for (const auto& polygon : layers[i].polygons) {
-                    b.u2(static_cast<std::uint16_t>(polygon.size()));
-                    for (std::uint32_t v : polygon) b.vx(v);
-                }
-            });
+            lwo_test::layer(b, static_cast<std::uint16_t>(i));
+            lwo_test::points(b, layers[i].points);
+            lwo_test::faces(b, layers[i].polygons);
         }
     });
-    return {reinterpret_cast<const char*>(b.bytes.data()), b.bytes.size()};
 }
 
 // columns x rows cells over a bumpy surface, as two triangles or one quad
@@ -266,10 +256,8 @@ TEST(DisplayLists, BatchingChangesOnlyVertexArraysAndDisplayLists) {
         SCOPED_TRACE(name);
         const std::string object = shell_quote(std::string(QUILLMESH_REAL_LWO2_DIR) + "/" + name);
         const fs::path plain = dir.path() / "plain.c", batched = dir.path() / "batched.c";
-        ASSERT_EQ(run_command(shell_quote(QUILLMESH_EXE) + " " + object + " -o " + shell_quote(plain.string())).exit_status, 0);
-        ASSERT_EQ(run_command(shell_quote(QUILLMESH_EXE) + " " + object + " -b -c 5 -o " + shell_quote(batched.string()))
-                      .exit_status,
-                  0);
+        ASSERT_EQ(test_support::run_quillmesh(dir.path(), object + " -o plain.c").exit_status, 0);
+        ASSERT_EQ(test_support::run_quillmesh(dir.path(), object + " -b -c 5 -o batched.c").exit_status, 0);
         const std::string plain_text = test_support::read_file(plain), batched_text = test_support::read_file(batched);
         EXPECT_NE(plain_text, batched_text);
         const std::string plain_rest = without_layer_arrays(plain_text);
