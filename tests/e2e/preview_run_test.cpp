@@ -74,8 +74,7 @@ Picture preview(const std::string& object, const std::vector<std::pair<std::stri
 // A square facing the front under a 4 x 4 image of four quarters, red, green,
 // blue and white from the top left, clockwise: CI4 with a 4-entry palette.
 std::string textured_quad() {
-    lwo_test::Builder b;
-    b.form([&] {
+    return object([](lwo_test::Builder& b) {
         tags(b, {"Paint"});
         layer(b, 0);
         points(b, {{-8, -8, 0}, {-8, 8, 0}, {8, 8, 0}, {8, -8, 0}});
@@ -85,7 +84,6 @@ std::string textured_quad() {
         clip(b, 1, "quarters.png");
         surface(b, "Paint", Point{1, 1, 1}, 1);
     });
-    return bytes_text(b);
 }
 
 std::string quarters_png() {
@@ -101,22 +99,19 @@ void box_faces(lwo_test::Builder& b, Point low, Point high) {
 }
 
 std::string lit_cube() {
-    lwo_test::Builder b;
-    b.form([&] {
+    return object([](lwo_test::Builder& b) {
         tags(b, {"Clay"});
         layer(b, 0);
         box_faces(b, {-10, -10, -10}, {10, 10, 10});
         surface_tags(b, {0, 0, 0, 0, 0, 0});
         surface(b, "Clay", Point{0.8f, 0.6f, 0.4f}, 0);
     });
-    return bytes_text(b);
 }
 
 // A flat box in layer 0 and a small box standing on it in layer 1, each with
 // a surface of its own colour.
 std::string two_layers() {
-    lwo_test::Builder b;
-    b.form([&] {
+    return object([](lwo_test::Builder& b) {
         tags(b, {"Base", "Top"});
         layer(b, 0);
         box_faces(b, {-20, -4, -20}, {20, 0, 20});
@@ -127,14 +122,12 @@ std::string two_layers() {
         surface(b, "Base", Point{0.2f, 0.4f, 0.9f}, 0);
         surface(b, "Top", Point{0.9f, 0.3f, 0.2f}, 0);
     });
-    return bytes_text(b);
 }
 
 // Two squares side by side: the left one faces the front, the right one the
 // back, so no view shows it.
 std::string back_faces() {
-    lwo_test::Builder b;
-    b.form([&] {
+    return object([](lwo_test::Builder& b) {
         tags(b, {"Card"});
         layer(b, 0);
         points(b, {{-20, -8, 0}, {-20, 8, 0}, {-4, 8, 0}, {-4, -8, 0}, {4, -8, 0}, {4, 8, 0}, {20, 8, 0}, {20, -8, 0}});
@@ -142,7 +135,6 @@ std::string back_faces() {
         surface_tags(b, {0, 0});
         surface(b, "Card", Point{0.9f, 0.9f, 0.2f}, 0);
     });
-    return bytes_text(b);
 }
 
 // ---- Tests -----------------------------------------------------------------
