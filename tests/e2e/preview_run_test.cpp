@@ -55,11 +55,11 @@ struct Picture {
     std::string png;  // empty when no file was written
 };
 
-// Converts `object` (with its images) in a fresh directory with `args` and -p.
-Picture preview(const std::string& object, const std::vector<std::pair<std::string, std::string>>& images,
+// Converts `lwo` (with its images) in a fresh directory with `args` and -p.
+Picture preview(const std::string& lwo, const std::vector<std::pair<std::string, std::string>>& images,
                 const std::string& args = "") {
     TempDir dir;
-    write_file(dir.path() / "in.lwo", object);
+    write_file(dir.path() / "in.lwo", lwo);
     for (const auto& [name, bytes] : images) write_file(dir.path() / name, bytes);
     const ProgramRun run = run_quillmesh(dir.path(), "in.lwo -o out.c -p out.png " + args, "out.c");
     Picture picture{run.exit_status, run.output, {}};
