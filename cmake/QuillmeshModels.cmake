@@ -1,5 +1,5 @@
 # quillmesh_add_models(<target> [SCALE <factor>] [TILE] [NAME_PREFIX <prefix>]
-#                      FILES <object.lwo>...)
+#                      [OPTIONS <flag>...] FILES <object.lwo>...)
 #
 # Converts each LightWave object into C source at build time and adds the
 # generated files to <target>'s sources. For an object models/crate.lwo the
@@ -12,6 +12,9 @@
 #   TILE            split layers whose texture does not fit texture memory
 #                   into one layer per polygon (quillmesh -t)
 #   NAME_PREFIX     put in front of every record name, e.g. "model_"
+#   OPTIONS         more command-line options for every conversion of this
+#                   call, e.g. OPTIONS -k -b -c 16 (not -o, -n or -d, which
+#                   the function gives)
 #
 # Relative object paths are taken from the current source directory. An
 # object is converted again when it, one of its texture images or the
@@ -31,7 +34,7 @@ cmake_policy(PUSH)
 cmake_policy(SET CMP0116 NEW)
 
 function(quillmesh_add_models target)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "TILE" "SCALE;NAME_PREFIX" "FILES")
+  cmake_parse_arguments(PARSE_ARGV 1 arg "TILE" "SCALE;NAME_PREFIX" "FILES;OPTIONS")
   if(arg_UNPARSED_ARGUMENTS)
     message(FATAL_ERROR "quillmesh_add_models: unknown arguments: ${arg_UNPARSED_ARGUMENTS}")
   endif()
@@ -66,6 +69,7 @@ function(quillmesh_add_models target)
   if(arg_TILE)
     list(APPEND options -t)
   endif()
+  list(APPEND options ${arg_OPTIONS})
 
   set(output_dir ${CMAKE_CURRENT_BINARY_DIR}/quillmesh)
   file(MAKE_DIRECTORY ${output_dir})

@@ -5,7 +5,7 @@
 // gives fuzz/corpus/fuzz_pipeline/gen-* (a control byte, then an LWO2 file;
 // see fuzz_pipeline.cpp) and fuzz/corpus/fuzz_image/gen-* (one small image
 // per format the decoder reads). The real files beside them are copied by
-// hand from the shared set of real LWO2 files.
+// hand from tests/data/real-lwo2.
 
 #include <stb/stb_image_write.h>
 

@@ -1,5 +1,6 @@
 #include "cli.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -22,9 +23,42 @@ std::size_t sequence_length(unsigned char lead) {
     return 1;
 }
 
+// One row of the option table that --help prints.
+struct OptionHelp {
+    std::string_view option, text;
+};
+
+// One row per option, in the order of the usage lines.
+constexpr OptionHelp kOptionHelp[] = {
+    {"-o FILE", "output file; default: the input path with .c appended"},
+    {"-s SCALE", "multiply every coordinate by SCALE; default 1"},
+    {"-n NAME", "name of the StaticMesh record, a C identifier; default mesh"},
+    {"-t", "split layers whose texture does not fit TMEM into tiles"},
+    {"-b", "batch vertices to fill the vertex cache"},
+    {"-c N", "vertex cache size for -b, 3 to 64; default 32"},
+    {"-d FILE", "also write a Make rule naming what the output depends on"},
+    {"-k", "skip texture blocks that are not image maps, with a warning"},
+    {"-q", "print no warnings"},
+    {"-e", "warnings are errors: print them, then fail, writing nothing"},
+    {"-p FILE", "also write a PNG picture of the mesh as the console draws it"},
+    {"-h, --help", "print this help"},
+    {"--version", "print the version"},
+};
+
+// The keywords of C up to C23, which cannot name a record.
+constexpr std::string_view kCKeywords[] = {
+    "alignas", "alignof", "auto", "bool", "break", "case", "char", "const", "constexpr", "continue",
+    "default", "do", "double", "else", "enum", "extern", "false", "float", "for", "goto", "if", "inline",
+    "int", "long", "nullptr", "register", "restrict", "return", "short", "signed", "sizeof", "static",
+    "static_assert", "struct", "switch", "thread_local", "true", "typedef", "typeof", "typeof_unqual",
+    "union", "unsigned", "void", "volatile", "while", "_Alignas", "_Alignof", "_Atomic", "_BitInt",
+    "_Bool", "_Complex", "_Decimal128", "_Decimal32", "_Decimal64", "_Generic", "_Imaginary",
+    "_Noreturn", "_Static_assert", "_Thread_local"};
+
 struct OptionValues {
+    Request request = Request::convert;
     std::optional<std::string> scale, output, name, cache_size, depfile, preview;
-    bool tile = false, batch = false, skip_unknown_blocks = false;
+    bool tile = false, batch = false, skip_unknown_blocks = false, quiet = false, warnings_are_errors = false;
 };
 
 std::optional<std::string>* value_slot(OptionValues& values, char letter) {
@@ -44,6 +78,8 @@ bool* flag_slot(OptionValues& values, char letter) {
         case 't': return &values.tile;
         case 'b': return &values.batch;
         case 'k': return &values.skip_unknown_blocks;
+        case 'q': return &values.quiet;
+        case 'e': return &values.warnings_are_errors;
         default: return nullptr;
     }
 }
@@ -55,18 +91,39 @@ std::optional<int> parse_cache_size(std::string_view text) {
     return value;
 }
 
-// Short options only: values attached (-s2) or in the next argument even when
-// it starts with a dash (-s -1), flags grouped (-tt is refused as a repeat),
-// "--" ends the options, other arguments are collected and ignored.
+// A run converts one object: a second file name would be silently ignored.
+std::string extra_operand(std::string_view operand) {
+    return "Extra argument: '" + std::string(operand) + "' (one input file per run)";
+}
+
+// Short options, and the long --help and --version: values attached (-s2) or
+// in the next argument even when it starts with a dash (-s -1), flags grouped
+// (-tt is refused as a repeat), "--" ends the options. The first argument is
+// the input; any other argument that is not an option is refused. A help or
+// version request ends the parsing where it stands.
 std::expected<OptionValues, std::string> parse_options(std::span<const std::string_view> args) {
     OptionValues values;
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string_view arg = args[i];
-        if (arg == "--") break;
-        if (arg.size() < 2 || arg[0] != '-') continue;
+        if (arg == "--") {
+            if (i + 1 < args.size()) return std::unexpected(extra_operand(args[i + 1]));
+            break;
+        }
+        if (arg.size() < 2 || arg[0] != '-') {
+            if (i > 0) return std::unexpected(extra_operand(arg));
+            continue;
+        }
+        if (arg == "--help" || arg == "--version") {
+            values.request = arg == "--help" ? Request::help : Request::version;
+            return values;
+        }
         if (arg[1] == '-') return std::unexpected("Unrecognized option: '" + std::string(arg.substr(2)) + "'");
         for (std::size_t j = 1; j < arg.size(); ++j) {
             char letter = arg[j];
+            if (letter == 'h') {
+                values.request = Request::help;
+                return values;
+            }
             if (bool* flag = flag_slot(values, letter)) {
                 if (*flag) return std::unexpected("Option '" + std::string(1, letter) + "' given more than once");
                 *flag = true;
@@ -99,6 +156,24 @@ std::string default_output_path(const InputPath& input) {
 }
 
 }  // namespace
+
+std::string help_text() {
+    std::string text = std::string(kUsage) + "       quillmesh -h | --help | --version\n\nOptions:\n";
+    for (const OptionHelp& row : kOptionHelp) {
+        std::string option = "  " + std::string(row.option);
+        option.resize(std::max<std::size_t>(option.size() + 2, 14), ' ');
+        text += option + std::string(row.text) + "\n";
+    }
+    return text;
+}
+
+bool is_c_identifier(std::string_view text) {
+    auto is_letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; };
+    if (text.empty() || !is_letter(text[0])) return false;
+    for (char c : text)
+        if (!is_letter(c) && !is_digit(c)) return false;
+    return std::find(std::begin(kCKeywords), std::end(kCKeywords), text) == std::end(kCKeywords);
+}
 
 std::optional<float> parse_scale(std::string_view text) {
     std::size_t i = 0;
@@ -161,12 +236,17 @@ std::expected<Settings, std::string> parse_command_line(std::span<const std::str
     for (std::string_view arg : args)
         if (!is_valid_utf8(arg)) return std::unexpected(std::string("Argument is not valid UTF-8"));
 
+    // A help or version request stands even when no input is named.
+    std::expected<OptionValues, std::string> options = parse_options(args);
     Settings settings;
+    if (options && options->request != Request::convert) {
+        settings.request = options->request;
+        return settings;
+    }
+
     settings.input_path = std::string(args[0]);
     std::optional<InputPath> input = split_input_path(args[0]);
     if (!input) return std::unexpected("Input path has no file name: '" + settings.input_path + "'");
-
-    std::expected<OptionValues, std::string> options = parse_options(args);
     if (!options) return std::unexpected(options.error());
 
     std::string scale_text = options->scale.value_or("1.0");
@@ -185,7 +265,11 @@ std::expected<Settings, std::string> parse_command_line(std::span<const std::str
     settings.texture_dir = input->directory;
     settings.output_path = options->output ? *options->output : default_output_path(*input);
     if (options->name) settings.object_name = *options->name;
+    if (!is_c_identifier(settings.object_name))
+        return std::unexpected("Invalid object name: '" + settings.object_name + "' (not a C identifier)");
     settings.tile = options->tile;
+    settings.quiet = options->quiet;
+    settings.warnings_are_errors = options->warnings_are_errors;
     return settings;
 }
 

@@ -10,12 +10,19 @@
 
 namespace cli {
 
-inline constexpr const char* kBanner = "quillmesh 1.5.0\n";
+inline constexpr const char* kBanner = "quillmesh " QUILLMESH_VERSION "\n";
 inline constexpr const char* kUsage =
     "Usage: quillmesh inputfile [-o outputfile] [-s scalefactor] [-n name] [-t]\n"
-    "       [-b] [-c cachesize] [-d depfile] [-k] [-p preview.png]\n";
+    "       [-b] [-c cachesize] [-d depfile] [-k] [-q] [-e] [-p preview.png]\n";
+
+// The usage lines, then the option table, for --help.
+std::string help_text();
+
+// What the command line asks for: a conversion, or only a text.
+enum class Request { convert, help, version };
 
 struct Settings {
+    Request request = Request::convert;  // help and version leave the other fields unset
     std::string input_path;
     std::string output_path;
     std::string texture_dir;  // the input's directory part; "" is the current directory
@@ -26,6 +33,8 @@ struct Settings {
     int cache_size = 32;                 // -c: vertex cache slots, 3 to 64
     std::optional<std::string> depfile;  // -d: Make rule naming what the output depends on
     bool skip_unknown_blocks = false;    // -k: warn about non-image texture blocks instead of failing
+    bool quiet = false;                  // -q: print no warnings
+    bool warnings_are_errors = false;    // -e: print the warnings, then fail without writing
     std::optional<std::string> preview;  // -p: PNG picture of the converted mesh
 };
 
@@ -45,5 +54,9 @@ struct InputPath {
 
 // Fails for paths whose last component is not a name: "", "/", ".", "a/..".
 std::optional<InputPath> split_input_path(std::string_view path);
+
+// Letters, digits and '_', not starting with a digit, and not a C keyword:
+// the record name must compile.
+bool is_c_identifier(std::string_view text);
 
 }  // namespace cli

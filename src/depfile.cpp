@@ -23,15 +23,25 @@ std::string escape_path(std::string_view path) {
     return escaped;
 }
 
+namespace {
+
+bool named_before(std::span<const std::string> dependencies, std::size_t i) {
+    return std::find(dependencies.begin(), dependencies.begin() + i, dependencies[i]) != dependencies.begin() + i;
+}
+
+}  // namespace
+
 std::string make_rule(std::string_view target, std::span<const std::string> dependencies) {
     std::string rule = escape_path(target) + ":";
-    for (std::size_t i = 0; i < dependencies.size(); ++i) {
-        const std::string& dependency = dependencies[i];
-        if (std::find(dependencies.begin(), dependencies.begin() + i, dependency) != dependencies.begin() + i)
-            continue;
-        rule += " \\\n " + escape_path(dependency);
-    }
+    for (std::size_t i = 0; i < dependencies.size(); ++i)
+        if (!named_before(dependencies, i)) rule += " \\\n " + escape_path(dependencies[i]);
     rule += "\n";
+    for (std::size_t i = 1; i < dependencies.size(); ++i) {
+        if (named_before(dependencies, i)) continue;
+        rule += '\n';
+        rule += escape_path(dependencies[i]);
+        rule += ":\n";
+    }
     return rule;
 }
 

@@ -13,7 +13,9 @@ namespace depfile {
 std::string escape_path(std::string_view path);
 
 // "target: dep1 \\\n dep2\n", each dependency on a line of its own, each
-// named once, in the given order.
+// named once, in the given order; then, as GCC's -MP adds them, an empty rule
+// "\ndep2:\n" for every dependency but the first, so that make does not stop
+// at a deleted texture image.
 std::string make_rule(std::string_view target, std::span<const std::string> dependencies);
 
 }  // namespace depfile

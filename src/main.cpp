@@ -1,7 +1,7 @@
 // The driver: settings from the command line, then read, scale, convert and
-// write, in that order. Every message goes to standard output. Exit status:
-// 0 for success and the banner, 1 for a run that fails, 2 for a refused
-// command line.
+// write, in that order. Every message goes to standard output, unless the
+// output is standard output itself. Exit status: 0 for success, the banner,
+// help and version, 1 for a run that fails, 2 for a refused command line.
 
 #include <cstdio>
 #include <fcntl.h>
@@ -26,7 +26,17 @@ namespace {
 constexpr int kFailed = 1;
 constexpr int kRefused = 2;
 
-void print(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+// Standard output, or standard error when the C text or the rule goes to
+// standard output (-o /dev/stdout), where messages would land inside it.
+FILE* message_stream = stdout;
+
+void print(std::string_view text) { std::fwrite(text.data(), 1, text.size(), message_stream); }
+
+void choose_message_stream(const cli::Settings& settings) {
+    if (output::is_same_file(STDOUT_FILENO, settings.output_path) ||
+        (settings.depfile && output::is_same_file(STDOUT_FILENO, *settings.depfile)))
+        message_stream = stderr;
+}
 
 int fail(const Error& error) {
     print(error.description());
@@ -52,6 +62,7 @@ Status write_preview(const ultraback::Mesh& mesh, const output::OutputFile& file
 }
 
 int run(const cli::Settings& settings) {
+    choose_message_stream(settings);
     InputFile input(open(settings.input_path.c_str(), O_RDONLY | O_CLOEXEC));
     if (input.fd < 0) {
         print("Couldn't open input file\n");
@@ -94,7 +105,13 @@ int run(const cli::Settings& settings) {
     }
     stream::FileSource source(input.fd);
     stream::Stream in(source, static_cast<std::uint64_t>(length));
-    lwofront::ReadOptions read_options{settings.skip_unknown_blocks, print};
+    // -q silences warnings; -e makes them errors, which are always printed.
+    std::size_t warnings = 0;
+    auto warn = [&](std::string_view line) {
+        ++warnings;
+        if (!settings.quiet || settings.warnings_are_errors) print(line);
+    };
+    lwofront::ReadOptions read_options{settings.skip_unknown_blocks, warn};
     Result<lwofront::Object> object = lwofront::process(in, read_options);
     if (!object) return fail(object.error());
 
@@ -109,8 +126,12 @@ int run(const cli::Settings& settings) {
     };
     converter::Options options{settings.texture_dir, settings.tile, settings.batch,
                                static_cast<std::size_t>(settings.cache_size)};
-    Result<ultraback::Mesh> mesh = converter::convert(*object, options, load_image, print);
+    Result<ultraback::Mesh> mesh = converter::convert(*object, options, load_image, warn);
     if (!mesh) return fail(mesh.error());
+    if (settings.warnings_are_errors && warnings > 0) {
+        print("Warnings treated as errors (-e)\n");
+        return kFailed;
+    }
 
     output::FdSink sink(out->fd);
     if (Status saved = ultraback::save(*mesh, settings.object_name, sink); !saved) return fail(saved.error());
@@ -147,6 +168,14 @@ int main(int argc, char** argv) {
         print("\n");
         print(cli::kUsage);
         return kRefused;
+    }
+    if (settings->request == cli::Request::help) {
+        print(cli::help_text());
+        return 0;
+    }
+    if (settings->request == cli::Request::version) {
+        print(cli::kBanner);
+        return 0;
     }
     return run(*settings);
 }

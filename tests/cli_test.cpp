@@ -44,7 +44,7 @@ TEST(CommandLine, OptionsInAnyPlaceAndForm) {
     EXPECT_EQ(all->scale, 0.01f);
     EXPECT_TRUE(all->tile);
 
-    auto attached = parse({"cube.lwo", "-s2", "-oout.c", "extra", "-tncube"});
+    auto attached = parse({"cube.lwo", "-s2", "-oout.c", "-tncube"});
     ASSERT_TRUE(attached);
     EXPECT_EQ(attached->scale, 2.0f);
     EXPECT_EQ(attached->output_path, "out.c");
@@ -55,9 +55,9 @@ TEST(CommandLine, OptionsInAnyPlaceAndForm) {
     ASSERT_TRUE(dash_value);
     EXPECT_EQ(dash_value->scale, -1.0f);
 
-    auto ended = parse({"cube.lwo", "--", "-t", "-x"});
+    auto ended = parse({"cube.lwo", "-t", "--"});
     ASSERT_TRUE(ended);
-    EXPECT_FALSE(ended->tile);
+    EXPECT_TRUE(ended->tile);
 
     auto extras = parse({"cube.lwo", "-bkc16", "-d", "cube.d"});
     ASSERT_TRUE(extras);
@@ -69,10 +69,11 @@ TEST(CommandLine, OptionsInAnyPlaceAndForm) {
     EXPECT_FALSE(all->depfile);
 
     // The input is always the first argument, and the parser sees it too.
-    auto first = parse({"-o", "out.c", "cube.lwo"});
+    auto first = parse({"-t", "-o", "out.c"});
     ASSERT_TRUE(first);
-    EXPECT_EQ(first->input_path, "-o");
+    EXPECT_EQ(first->input_path, "-t");
     EXPECT_EQ(first->output_path, "out.c");
+    EXPECT_TRUE(first->tile);
 }
 
 TEST(CommandLine, RefusedWithAReason) {
@@ -98,11 +99,60 @@ TEST(CommandLine, RefusedWithAReason) {
              {{"/"}, "Input path has no file name: '/'"},
              {{"."}, "Input path has no file name: '.'"},
              {{"models/..", "-o", "x.c"}, "Input path has no file name: 'models/..'"},
+             {{"cube.lwo", "extra"}, "Extra argument: 'extra' (one input file per run)"},
+             {{"cube.lwo", "-"}, "Extra argument: '-' (one input file per run)"},
+             {{"cube.lwo", "--", "-t"}, "Extra argument: '-t' (one input file per run)"},
+             {{"-o", "out.c", "cube.lwo"}, "Extra argument: 'cube.lwo' (one input file per run)"},
+             {{"cube.lwo", "-qq"}, "Option 'q' given more than once"},
+             {{"cube.lwo", "-s", "--help"}, "Invalid scale factor: '--help'"},
+             {{"cube.lwo", "-x", "--help"}, "Unrecognized option: 'x'"},
+             {{"cube.lwo", "--helpme"}, "Unrecognized option: 'helpme'"},
          }) {
         auto settings = parse(c.args);
         ASSERT_FALSE(settings) << c.reason;
         EXPECT_EQ(settings.error(), c.reason);
     }
+}
+
+// A help or version request wins over what follows it, and over an input
+// path that names no file.
+TEST(CommandLine, HelpAndVersionRequests) {
+    struct Case {
+        std::vector<std::string_view> args;
+        cli::Request request;
+    };
+    for (const Case& c : std::vector<Case>{
+             {{"cube.lwo"}, cli::Request::convert},
+             {{"--help"}, cli::Request::help},
+             {{"-h"}, cli::Request::help},
+             {{"cube.lwo", "-th", "-x"}, cli::Request::help},
+             {{"", "--help"}, cli::Request::help},
+             {{"--version"}, cli::Request::version},
+             {{"cube.lwo", "--version", "extra"}, cli::Request::version},
+             {{"cube.lwo", "-o", "--help"}, cli::Request::convert},
+         }) {
+        auto settings = parse(c.args);
+        ASSERT_TRUE(settings) << c.args.back();
+        EXPECT_EQ(settings->request, c.request) << c.args.back();
+    }
+}
+
+TEST(CommandLine, ObjectNamesMustBeCIdentifiers) {
+    for (std::string_view name : {"mesh", "_", "_Crate2", "x9", "intx", "Static"})
+        EXPECT_TRUE(cli::is_c_identifier(name)) << name;
+    for (std::string_view name : {"", "my mesh", "3d", "mesh-1", "m\xc3\xa9sh", "a.b", "int", "static", "_Bool", "typeof"})
+        EXPECT_FALSE(cli::is_c_identifier(name)) << name;
+}
+
+TEST(CommandLine, QuietAndWarningsAsErrors) {
+    auto both = parse({"cube.lwo", "-qe"});
+    ASSERT_TRUE(both);
+    EXPECT_TRUE(both->quiet);
+    EXPECT_TRUE(both->warnings_are_errors);
+    auto neither = parse({"cube.lwo"});
+    ASSERT_TRUE(neither);
+    EXPECT_FALSE(neither->quiet);
+    EXPECT_FALSE(neither->warnings_are_errors);
 }
 
 TEST(ScaleGrammar, AcceptsExactlyTheGrammar) {

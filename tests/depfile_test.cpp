@@ -22,10 +22,13 @@ TEST(Depfile, EscapesPathsAsGccDoes) {
         EXPECT_EQ(depfile::escape_path(c.path), c.escaped) << c.path;
 }
 
-TEST(Depfile, RuleNamesEachDependencyOnce) {
-    std::vector<std::string> dependencies{"box.lwo", "wood.png", "my img.png", "wood.png"};
+TEST(Depfile, RuleNamesEachDependencyOnceWithAnEmptyRuleForEachButTheFirst) {
+    std::vector<std::string> dependencies{"box.lwo", "wood.png", "my img.png", "wood.png", "box.lwo"};
     EXPECT_EQ(depfile::make_rule("out dir/box.c", dependencies),
-              "out\\ dir/box.c: \\\n box.lwo \\\n wood.png \\\n my\\ img.png\n");
+              "out\\ dir/box.c: \\\n box.lwo \\\n wood.png \\\n my\\ img.png\n"
+              "\nwood.png:\n"
+              "\nmy\\ img.png:\n");
+    EXPECT_EQ(depfile::make_rule("box.c", std::vector<std::string>{"box.lwo"}), "box.c: \\\n box.lwo\n");
 }
 
 }  // namespace

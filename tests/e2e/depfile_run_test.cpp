@@ -39,7 +39,9 @@ TEST(DependencyFile, NamesEveryImageTriedEscaped) {
     EXPECT_EQ(run.output, "Warning: Couldn't open texture: my models/gone.png\n");
     EXPECT_FALSE(run.c_text.empty());
     EXPECT_EQ(test_support::read_file(dir.path() / "box.d"),
-              "out\\ dir.c: \\\n my\\ models/box.lwo \\\n my\\ models/wood\\ \\#1.png \\\n my\\ models/gone.png\n");
+              "out\\ dir.c: \\\n my\\ models/box.lwo \\\n my\\ models/wood\\ \\#1.png \\\n my\\ models/gone.png\n"
+              "\nmy\\ models/wood\\ \\#1.png:\n"
+              "\nmy\\ models/gone.png:\n");
 }
 
 TEST(DependencyFile, FailedRunWritesNoRuleAndKeepsTheOldOne) {

@@ -16,6 +16,15 @@ function(run)
   endif()
 endfunction()
 
+# install_build_tree(<prefix>): cmake --install of the build tree into <prefix>.
+function(install_build_tree prefix)
+  set(config)
+  if(CONFIG)
+    set(config --config ${CONFIG})
+  endif()
+  run(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix} ${config})
+endfunction()
+
 # skip(<reason>): ends the script as a skipped test.
 macro(skip reason)
   message(STATUS "SKIPPED: ${reason}")
@@ -40,7 +49,9 @@ endfunction()
 # The files the package installs, relative to the installation prefix.
 set(INSTALLED_FILES
   ${BINDIR}/quillmesh
-  ${MANDIR}/man1/quillmesh.1
+  ${MANDIR}/man1/quillmesh.1.gz
+  ${DOCDIR}/copyright
+  ${DOCDIR}/changelog.gz
   ${LIBDIR}/cmake/quillmesh/quillmeshConfig.cmake
   ${LIBDIR}/cmake/quillmesh/quillmeshConfigVersion.cmake
   ${LIBDIR}/cmake/quillmesh/quillmeshTargets.cmake

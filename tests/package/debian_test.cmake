@@ -35,6 +35,21 @@ foreach(file IN LISTS INSTALLED_FILES)
 endforeach()
 expect_files(${root} ${expected})
 
+file(READ ${root}/usr/${DOCDIR}/copyright copyright)
+file(READ ${SOURCE_DIR}/LICENSE license)
+if(NOT copyright STREQUAL license)
+  message(FATAL_ERROR "The package's copyright file is not the LICENSE")
+endif()
+
+# Debian's own check: copyright file, changelog, stripped program, compressed
+# manual page and the rest. Errors fail the test; warnings are printed.
+if(LINTIAN)
+  run(COMMAND ${LINTIAN} --fail-on error ${packages} OUTPUT lintian_output)
+  message(STATUS "lintian:\n${lintian_output}")
+else()
+  message(STATUS "lintian is not installed: the package is not checked by it")
+endif()
+
 run(COMMAND ${root}/usr/${BINDIR}/quillmesh OUTPUT banner)
 string(FIND "${banner}" "${BANNER}" at)
 if(NOT at EQUAL 0)

@@ -19,11 +19,7 @@ set(prefix ${WORK_DIR}/prefix)
 set(source "${WORK_DIR}/game source")
 set(build ${WORK_DIR}/build)
 
-set(config)
-if(CONFIG)
-  set(config --config ${CONFIG})
-endif()
-run(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix} ${config})
+install_build_tree(${prefix})
 expect_files(${prefix} ${INSTALLED_FILES})
 
 # The example with the samples it converts, and the test's crate, whose clip
@@ -50,7 +46,7 @@ endif()
 string(REPLACE "\nfind_package(quillmesh" "\ncmake_policy(SET CMP0116 OLD)\nfind_package(quillmesh"
   game_lists "${game_lists}")
 string(APPEND game_lists
-  "quillmesh_add_models(game NAME_PREFIX test_ SCALE 2 TILE FILES props/crate.lwo)\n")
+  "quillmesh_add_models(game NAME_PREFIX test_ SCALE 2 TILE OPTIONS -b -c 16 FILES props/crate.lwo)\n")
 file(WRITE ${source}/examples/game/CMakeLists.txt "${game_lists}")
 
 run(COMMAND ${CMAKE_COMMAND} -S ${source}/examples/game -B ${build} -G Ninja
@@ -87,14 +83,18 @@ set(box_c ${build}/quillmesh/model_box.c)
 set(crate_c ${build}/quillmesh/test_crate.c)
 
 expect_converted("model_box;model_plane;test_crate")
-# SCALE and TILE reach the program: the crate's corners at 10 become 20.
+# SCALE, TILE and OPTIONS reach the program: the crate's corners at 10 become
+# 20, and its one quad is loaded with one gsSPVertex.
 file(READ ${build}/build.ninja build_rules)
-if(NOT build_rules MATCHES " -n test_crate -s 2 -t -d ")
-  message(FATAL_ERROR "The crate is not converted with -s 2 -t")
+if(NOT build_rules MATCHES " -n test_crate -s 2 -t -b -c 16 -d ")
+  message(FATAL_ERROR "The crate is not converted with -s 2 -t -b -c 16")
 endif()
 file(READ ${crate_c} crate_text)
 if(NOT crate_text MATCHES "{ { 20, 20, 0 }")
   message(FATAL_ERROR "The crate was not scaled by 2:\n${crate_text}")
+endif()
+if(NOT crate_text MATCHES "gsSPVertex[(]&vts0[[]0[]], 4, 0[)]")
+  message(FATAL_ERROR "The crate was not batched:\n${crate_text}")
 endif()
 file(READ ${crate_c}.d crate_rule)
 if(NOT crate_rule MATCHES "game\\\\ source/examples/game/props/crate[.]png")
