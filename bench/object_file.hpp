@@ -15,14 +15,14 @@
 
 namespace bench {
 
-inline Result<lwofront::Object> read_object(const std::string& path) {
+inline Result<lwofront::Object> read_object(const std::string& path, const lwofront::ReadOptions& options = {}) {
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return std::unexpected(io_error("cannot open " + path + ": " + std::strerror(errno)));
     const off_t length = lseek(fd, 0, SEEK_END);
     lseek(fd, 0, SEEK_SET);
     stream::FileSource source(fd);
     stream::Stream in(source, static_cast<std::uint64_t>(length < 0 ? 0 : length));
-    Result<lwofront::Object> object = lwofront::process(in);
+    Result<lwofront::Object> object = lwofront::process(in, options);
     close(fd);
     return object;
 }

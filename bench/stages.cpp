@@ -80,39 +80,38 @@ void row(std::string_view stage, Timing time, double heap) {
                 time.cpu * 1000.0, heap);
 }
 
-// What the object and the mesh hold, by part: the capacity of every list, and
-// 32 bytes for each list held in a heap block of its own (glibc's smallest
-// block, which is what the per-polygon and per-entry lists of a grid take).
+// What the object and the mesh hold, by part: the capacity of every list; for
+// the flat polygon and map lists, what their items take (flags and the end of
+// each polygon, point and the end of each map entry, and the corners and
+// values themselves).
 struct Usage {
     const char* part;
     double bytes = 0;
 };
 
 template <class T>
-double list_bytes(const std::vector<T>& list, bool own_block) {
-    const double held = static_cast<double>(list.capacity() * sizeof(T));
-    if (!own_block || list.capacity() == 0) return held;
-    return std::max(held + 8.0, 32.0);
+double list_bytes(const std::vector<T>& list) {
+    return static_cast<double>(list.capacity() * sizeof(T));
 }
 
 void print_usage(const lwofront::Object& object, const ultraback::Mesh& mesh) {
     Usage usage[] = {{"object points"}, {"object polygons"}, {"object VMAP"}, {"object PTAG"},
                      {"mesh vertices"}, {"mesh primitives"}};
     for (const lwofront::Layr& layer : object.layers) {
-        usage[0].bytes += list_bytes(layer.points.vec, false);
-        usage[1].bytes += list_bytes(layer.pols.polygons, false);
-        for (const lwofront::Polygon& polygon : layer.pols.polygons) {
-            usage[1].bytes += list_bytes(polygon.vertices, true);
+        usage[0].bytes += list_bytes(layer.points.vec);
+        for (const lwofront::Polygon polygon : layer.pols.polygons) {
+            usage[1].bytes += static_cast<double>(2 + 4 + 4 * polygon.vertices.size());
         }
         for (const lwofront::Vmap& vmap : layer.vmaps) {
-            usage[2].bytes += list_bytes(vmap.entries, false);
-            for (const lwofront::VmapEntry& entry : vmap.entries) usage[2].bytes += list_bytes(entry.values, true);
+            for (const lwofront::VmapEntry entry : vmap.entries) {
+                usage[2].bytes += static_cast<double>(4 + 4 + 4 * entry.values.size());
+            }
         }
-        usage[3].bytes += list_bytes(layer.ptag.entries, false);
+        usage[3].bytes += list_bytes(layer.ptag.entries);
     }
     for (const ultraback::Layer& layer : mesh.layers) {
-        usage[4].bytes += list_bytes(layer.vertices, false);
-        usage[5].bytes += list_bytes(layer.primitives, false);
+        usage[4].bytes += list_bytes(layer.vertices);
+        usage[5].bytes += list_bytes(layer.primitives);
     }
     for (const Usage& u : usage) std::printf("  %-16s %8.1f MiB\n", u.part, u.bytes / (1024.0 * 1024.0));
 }

@@ -64,6 +64,24 @@ void check_error(const Error& error) {
     FUZZ_CHECK(error.description().find('\n') == std::string::npos);
 }
 
+// The flat polygon and map lists must hand out views that agree with what
+// was read: at most 1023 corners under flags without count bits, and exactly
+// `dimension` values per entry.
+void check_object(const lwofront::Object& object) {
+    for (const lwofront::Layr& layer : object.layers) {
+        for (const lwofront::Polygon polygon : layer.pols.polygons) {
+            FUZZ_CHECK(polygon.vertices.size() <= 1023);
+            FUZZ_CHECK((polygon.flags & 0x03FF) == 0);
+        }
+        for (const lwofront::Vmap& map : layer.vmaps) {
+            for (const lwofront::VmapEntry entry : map.entries) FUZZ_CHECK(entry.values.size() == map.dimension);
+        }
+        for (const lwofront::Vmad& map : layer.vmads) {
+            for (const lwofront::VmadEntry entry : map.entries) FUZZ_CHECK(entry.values.size() == map.dimension);
+        }
+    }
+}
+
 constexpr float kScales[] = {1.0f, -1.0f, 1e6f, std::numeric_limits<float>::quiet_NaN()};
 constexpr std::size_t kCacheSizes[] = {3, 4, 5, 8, 16, 31, 32, 64};
 
@@ -82,6 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check_error(object.error());
         return 0;
     }
+    check_object(*object);
 
     lwofront::scale_points(*object, kScales[control >> 1 & 3]);
 

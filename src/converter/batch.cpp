@@ -1,32 +1,44 @@
-// Batching by greedy growth over shared vertices.
+// Batching by greedy growth over shared vertices, with vertices resident
+// across batches.
 //
-// The console draws from a small vertex cache: one load command fills slots
-// 0 to n - 1 from consecutive vertices, and each triangle command names three
-// slots. So a layer costs one load per batch, one command per two triangles,
-// and every vertex once per batch that uses it. Good batches are compact
-// patches of the surface: many triangles over few vertices.
+// The console draws from a small vertex cache: a vertex command loads
+// consecutive vertices of the array into a run of slots and leaves the other
+// slots as they are; each triangle command names three slots. Every vertex
+// load is a transfer and a transform on the console, so loads are the cost
+// that matters; commands come second.
 //
-// A batch starts at a seed triangle and grows. Loading a vertex takes at once
-// every waiting triangle whose corners are then all loaded; the others around
-// it become candidates, in the order found. The batch then takes the earliest
-// candidate that needs one more vertex, else the earliest that needs two, as
-// long as the cache has room, which grows it outwards ring by ring. When no
-// candidate fits, the first waiting triangle of the layer is taken if it fits
-// (a separate piece sharing the load), else the batch is closed. The next
-// seed is the first-listed waiting triangle that touches the closed batch, so
-// batches continue the surface in the order it was modelled; when there is
-// none, the first waiting triangle of the layer.
+// A batch is a set of loads followed by triangles drawn from the cache. Its
+// triangles may read, besides the vertices it loads, any vertex an earlier
+// batch left in a slot ("resident"); those it reads are pinned, and its loads
+// go into the other slots, so pinned plus loaded vertices fit the cache.
 //
-// Compared with meshoptimizer's meshlet builder (meshopt_buildMeshlets with
-// the same vertex limit) this loads fewer vertices per triangle on grids,
-// spheres and modelled objects, and runs several times faster.
+// A batch starts at a seed triangle and grows. Each triangle that comes into
+// reach (around a vertex the batch uses) is ranked by the vertices it would
+// load, then by the slots it would add to the batch, then by when it was
+// first seen; a triangle that adds nothing is taken at once. The best one
+// that fits is taken, which grows the batch outwards ring by ring and prefers
+// the vertices the last batch left behind. When none fits, the first waiting
+// triangle of the layer is taken if it fits, else the batch is closed. The
+// next seed is the waiting triangle around the batch just closed that loads
+// the fewest vertices, the first-listed among equals, so batches follow the
+// surface in the order it was modelled and keep their shared edge (with
+// three slots this makes strips); without one, the first waiting triangle of
+// the layer.
+//
+// Closing a batch picks its slots: free ones (empty, or holding a vertex no
+// waiting triangle uses) in as few runs as possible, then those holding the
+// least recently used vertices. Each run of slots is one vertex command, and
+// the vertex array is laid out command after command. The loaded vertices
+// are placed in their slots by the first waiting triangle around them, so
+// that what the next batches give up lies together.
 
 #include "converter/batch.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cassert>
 #include <cstdint>
-#include <functional>
+#include <span>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -39,9 +51,10 @@ namespace {
 
 using ultraback::Batch;
 using ultraback::Layer;
+using ultraback::Load;
 
 constexpr std::uint32_t kNone = UINT32_MAX;
-// Waiting triangles that one loaded vertex puts forward.
+// Waiting triangles that one vertex of the batch puts forward.
 constexpr std::size_t kMaxLookAround = 256;
 
 struct Corners {
@@ -87,28 +100,97 @@ struct Around {
     std::vector<std::uint32_t> list;
 };
 
-// A triangle's batch: the one that last saw it waiting and when it first
-// did, or kTaken once in a batch.
-struct TriangleState {
-    std::uint32_t batch = kNone;
-    std::uint32_t seen_at = 0;
-};
-constexpr std::uint32_t kTaken = 0;  // batches count from 1
+// A few slots; the cache has at most kMaxCacheSize.
+struct Slots {
+    void push_back(std::size_t s) { at[size++] = static_cast<std::uint8_t>(s); }
 
-// The batch that last loaded a vertex, and into which slot.
-struct VertexState {
+    std::array<std::uint8_t, kMaxCacheSize> at{};
+    std::size_t size = 0;
+};
+
+// Slots that a closing batch may load into: free ones in as few runs as
+// possible, then the least recently used. `keep[s]` is 0 for a free slot,
+// kNone for one the batch reads, otherwise larger the more recently its
+// vertex was used; a slot chosen from those becomes kNone.
+Slots choose_slots(std::span<std::uint32_t> keep, std::size_t count) {
+    struct Run {
+        std::uint8_t length, first;
+    };
+    std::array<Run, kMaxCacheSize> runs{};
+    std::size_t run_count = 0;
+    for (std::size_t s = 0; s < keep.size(); ++s) {
+        if (keep[s] != 0) continue;
+        Run& last = runs[run_count - (run_count > 0)];
+        if (run_count > 0 && last.first + last.length == s) ++last.length;
+        else runs[run_count++] = {1, static_cast<std::uint8_t>(s)};
+    }
+    Slots chosen;
+    // The shortest run that holds what is left, else the longest whole.
+    while (chosen.size < count && run_count > 0) {
+        const std::size_t left = count - chosen.size;
+        const auto better = [left](Run a, Run b) {
+            const bool a_holds = a.length >= left, b_holds = b.length >= left;
+            if (a_holds != b_holds) return a_holds;
+            return a_holds ? a.length < b.length : a.length > b.length;
+        };
+        std::size_t best = 0;
+        for (std::size_t r = 1; r < run_count; ++r)
+            if (better(runs[r], runs[best])) best = r;
+        const std::size_t take = std::min<std::size_t>(left, runs[best].length);
+        for (std::size_t k = 0; k < take; ++k) chosen.push_back(runs[best].first + k);
+        runs[best] = runs[--run_count];
+    }
+    while (chosen.size < count) {
+        std::size_t oldest = kMaxCacheSize;
+        for (std::size_t s = 0; s < keep.size(); ++s) {
+            if (keep[s] == 0 || keep[s] == kNone) continue;
+            if (oldest == kMaxCacheSize || keep[s] < keep[oldest]) oldest = s;
+        }
+        assert(oldest != kMaxCacheSize);
+        chosen.push_back(oldest);
+        keep[oldest] = kNone;
+    }
+    std::sort(chosen.at.begin(), chosen.at.begin() + static_cast<std::ptrdiff_t>(chosen.size));
+    return chosen;
+}
+
+// The growing batch's candidates, in queues by the vertices each would load
+// and then the slots it would add (a triangle that adds none is taken at
+// once), each queue in the order the triangles entered it.
+struct Candidates {
+    static constexpr std::size_t kQueues = 12;
+    static std::size_t queue(std::size_t loads, std::size_t slots) { return 3 * loads + slots - 1; }
+
+    void clear() {
+        for (auto& q : queues) q.clear();
+        heads.fill(0);
+        lowest = 0;
+    }
+    void push(std::size_t queue, std::uint32_t t) {
+        queues[queue].push_back(t);
+        lowest = std::min(lowest, queue);
+    }
+
+    std::array<std::vector<std::uint32_t>, kQueues> queues;
+    std::array<std::size_t, kQueues> heads{};  // entries before it are used up
+    std::size_t lowest = 0;                    // queues before it are used up
+};
+
+// The batch that last queued a triangle, and in which queue.
+struct Sighting {
     std::uint32_t batch = kNone;
-    std::uint8_t slot = 0;
+    std::uint8_t queue = 0;
 };
 
 class Batcher {
 public:
     Batcher(const std::vector<Corners>& triangles, std::size_t vertex_count, std::size_t cache_size)
         : triangles_(triangles), around_(triangles, vertex_count), cache_size_(cache_size),
-          state_(triangles.size()), loaded_(vertex_count) {}
+          taken_(triangles.size(), 0), seen_(triangles.size()), remaining_(around_.live),
+          in_batch_(vertex_count, kNone), slot_of_(vertex_count, kNone), held_(cache_size, kNone) {}
 
-    // Fills `order` with the layer vertex of every loaded vertex, batch after
-    // batch, and `batches` with the loads and their slot triangles.
+    // Fills `order` with the layer vertex of every loaded vertex, load after
+    // load, and `batches` with the loads and their slot triangles.
     void run(std::vector<std::uint32_t>& order, std::vector<Batch>& batches) {
         order_ = &order;
         batches_ = &batches;
@@ -120,38 +202,60 @@ public:
         }
     }
 
-private:
-    bool loaded(std::uint32_t v) const { return loaded_[v].batch == batch_; }
-    bool done(std::uint32_t t) const { return state_[t].batch == kTaken; }
-
-    // Vertices a triangle would add to the batch; a repeated corner counts once.
-    std::size_t missing(const Corners& t) const {
-        const std::uint32_t a = t.v[0], b = t.v[1], c = t.v[2];
-        return std::size_t{!loaded(a)} + std::size_t{!loaded(b) && b != a} +
-               std::size_t{!loaded(c) && c != a && c != b};
+    // The same, keeping the triangles in their listed order: each batch runs
+    // until the next triangle no longer fits. For comparing orders.
+    void run_in_order(std::vector<std::uint32_t>& order, std::vector<Batch>& batches) {
+        order_ = &order;
+        batches_ = &batches;
+        for (std::uint32_t t = 0; t < triangles_.size(); ++t) {
+            if (batch_ == 0 || !fits(t)) {
+                if (batch_ != 0) close();
+                open();
+            }
+            take(t);
+            fresh_.clear();
+        }
+        if (batch_ != 0) close();
     }
-    std::size_t batch_size() const { return order_->size() - batches_->back().start; }
-    bool fits(std::uint32_t t) const { return batch_size() + missing(triangles_[t]) <= cache_size_; }
+
+private:
+    bool in_batch(std::uint32_t v) const { return in_batch_[v] == batch_; }
+    bool cached(std::uint32_t v) const { return in_batch(v) || slot_of_[v] != kNone; }
+
+    // Slots a triangle would add to the batch and vertices it would load; a
+    // repeated corner counts once.
+    std::pair<std::size_t, std::size_t> cost(const Corners& t) const {
+        std::size_t slots = 0, loads = 0;
+        for (int k = 0; k < 3; ++k) {
+            const std::uint32_t c = t.v[k];
+            if ((k > 0 && c == t.v[0]) || (k > 1 && c == t.v[1])) continue;
+            slots += !in_batch(c);
+            loads += !cached(c);
+        }
+        return {slots, loads};
+    }
+    bool fits(std::uint32_t t) const { return batch_size_ + cost(triangles_[t]).first <= cache_size_; }
+
+    void open() {
+        ++batch_;
+        batch_size_ = 0;
+        candidates_.clear();
+    }
 
     void take(std::uint32_t t) {
-        ultraback::SlotTriangle slots{};
-        for (int k = 0; k < 3; ++k) {
-            const std::uint32_t c = triangles_[t].v[k];
-            if (!loaded(c)) {
-                loaded_[c] = {batch_, static_cast<std::uint8_t>(batch_size())};
-                order_->push_back(c);
-                fresh_.push_back(c);
-            }
-            slots[k] = loaded_[c].slot;
+        for (std::uint32_t c : triangles_[t].v) {
+            --remaining_[c];
+            if (in_batch(c)) continue;
+            in_batch_[c] = batch_;
+            ++batch_size_;
+            if (slot_of_[c] == kNone) loading_.push_back(c);
+            fresh_.push_back(c);
         }
-        state_[t].batch = kTaken;
-        drawn_.push_back(slots);
+        taken_[t] = 1;
+        drawn_.push_back(t);
     }
 
-    // Takes what the fresh vertices complete and queues the rest around them
-    // by the vertices they still need, each under the number of its first
-    // sighting in this batch. A need only falls while the batch grows, so a
-    // triangle enters each queue at most once per batch.
+    // Takes what the fresh vertices complete and queues the rest around them.
     void settle() {
         while (!fresh_.empty()) {
             const std::uint32_t v = fresh_.back();
@@ -164,7 +268,7 @@ private:
             std::size_t looked = 0;
             for (std::uint32_t k = 0; k < live && looked < kMaxLookAround;) {
                 const std::uint32_t t = entries[k];
-                if (done(t)) {
+                if (taken_[t]) {
                     entries[k] = entries[--live];
                     continue;
                 }
@@ -175,56 +279,41 @@ private:
         }
     }
 
+    // A cost only falls while the batch grows, so a triangle's entry in a
+    // queue that no longer matches its cost lies behind a better one.
     void visit(std::uint32_t t) {
-        const std::size_t need = missing(triangles_[t]);
-        if (need == 0) {
+        const auto [slots, loads] = cost(triangles_[t]);
+        if (slots == 0) {
             take(t);
             return;
         }
-        TriangleState& state = state_[t];
-        if (state.batch != batch_) {
-            state = {batch_, sightings_++};
-        } else if (need == 2) {
-            return;  // queued already, at its first sighting
+        Sighting& seen = seen_[t];
+        const auto queue = static_cast<std::uint8_t>(Candidates::queue(loads, slots));
+        if (seen.batch != batch_) {
+            seen = {batch_, queue};
+        } else if (seen.queue == queue) {
+            return;
         }
-        if (need == 1) {
-            need_one_.push_back({state.seen_at, t});
-            std::push_heap(need_one_.begin(), need_one_.end(), std::greater<>{});
-        } else {
-            need_two_.push_back(t);
-        }
+        seen.queue = queue;
+        candidates_.push(queue, t);
     }
 
-    // The earliest-seen waiting candidate needing one vertex, else the
-    // earliest needing two; either only when it fits.
+    // The first triangle of the best queue that still belongs there and
+    // fits; those that do not fit now never will at this cost.
     std::uint32_t best_candidate() {
-        const std::size_t room = cache_size_ - batch_size();
-        if (room >= 1) {
-            while (!need_one_.empty()) {
-                std::pop_heap(need_one_.begin(), need_one_.end(), std::greater<>{});
-                const std::uint32_t t = need_one_.back().second;
-                need_one_.pop_back();
-                if (!done(t)) return t;
-            }
-        }
-        if (room >= 2) {
-            // Queued needing two; one that a capped look left needing one
-            // fits all the same.
-            while (two_head_ < need_two_.size()) {
-                const std::uint32_t t = need_two_[two_head_++];
-                if (!done(t)) return t;
+        for (std::size_t& q = candidates_.lowest; q < Candidates::kQueues; ++q) {
+            const std::vector<std::uint32_t>& queue = candidates_.queues[q];
+            std::size_t& head = candidates_.heads[q];
+            while (head < queue.size()) {
+                const std::uint32_t t = queue[head++];
+                if (!taken_[t] && seen_[t].queue == q && fits(t)) return t;
             }
         }
         return kNone;
     }
 
     void grow(std::uint32_t seed) {
-        ++batch_;
-        batches_->push_back(Batch{static_cast<std::uint32_t>(order_->size()), 0, {}});
-        need_one_.clear();
-        need_two_.clear();
-        two_head_ = 0;
-        sightings_ = 0;
+        open();
         std::uint32_t t = seed;
         while (t != kNone) {
             take(t);
@@ -235,46 +324,98 @@ private:
                 if (t != kNone && !fits(t)) t = kNone;
             }
         }
-        Batch& batch = batches_->back();
-        batch.count = static_cast<std::uint32_t>(order_->size() - batch.start);
-        batch.triangles.assign(drawn_.begin(), drawn_.end());
+        close();
+    }
+
+    // Loads the batch's new vertices into the slots chosen for them, one
+    // vertex command per run of slots, and draws its triangles from them.
+    void close() {
+        std::array<std::uint32_t, kMaxCacheSize> keep{};
+        for (std::size_t s = 0; s < cache_size_; ++s) {
+            const std::uint32_t v = held_[s];
+            if (v != kNone) keep[s] = in_batch(v) ? kNone : remaining_[v] == 0 ? 0 : last_used_[s];
+        }
+        const Slots chosen = choose_slots(std::span(keep).first(cache_size_), loading_.size());
+        const std::span<const std::uint8_t> slots(chosen.at.data(), chosen.size);
+        // Vertices that no later triangle needs go first, then the others
+        // by the first waiting triangle around them: the slots that the
+        // next batches free then form runs.
+        keyed_.clear();
+        for (std::uint32_t v : loading_) keyed_.push_back({first_waiting_around(v), v});
+        std::stable_sort(keyed_.begin(), keyed_.end(), [](auto x, auto y) { return x.first < y.first; });
+        for (std::size_t k = 0; k < keyed_.size(); ++k) loading_[k] = keyed_[k].second;
+        Batch batch;
+        batch.triangles.reserve(drawn_.size());
+        for (std::size_t k = 0; k < slots.size(); ++k) {
+            const std::uint8_t s = slots[k];
+            if (held_[s] != kNone) slot_of_[held_[s]] = kNone;
+            held_[s] = loading_[k];
+            slot_of_[loading_[k]] = s;
+            if (k == 0 || slots[k - 1] + 1 != s)
+                batch.loads.push_back(Load{static_cast<std::uint32_t>(order_->size()), 0, s});
+            ++batch.loads.back().count;
+            order_->push_back(loading_[k]);
+        }
+        for (std::size_t s = 0; s < cache_size_; ++s)
+            if (held_[s] != kNone && in_batch(held_[s])) last_used_[s] = batch_;
+        for (std::uint32_t t : drawn_) {
+            const Corners& c = triangles_[t];
+            batch.triangles.push_back({static_cast<std::uint8_t>(slot_of_[c.v[0]]),
+                                       static_cast<std::uint8_t>(slot_of_[c.v[1]]),
+                                       static_cast<std::uint8_t>(slot_of_[c.v[2]])});
+        }
+        batches_->push_back(std::move(batch));
+        loading_.clear();
         drawn_.clear();
     }
 
+    // 0 for a vertex no waiting triangle uses, else 1 + the first of them.
+    std::uint32_t first_waiting_around(std::uint32_t v) const {
+        if (remaining_[v] == 0) return 0;
+        std::uint32_t first = kNone - 1;
+        const std::uint32_t* entries = around_.list.data() + around_.first[v];
+        const std::size_t looked = std::min<std::size_t>(around_.live[v], kMaxLookAround);
+        for (std::size_t k = 0; k < looked; ++k)
+            if (!taken_[entries[k]]) first = std::min(first, entries[k] + 1);
+        return first;
+    }
+
     std::uint32_t next_waiting() {
-        while (scan_ < triangles_.size() && done(static_cast<std::uint32_t>(scan_))) ++scan_;
+        while (scan_ < triangles_.size() && taken_[scan_]) ++scan_;
         return scan_ < triangles_.size() ? static_cast<std::uint32_t>(scan_) : kNone;
     }
 
-    // The first-listed waiting triangle around the batch just closed. Every
-    // waiting triangle around a loaded vertex was queued when it was loaded.
+    // The waiting triangle around the batch just closed that loads the
+    // fewest vertices, the first-listed among equals.
     std::uint32_t next_seed() {
-        std::uint32_t seed = kNone;
-        for (const auto& [seen, t] : need_one_) {
-            if (!done(t)) seed = std::min(seed, t);
-        }
-        for (std::size_t k = two_head_; k < need_two_.size(); ++k) {
-            if (!done(need_two_[k])) seed = std::min(seed, need_two_[k]);
-        }
-        return seed != kNone ? seed : next_waiting();
+        ++batch_;  // nothing is in a batch between batches
+        std::pair<std::size_t, std::uint32_t> best{3, kNone};
+        for (std::size_t q = 0; q < Candidates::kQueues; ++q)
+            for (std::uint32_t t : candidates_.queues[q])
+                if (!taken_[t] && seen_[t].queue == q) best = std::min(best, {cost(triangles_[t]).second, t});
+        return best.second != kNone ? best.second : next_waiting();
     }
 
     const std::vector<Corners>& triangles_;
     Around around_;
     const std::size_t cache_size_;
 
-    std::vector<TriangleState> state_;
-    std::vector<VertexState> loaded_;
-    std::vector<ultraback::SlotTriangle> drawn_;  // by the batch growing
-    std::uint32_t sightings_ = 0;
-    // Candidates by the vertices they need: a min-heap on first sighting for
-    // one, first-sighting order for two.
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> need_one_;
-    std::vector<std::uint32_t> need_two_;
-    std::size_t two_head_ = 0;             // entries before it are used up
-    std::vector<std::uint32_t> fresh_;     // loaded, not yet settled
-    std::size_t scan_ = 0;                 // triangles before it are done
-    std::uint32_t batch_ = 0;              // number of the batch growing, from 1
+    std::vector<std::uint8_t> taken_;                          // per triangle
+    std::vector<Sighting> seen_;                               // per triangle
+    std::vector<std::uint32_t> remaining_;                     // per vertex: triangles not taken
+    std::vector<std::uint32_t> in_batch_;                      // per vertex: last batch using it
+    std::vector<std::uint32_t> slot_of_;                       // per vertex: its slot, or kNone
+    std::vector<std::uint32_t> held_;                          // per slot: its vertex, or kNone
+    std::vector<std::uint32_t> last_used_ = std::vector<std::uint32_t>(kMaxCacheSize, 0);  // per slot
+
+    Candidates candidates_;
+    std::vector<std::uint32_t> fresh_;      // in the batch, not yet settled
+    std::vector<std::uint32_t> loading_;    // to be loaded by the batch
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> keyed_;  // loading_ with sort keys
+    std::vector<std::uint32_t> drawn_;      // triangles of the batch
+    std::size_t batch_size_ = 0;            // vertices the batch uses
+    std::size_t scan_ = 0;                  // triangles before it are taken
+    std::uint32_t batch_ = 0;               // number of the batch growing, from 1
 
     std::vector<std::uint32_t>* order_ = nullptr;
     std::vector<Batch>* batches_ = nullptr;
@@ -282,20 +423,22 @@ private:
 
 }  // namespace
 
-void batch_layer(Layer& layer, std::size_t cache_size) {
+void batch_layer(Layer& layer, std::size_t cache_size, BatchOrder order) {
     // The command line holds the size in range; a slot must fit a byte and a
     // triangle needs three.
     assert(cache_size >= kMinCacheSize && cache_size <= kMaxCacheSize);
     cache_size = std::clamp(cache_size, kMinCacheSize, kMaxCacheSize);
-    std::vector<std::uint32_t> order;
+    std::vector<std::uint32_t> loaded;
     std::vector<Batch> batches;
     {
         const std::vector<Corners> triangles = drawn_triangles(layer);
-        Batcher(triangles, layer.vertices.size(), cache_size).run(order, batches);
+        Batcher batcher(triangles, layer.vertices.size(), cache_size);
+        if (order == BatchOrder::Grown) batcher.run(loaded, batches);
+        else batcher.run_in_order(loaded, batches);
     }
     std::vector<ultraback::Vertex> vertices;
-    vertices.reserve(order.size());
-    for (std::uint32_t v : order) vertices.push_back(layer.vertices[v]);
+    vertices.reserve(loaded.size());
+    for (std::uint32_t v : loaded) vertices.push_back(layer.vertices[v]);
     layer.vertices = std::move(vertices);
     layer.primitives = {};
     layer.batches = std::move(batches);

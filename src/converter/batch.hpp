@@ -1,6 +1,6 @@
 #pragma once
-// Batching: a converted layer redrawn through the console's vertex cache, one
-// load of up to `cache_size` vertices followed by the triangles drawn from it.
+// Batching: a converted layer redrawn through the console's vertex cache,
+// loads into free slots followed by the triangles drawn from the cache.
 
 #include <cstddef>
 
@@ -12,11 +12,19 @@ inline constexpr std::size_t kMinCacheSize = 3;
 inline constexpr std::size_t kMaxCacheSize = 64;
 inline constexpr std::size_t kDefaultCacheSize = 32;
 
+// How the triangles are put in order before they are cut into batches.
+enum class BatchOrder {
+    Grown,     // batches grown over shared vertices (the converter's own)
+    AsListed,  // the layer's order, each batch running while it fits
+};
+
 // Rewrites `layer` in place: its triangles (quads split as the writer draws
-// them, each keeping its corner order) are grouped into batches of at most
-// `cache_size` distinct vertices (kMinCacheSize to kMaxCacheSize); each
-// batch's vertices are laid out contiguously, so a vertex used by two batches
-// appears twice and one used by none is dropped. The primitives are cleared.
-void batch_layer(ultraback::Layer& layer, std::size_t cache_size);
+// them, each keeping its corner order) are drawn in batches from a cache of
+// `cache_size` slots (kMinCacheSize to kMaxCacheSize) that starts empty; a
+// batch loads only the vertices not already in a slot, and its triangles
+// read at most `cache_size` distinct vertices. The vertex array becomes the
+// loaded vertices, load after load, so a vertex loaded twice appears twice
+// and one used by no triangle is dropped. The primitives are cleared.
+void batch_layer(ultraback::Layer& layer, std::size_t cache_size, BatchOrder order = BatchOrder::Grown);
 
 }  // namespace converter

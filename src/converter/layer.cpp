@@ -50,7 +50,8 @@ struct Working {
         if (edited.empty()) edited.assign(layer.pols.polygons.size(), kNone);
         if (edited[polygon] == kNone) {
             edited[polygon] = static_cast<std::uint32_t>(copies.size());
-            copies.push_back(layer.pols.polygons[polygon].vertices);
+            const std::span<const std::uint32_t> read = layer.pols.polygons[polygon].vertices;
+            copies.emplace_back(read.begin(), read.end());
         }
         return copies[edited[polygon]];
     }
@@ -58,7 +59,7 @@ struct Working {
     const lwofront::Layr& layer;
     std::uint32_t read_points;
     std::vector<std::uint32_t> split_from;                // per split point: the point it copies
-    std::vector<const lwofront::VmadEntry*> split_entry;  // per split point: its VMAD entry
+    std::vector<lwofront::VmadEntry> split_entry;         // per split point: its VMAD entry
     std::vector<std::uint32_t> edited;                    // per polygon: its copy, or kNone
     std::vector<std::vector<std::uint32_t>> copies;
 };
@@ -94,7 +95,7 @@ void split_points(Working& w, const lwofront::Vmad& vmad) {
         const auto copy = static_cast<std::uint32_t>(w.point_count());
         w.editable_corners(e.polygon)[corner] = copy;
         w.split_from.push_back(e.vertex);
-        w.split_entry.push_back(&e);
+        w.split_entry.push_back(e);
     }
 }
 
@@ -103,10 +104,11 @@ void split_points(Working& w, const lwofront::Vmad& vmad) {
 struct TextureValues {
     TextureValues(const lwofront::Vmap& map, const Working& w)
         : map(map), w(w), first(first_entry_per_point(map, w.point_count())) {}
-    const std::vector<float>* of(std::uint32_t i) const {
-        if (first[i] != kNoEntry) return &map.entries[first[i]].values;
-        if (i >= w.read_points) return &w.split_entry[i - w.read_points]->values;
-        return nullptr;
+    // Empty when the point has none.
+    std::span<const float> of(std::uint32_t i) const {
+        if (first[i] != kNoEntry) return map.entries[first[i]].values;
+        if (i >= w.read_points) return w.split_entry[i - w.read_points].values;
+        return {};
     }
 
     const lwofront::Vmap& map;
@@ -222,7 +224,7 @@ void warn_outside_16_bits(const Vec3& p, const Warn& warn) {
 }
 
 // Texels times 64, from a value (u, v) with v flipped: v = 1 is texel row 0.
-void set_texture_coordinate(ultraback::Vertex& v, const std::vector<float>& values, TextureSize size,
+void set_texture_coordinate(ultraback::Vertex& v, std::span<const float> values, TextureSize size,
                             const Warn& warn) {
     float s = values[0] * static_cast<float>(size.width);
     const float flipped_v = 1.0f - values[1];
@@ -248,8 +250,8 @@ void make_vertices(const Working& w, const Normals& normals, const TextureValues
         warn_outside_16_bits(p, warn);
 
         Vertex v;
-        const std::vector<float>* values = texture ? texture->of(i) : nullptr;
-        if (values && values->size() == 2) set_texture_coordinate(v, *values, *size, warn);
+        const std::span<const float> values = texture ? texture->of(i) : std::span<const float>();
+        if (values.size() == 2) set_texture_coordinate(v, values, *size, warn);
 
         v.x = trunc_i16(p.x);
         v.y = trunc_i16(p.y);

@@ -30,10 +30,11 @@ struct Range {
 // A corner's map entry as Vmap::collect_refs finds it: the entry at the
 // point's own position, else the first for the point.
 struct EntryFinder {
-    const lwofront::VmapEntry* operator()(std::uint32_t point) const {
+    std::optional<lwofront::VmapEntry> operator()(std::uint32_t point) const {
         const auto& entries = map.entries;
-        if (point < entries.size() && entries[point].vertex == point) return &entries[point];
-        return first[point] == kNoEntry ? nullptr : &entries[first[point]];
+        if (point < entries.size() && entries[point].vertex == point) return entries[point];
+        if (first[point] == kNoEntry) return std::nullopt;
+        return entries[first[point]];
     }
     const lwofront::Vmap& map;
     std::vector<std::uint32_t> first;
@@ -43,9 +44,9 @@ struct EntryFinder {
 struct Tile {
     explicit Tile(std::uint16_t number) : layer(lwofront::Layr::create(number, 0, {0, 0, 0}, "layer name", 0)) {
         layer.vmaps.push_back(lwofront::Vmap{lwofront::Txuv{}, 2, "vmap name", {}});
-        layer.pols.polygons.resize(1);
     }
     lwofront::Layr layer;
+    std::vector<std::uint32_t> corners;  // scratch for the one polygon's corners
 };
 
 // Refills the tile with the polygon's corners, renumbered from 0, and their
@@ -64,7 +65,7 @@ std::optional<ultraback::Rectangle> fill_tile(Tile& tile, const lwofront::Polygo
     bool has_value = false;
     for (std::uint32_t point : corners) {
         tile.layer.points.vec.push_back(points[point]);
-        const lwofront::VmapEntry* entry = entry_for(point);
+        const std::optional<lwofront::VmapEntry> entry = entry_for(point);
         if (!entry) continue;
         tile_map.entries.push_back({corner_of[point], entry->values});
         if (entry->values.size() == 2) {
@@ -75,10 +76,10 @@ std::optional<ultraback::Rectangle> fill_tile(Tile& tile, const lwofront::Polygo
     }
     if (!has_value) return std::nullopt;
 
-    lwofront::Polygon& tile_polygon = tile.layer.pols.polygons.front();
-    tile_polygon.flags = polygon.flags;
-    tile_polygon.vertices.clear();
-    for (std::uint32_t point : corners) tile_polygon.vertices.push_back(corner_of[point]);
+    tile.corners.clear();
+    for (std::uint32_t point : corners) tile.corners.push_back(corner_of[point]);
+    tile.layer.pols.polygons.clear();
+    tile.layer.pols.polygons.push_back({polygon.flags, tile.corners});
 
     // V is flipped: v = 1 is texel row 0, the image's first row.
     const auto width = static_cast<float>(texture.width);

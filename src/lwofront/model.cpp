@@ -13,19 +13,19 @@ Layr Layr::create(std::uint16_t number, std::uint16_t flags, Vec3 pivot, std::st
     return layer;
 }
 
-std::vector<const VmapEntry*> Vmap::collect_refs(std::span<const std::uint32_t> indices) const {
-    std::vector<const VmapEntry*> refs;
+std::vector<VmapEntry> Vmap::collect_refs(std::span<const std::uint32_t> indices) const {
+    std::vector<VmapEntry> refs;
     refs.reserve(indices.size());
     for (std::uint32_t index : indices) {
         // A map with one entry per point in point order is found at once;
         // sparse or unordered maps fall back to a search.
         if (index < entries.size() && entries[index].vertex == index) {
-            refs.push_back(&entries[index]);
+            refs.push_back(entries[index]);
             continue;
         }
-        for (const VmapEntry& entry : entries) {
+        for (const VmapEntry entry : entries) {
             if (entry.vertex == index) {
-                refs.push_back(&entry);
+                refs.push_back(entry);
                 break;
             }
         }

@@ -10,6 +10,7 @@
 #include <variant>
 #include <vector>
 
+#include "lwofront/runs.hpp"
 #include "vec3.hpp"
 
 namespace lwofront {
@@ -21,9 +22,39 @@ struct Pnts {
     std::vector<Vec3>& get_vec_mut() { return vec; }
 };
 
+// A polygon as its layer holds it: the flags, and its corners viewed in the
+// layer's one corner array (valid while that list is neither changed nor
+// destroyed).
 struct Polygon {
-    std::uint16_t flags = 0;             // top six bits of the count word, in place
-    std::vector<std::uint32_t> vertices;  // point indices, at most 1023
+    std::uint16_t flags = 0;                  // top six bits of the count word, in place
+    std::span<const std::uint32_t> vertices;  // point indices, at most 1023
+};
+
+// The polygons of a layer, in file order, stored flat (runs.hpp).
+class PolygonList : public ViewList<PolygonList> {
+public:
+    std::size_t size() const { return flags_.size(); }
+    Polygon operator[](std::size_t i) const { return {flags_[i], corners_[i]}; }
+
+    // Copies the corners in.
+    void push_back(const Polygon& polygon) {
+        flags_.push_back(polygon.flags);
+        corners_.push_back(polygon.vertices);
+    }
+    // Building a polygon in place: its corners, then its flags.
+    void add_corner(std::uint32_t point) { corners_.add_item(point); }
+    void end_polygon(std::uint16_t flags) {
+        flags_.push_back(flags);
+        corners_.close_run();
+    }
+    void clear() {
+        flags_.clear();
+        corners_.clear();
+    }
+
+private:
+    std::vector<std::uint16_t> flags_;
+    Runs<std::uint32_t> corners_;
 };
 
 // Each kind is the named type or Other with its identifier. A new Pols or
@@ -40,7 +71,7 @@ using VmapKind = std::variant<OtherType, Txuv>;
 
 struct Pols {
     PolsKind kind;
-    std::vector<Polygon> polygons;
+    PolygonList polygons;
 };
 
 struct PtagEntry {
@@ -53,33 +84,97 @@ struct Ptag {
     std::vector<PtagEntry> entries;
 };
 
+// A map entry as its map holds it, its values viewed in the map's one value
+// array (valid while the entry list is neither changed nor destroyed).
 struct VmapEntry {
     std::uint32_t vertex = 0;
-    std::vector<float> values;  // exactly `dimension` values
+    std::span<const float> values;  // `dimension` values as read
+};
+
+// The entries of a VMAP, in file order, stored flat.
+class VmapEntries : public ViewList<VmapEntries> {
+public:
+    std::size_t size() const { return vertices_.size(); }
+    VmapEntry operator[](std::size_t i) const { return {vertices_[i], values_[i]}; }
+
+    // Copies the values in.
+    void push_back(const VmapEntry& entry) {
+        vertices_.push_back(entry.vertex);
+        values_.push_back(entry.values);
+    }
+    // Building an entry in place: its values, then its point.
+    void add_value(float value) { values_.add_item(value); }
+    void end_entry(std::uint32_t vertex) {
+        vertices_.push_back(vertex);
+        values_.close_run();
+    }
+    void reserve(std::size_t entries, std::size_t values) {
+        vertices_.reserve(entries);
+        values_.reserve(entries, values);
+    }
+    void clear() {
+        vertices_.clear();
+        values_.clear();
+    }
+
+private:
+    std::vector<std::uint32_t> vertices_;
+    Runs<float> values_;
 };
 
 struct Vmap {
     VmapKind kind;
     std::uint16_t dimension = 0;
     std::string name;
-    std::vector<VmapEntry> entries;
+    VmapEntries entries;
 
     // The entries for the given point indices, in their order; a point
     // without an entry adds nothing.
-    std::vector<const VmapEntry*> collect_refs(std::span<const std::uint32_t> indices) const;
+    std::vector<VmapEntry> collect_refs(std::span<const std::uint32_t> indices) const;
 };
 
 struct VmadEntry {
     std::uint32_t vertex = 0;
     std::uint32_t polygon = 0;
-    std::vector<float> values;
+    std::span<const float> values;
+};
+
+// The entries of a VMAD, in file order, stored flat.
+class VmadEntries : public ViewList<VmadEntries> {
+public:
+    std::size_t size() const { return vertices_.size(); }
+    VmadEntry operator[](std::size_t i) const { return {vertices_[i], polygons_[i], values_[i]}; }
+
+    // Copies the values in.
+    void push_back(const VmadEntry& entry) {
+        vertices_.push_back(entry.vertex);
+        polygons_.push_back(entry.polygon);
+        values_.push_back(entry.values);
+    }
+    // Building an entry in place: its values, then its point and polygon.
+    void add_value(float value) { values_.add_item(value); }
+    void end_entry(std::uint32_t vertex, std::uint32_t polygon) {
+        vertices_.push_back(vertex);
+        polygons_.push_back(polygon);
+        values_.close_run();
+    }
+    void reserve(std::size_t entries, std::size_t values) {
+        vertices_.reserve(entries);
+        polygons_.reserve(entries);
+        values_.reserve(entries, values);
+    }
+
+private:
+    std::vector<std::uint32_t> vertices_;
+    std::vector<std::uint32_t> polygons_;
+    Runs<float> values_;
 };
 
 struct Vmad {
     VmapKind kind;
     std::uint16_t dimension = 0;
     std::string name;
-    std::vector<VmadEntry> entries;
+    VmadEntries entries;
 };
 
 inline bool is_txuv(const VmapKind& kind) { return std::holds_alternative<Txuv>(kind); }

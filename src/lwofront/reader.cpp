@@ -7,6 +7,10 @@
 #include "lwofront/reader.hpp"
 
 #include <algorithm>
+#include <bit>
+#include <cstddef>
+#include <span>
+#include <vector>
 
 #include "lwofront/chunk.hpp"
 
@@ -44,48 +48,110 @@ Status read_layr(Stream& s, Object& object) {
     return {};
 }
 
-// Points are added as they are read, never reserved from the chunk length.
-Status read_pnts(Stream& s, Layr& layer) {
-    Pnts points;
-    while (s.remaining != 0) LWO_TRY(append(points.vec, stream::read_vector3f(s)));
-    layer.points = std::move(points);
+// The rest of the chunk, read whole into `buffer`. Before each read it grows
+// by at most what it already holds (1 MiB at first), so a length from the
+// file alone never sizes memory the file does not back.
+Status read_rest(Stream& s, std::vector<std::byte>& buffer) {
+    constexpr std::size_t kFirstPiece = 1 << 20;
+    buffer.clear();
+    while (s.remaining != 0) {
+        const std::size_t have = buffer.size();
+        const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(s.remaining, std::max(have, kFirstPiece)));
+        buffer.resize(have + piece);
+        LWO_TRY(s.read_exact(std::span(buffer).subspan(have)));
+    }
     return {};
 }
 
-Status read_pols(Stream& s, Layr& layer) {
-    Pols pols;
-    std::uint32_t type = 0;
-    LWO_TRY(read_field(s, type));
-    pols.kind = kind_of<PolsKind, Face>(type, make_id("FACE"));
-    while (s.remaining != 0) {
-        std::uint16_t count = 0;
-        LWO_TRY(read_field(s, count));
-        Polygon polygon;
-        polygon.flags = count & 0xFC00;
-        const std::size_t corners = count & 0x03FF;
-        // One allocation per polygon, for no more corners than the chunk
-        // still holds (each takes at least two bytes).
-        polygon.vertices.reserve(std::min<std::uint64_t>(corners, s.remaining / 2));
-        for (std::size_t i = 0; i < corners; ++i) LWO_TRY(append(polygon.vertices, stream::read_vx(s)));
-        pols.polygons.push_back(std::move(polygon));
+// A geometry chunk's body in memory, taken apart under the stream's window
+// rule: a field longer than what is left yields 0 and ends the body. One read
+// of the body and plain loads here cost far less than a stream call per field.
+class Body {
+public:
+    explicit Body(std::span<const std::byte> bytes) : bytes_(bytes) {}
+    bool ended() const { return pos_ == bytes_.size(); }
+    std::size_t left() const { return bytes_.size() - pos_; }
+
+    std::uint16_t u2() { return static_cast<std::uint16_t>(take(2)); }
+    std::uint32_t u4() { return take(4); }
+    float f4() { return std::bit_cast<float>(take(4)); }
+    Vec3 vec3() {
+        Vec3 v;
+        v.x = f4();
+        v.y = f4();
+        v.z = f4();
+        return v;
     }
-    layer.pols = std::move(pols);
+    // A variable-length index, as stream::read_vx.
+    std::uint32_t vx() {
+        const std::uint16_t high = u2();
+        if ((high >> 8) != 0xFF) return high;
+        return std::uint32_t(high & 0xFF) << 16 | u2();
+    }
+
+private:
+    std::uint32_t take(std::size_t n) {
+        if (left() < n) {
+            pos_ = bytes_.size();
+            return 0;
+        }
+        std::uint32_t value = 0;
+        for (std::size_t k = 0; k < n; ++k) value = value << 8 | std::to_integer<std::uint32_t>(bytes_[pos_ + k]);
+        pos_ += n;
+        return value;
+    }
+
+    std::span<const std::byte> bytes_;
+    std::size_t pos_ = 0;
+};
+
+// Reads the rest of the chunk into `buffer` and hands it to `parse` as a Body.
+template <class Parse>
+Status parse_rest(Stream& s, std::vector<std::byte>& buffer, Parse&& parse) {
+    LWO_TRY(read_rest(s, buffer));
+    Body body(buffer);
+    parse(body);
     return {};
 }
 
-Status read_ptag(Stream& s, Layr& layer) {
-    Ptag ptag;
-    std::uint32_t type = 0;
-    LWO_TRY(read_field(s, type));
-    ptag.kind = kind_of<PtagKind, SurfTag>(type, make_id("SURF"));
-    while (s.remaining != 0) {
-        PtagEntry entry;
-        // The tag is a plain 2-byte index into TAGS, not a variable-length one.
-        LWO_TRY(read_fields(s, Vx{entry.polygon}, entry.tag));
-        ptag.entries.push_back(entry);
-    }
-    layer.ptag = std::move(ptag);
-    return {};
+Status read_pnts(Stream& s, Layr& layer, std::vector<std::byte>& buffer) {
+    return parse_rest(s, buffer, [&](Body& body) {
+        Pnts points;
+        // A point cut short by the end of the chunk still counts, as zeros.
+        points.vec.reserve((body.left() + 11) / 12);
+        while (!body.ended()) points.vec.push_back(body.vec3());
+        layer.points = std::move(points);
+    });
+}
+
+Status read_pols(Stream& s, Layr& layer, std::vector<std::byte>& buffer) {
+    return parse_rest(s, buffer, [&](Body& body) {
+        Pols pols;
+        pols.kind = kind_of<PolsKind, Face>(body.u4(), make_id("FACE"));
+        while (!body.ended()) {
+            const std::uint16_t count = body.u2();
+            const std::size_t corners = count & 0x03FF;
+            for (std::size_t i = 0; i < corners; ++i) pols.polygons.add_corner(body.vx());
+            pols.polygons.end_polygon(count & 0xFC00);
+        }
+        layer.pols = std::move(pols);
+    });
+}
+
+Status read_ptag(Stream& s, Layr& layer, std::vector<std::byte>& buffer) {
+    return parse_rest(s, buffer, [&](Body& body) {
+        Ptag ptag;
+        ptag.kind = kind_of<PtagKind, SurfTag>(body.u4(), make_id("SURF"));
+        ptag.entries.reserve(body.left() / 4 + 1);
+        while (!body.ended()) {
+            PtagEntry entry;
+            entry.polygon = body.vx();
+            // The tag is a plain 2-byte index into TAGS, not a variable-length one.
+            entry.tag = body.u2();
+            ptag.entries.push_back(entry);
+        }
+        layer.ptag = std::move(ptag);
+    });
 }
 
 // The part VMAP and VMAD share: type, dimension, name.
@@ -99,40 +165,39 @@ Status read_map_header(Stream& s, VmapKind& kind, std::uint16_t& dimension, std:
 // Whether the chunk still holds an entry's values. An entry cut short by the
 // end of its chunk is dropped, so that a dimension read from the file never
 // sizes memory the file does not back.
-bool holds_values(const Stream& s, std::uint16_t dimension) { return s.remaining / 4 >= dimension; }
+bool holds_values(const Body& body, std::uint16_t dimension) { return body.left() / 4 >= dimension; }
 
-Status read_values(Stream& s, std::uint16_t dimension, std::vector<float>& values) {
-    values.resize(dimension);
-    for (float& value : values) LWO_TRY(read_field(s, value));
-    return {};
-}
-
-Status read_vmap(Stream& s, Layr& layer) {
+Status read_vmap(Stream& s, Layr& layer, std::vector<std::byte>& buffer) {
     Vmap vmap;
     LWO_TRY(read_map_header(s, vmap.kind, vmap.dimension, vmap.name));
-    while (s.remaining != 0) {
-        VmapEntry entry;
-        LWO_TRY(read_field(s, Vx{entry.vertex}));
-        if (!holds_values(s, vmap.dimension)) break;
-        LWO_TRY(read_values(s, vmap.dimension, entry.values));
-        vmap.entries.push_back(std::move(entry));
-    }
-    layer.vmaps.push_back(std::move(vmap));
-    return {};
+    return parse_rest(s, buffer, [&](Body& body) {
+        const std::size_t entry_bytes = 2 + 4 * std::size_t{vmap.dimension};
+        vmap.entries.reserve(body.left() / entry_bytes, body.left() / entry_bytes * vmap.dimension);
+        while (!body.ended()) {
+            const std::uint32_t vertex = body.vx();
+            if (!holds_values(body, vmap.dimension)) break;
+            for (std::uint16_t k = 0; k < vmap.dimension; ++k) vmap.entries.add_value(body.f4());
+            vmap.entries.end_entry(vertex);
+        }
+        layer.vmaps.push_back(std::move(vmap));
+    });
 }
 
-Status read_vmad(Stream& s, Layr& layer) {
+Status read_vmad(Stream& s, Layr& layer, std::vector<std::byte>& buffer) {
     Vmad vmad;
     LWO_TRY(read_map_header(s, vmad.kind, vmad.dimension, vmad.name));
-    while (s.remaining != 0) {
-        VmadEntry entry;
-        LWO_TRY(read_fields(s, Vx{entry.vertex}, Vx{entry.polygon}));
-        if (!holds_values(s, vmad.dimension)) break;
-        LWO_TRY(read_values(s, vmad.dimension, entry.values));
-        vmad.entries.push_back(std::move(entry));
-    }
-    layer.vmads.push_back(std::move(vmad));
-    return {};
+    return parse_rest(s, buffer, [&](Body& body) {
+        const std::size_t entry_bytes = 4 + 4 * std::size_t{vmad.dimension};
+        vmad.entries.reserve(body.left() / entry_bytes, body.left() / entry_bytes * vmad.dimension);
+        while (!body.ended()) {
+            const std::uint32_t vertex = body.vx();
+            const std::uint32_t polygon = body.vx();
+            if (!holds_values(body, vmad.dimension)) break;
+            for (std::uint16_t k = 0; k < vmad.dimension; ++k) vmad.entries.add_value(body.f4());
+            vmad.entries.end_entry(vertex, polygon);
+        }
+        layer.vmads.push_back(std::move(vmad));
+    });
 }
 
 // Geometry belongs to the last layer; before the first LAYR there is none.
@@ -144,22 +209,24 @@ Result<Layr*> current_layer(Object& object, std::uint32_t id) {
 }
 
 template <class Read>
-Status read_geometry(Stream& s, Object& object, std::uint32_t id, Read read) {
+Status read_geometry(Stream& s, Object& object, std::uint32_t id, std::vector<std::byte>& buffer, Read read) {
     auto layer = current_layer(object, id);
     if (!layer) return std::unexpected(std::move(layer).error());
-    return read(s, **layer);
+    return read(s, **layer, buffer);
 }
 
 // One top-level chunk body; chunks not listed are skipped by read_nested.
-Status read_chunk_body(Stream& s, std::uint32_t id, Object& object, const ReadOptions& options) {
+// `buffer` holds geometry bodies, one at a time.
+Status read_chunk_body(Stream& s, std::uint32_t id, Object& object, const ReadOptions& options,
+                       std::vector<std::byte>& buffer) {
     switch (id) {
         case make_id("TAGS"): return read_tags(s, object);
         case make_id("LAYR"): return read_layr(s, object);
-        case make_id("PNTS"): return read_geometry(s, object, id, read_pnts);
-        case make_id("POLS"): return read_geometry(s, object, id, read_pols);
-        case make_id("PTAG"): return read_geometry(s, object, id, read_ptag);
-        case make_id("VMAP"): return read_geometry(s, object, id, read_vmap);
-        case make_id("VMAD"): return read_geometry(s, object, id, read_vmad);
+        case make_id("PNTS"): return read_geometry(s, object, id, buffer, read_pnts);
+        case make_id("POLS"): return read_geometry(s, object, id, buffer, read_pols);
+        case make_id("PTAG"): return read_geometry(s, object, id, buffer, read_ptag);
+        case make_id("VMAP"): return read_geometry(s, object, id, buffer, read_vmap);
+        case make_id("VMAD"): return read_geometry(s, object, id, buffer, read_vmad);
         case make_id("CLIP"): return append(object.clips, read_clip(s));
         case make_id("SURF"): return append(object.surfaces, read_surf(s, options));
         default: return {};
@@ -183,11 +250,12 @@ Result<Object> handle_form(Stream& stream, const ReadOptions& options) {
     if (*type != make_id("LWO2")) return std::unexpected(invalid_error());
 
     Object object;
+    std::vector<std::byte> buffer;
     while (stream.remaining != 0) {
         auto header = stream::read_chunk(stream);
         if (!header) return std::unexpected(std::move(header).error());
         LWO_TRY(read_nested(stream, header->length, Level::Chunk,
-                            [&] { return read_chunk_body(stream, header->id, object, options); }));
+                            [&] { return read_chunk_body(stream, header->id, object, options, buffer); }));
     }
     return object;
 }

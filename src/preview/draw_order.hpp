@@ -2,9 +2,11 @@
 // The triangles a layer's display list draws, in its order, as the writer
 // lays the list out: a Triangle as (first, second, third), a Quad as
 // (first, second, third) and (first, third, fourth), and a batch's triangles
-// over the cache slots its one load filled. An index that reaches outside
-// the layer's vertices draws nothing.
+// over the cache slots its loads, or earlier batches' loads, filled. An
+// index that reaches outside the layer's vertices, or a slot no load filled,
+// draws nothing.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <type_traits>
@@ -31,12 +33,17 @@ void for_each_triangle(const ultraback::Layer& layer, Draw&& draw) {
             },
             primitive);
     }
+    // The vertex cache as the loads leave it: empty at the layer's start, a
+    // slot keeping its vertex until a later load overwrites it.
+    std::array<std::int64_t, 256> cache;
+    cache.fill(-1);
     for (const ultraback::Batch& batch : layer.batches) {
-        // A slot the load did not fill holds no vertex of this batch.
-        const auto vertex = [&](std::uint8_t slot) -> std::int64_t {
-            return slot < batch.count ? std::int64_t{batch.start} + slot : -1;
-        };
-        for (const ultraback::SlotTriangle& t : batch.triangles) emit(vertex(t[0]), vertex(t[1]), vertex(t[2]));
+        for (const ultraback::Load& load : batch.loads) {
+            for (std::size_t k = 0; k < load.count && load.slot + k < cache.size(); ++k) {
+                cache[load.slot + k] = std::int64_t{load.start} + static_cast<std::int64_t>(k);
+            }
+        }
+        for (const ultraback::SlotTriangle& t : batch.triangles) emit(cache[t[0]], cache[t[1]], cache[t[2]]);
     }
 }
 

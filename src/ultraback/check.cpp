@@ -1,7 +1,9 @@
 #include "ultraback/check.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <variant>
+#include <vector>
 
 #include "overloaded.hpp"
 
@@ -32,16 +34,24 @@ std::string primitives_fault(const Layer& layer, std::size_t n) {
     return {};
 }
 
+// Loads run through a cache that starts empty at the layer, so a triangle
+// may read a slot an earlier batch loaded, but never one no load reached.
 std::string batches_fault(const Layer& layer, std::size_t n, std::size_t cache_size) {
     if (!layer.batches.empty() && !layer.primitives.empty()) return at_layer(n, "batched and with primitives");
+    std::vector<bool> loaded(cache_size, false);
     for (const Batch& batch : layer.batches) {
-        if (batch.count < 1 || batch.count > cache_size) return at_layer(n, "a batch loads none or more than the cache holds");
-        if (std::size_t{batch.start} + batch.count > layer.vertices.size()) {
-            return at_layer(n, "a batch loads vertices that do not exist");
+        for (const Load& load : batch.loads) {
+            if (load.count < 1 || std::size_t{load.slot} + load.count > cache_size) {
+                return at_layer(n, "a load fills none or runs past the cache");
+            }
+            if (std::size_t{load.start} + load.count > layer.vertices.size()) {
+                return at_layer(n, "a load reads vertices that do not exist");
+            }
+            std::fill_n(loaded.begin() + load.slot, load.count, true);
         }
         for (const SlotTriangle& triangle : batch.triangles) {
             for (std::uint8_t slot : triangle) {
-                if (slot >= batch.count) return at_layer(n, "a triangle names a slot its batch does not load");
+                if (slot >= cache_size || !loaded[slot]) return at_layer(n, "a triangle names a slot no load filled");
             }
         }
     }

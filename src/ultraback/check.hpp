@@ -19,8 +19,9 @@ inline constexpr std::size_t kMaxVertexCache = 64;
 //    layer_rects pair names a layer;
 //  - every primitive index names a vertex of its layer, and an unbatched
 //    layer has no more vertices than 16-bit indices reach;
-//  - a batched layer has no primitives; each batch loads 1 to `cache_size`
-//    vertices of its layer and its triangles name loaded slots;
+//  - a batched layer has no primitives; each load puts 1 or more vertices of
+//    its layer into slots within `cache_size`, and every triangle names a
+//    slot that a load of this or an earlier batch of the layer filled;
 //  - a texture's data holds width x height texels (a CI4 texture of odd size
 //    one more, the half byte at its end), and a palette at most 16 colours.
 std::string find_mesh_fault(const Mesh& mesh, std::size_t cache_size = kMaxVertexCache);

@@ -34,11 +34,20 @@ using Primitive = std::variant<Triangle, Quad>;
 // Three vertex-cache slots of one triangle, in drawing order.
 using SlotTriangle = std::array<std::uint8_t, 3>;
 
-// One vertex-cache load and the triangles drawn from it: vertices
-// [start, start + count) of the layer go into cache slots 0 to count - 1.
-struct Batch {
+// One vertex command: vertices [start, start + count) of the layer go into
+// cache slots slot to slot + count - 1; the other slots keep what they hold.
+struct Load {
     std::uint32_t start = 0;
     std::uint32_t count = 0;
+    std::uint8_t slot = 0;
+
+    bool operator==(const Load&) const = default;
+};
+
+// The vertex commands of one batch and the triangles then drawn from the
+// cache, which may also read slots that earlier batches of the layer loaded.
+struct Batch {
+    std::vector<Load> loads;
     std::vector<SlotTriangle> triangles;
 };
 
@@ -49,8 +58,9 @@ struct Layer {
     std::vector<Primitive> primitives;
     std::size_t material = 0;
     std::set<LayerAttribute> attributes;
-    // A batched layer draws these instead; its primitives are then empty and
-    // its vertices laid out batch after batch.
+    // A batched layer draws these instead, from a cache that is empty at the
+    // layer's start; its primitives are then empty and its vertices laid out
+    // load after load.
     std::vector<Batch> batches;
 };
 

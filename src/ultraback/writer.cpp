@@ -4,6 +4,7 @@
 
 #include "ultraback/writer.hpp"
 
+#include <algorithm>
 #include <cassert>
 #include <charconv>
 #include <cstring>
@@ -20,15 +21,18 @@ namespace ultraback {
 
 namespace {
 
-// The most one append may add. The buffer has this much room beyond
-// kSaveBufferSize, so a piece that starts inside the buffer always fits.
+// The most one append may add, and the most one record (a vertex, a
+// primitive with its loads, a row of texels) may add. The buffer has room for
+// a record beyond kSaveBufferSize, so a record that starts inside the buffer
+// always fits and its pieces need no check of their own.
 constexpr std::size_t kMaxPiece = 256;
-static_assert(kMaxFloatChars <= kMaxPiece && kMaxDecimalChars <= kMaxPiece);
+constexpr std::size_t kMaxRecord = 1024;
+static_assert(kMaxFloatChars <= kMaxPiece && kMaxDecimalChars <= kMaxPiece && kMaxPiece <= kMaxRecord);
 
 class Output {
 public:
     explicit Output(Sink& sink)
-        : sink_(sink), buffer_(std::make_unique_for_overwrite<char[]>(kSaveBufferSize + kMaxPiece)),
+        : sink_(sink), buffer_(std::make_unique_for_overwrite<char[]>(kSaveBufferSize + kMaxRecord)),
           pos_(buffer_.get()), full_(buffer_.get() + kSaveBufferSize) {}
 
     // Once a sink write has failed, appends are dropped and nothing more
@@ -52,15 +56,12 @@ public:
 
     void flt(float value) { pos_ = put_float(room(), value); }
 
-    // One element of a texel or palette array: "0x" + hex + ", ".
-    void element(std::uint32_t value, int digits) {
-        char* p = room();
-        p[0] = '0';
-        p[1] = 'x';
-        p = put_hex(p + 2, value, digits);
-        p[0] = ',';
-        p[1] = ' ';
-        pos_ = p + 2;
+    // Where the next record goes, with room for kMaxRecord bytes; the record
+    // hands back its end with end_record.
+    char* begin_record() { return room(); }
+    void end_record(char* end) {
+        assert(end >= pos_ && end - pos_ <= std::ptrdiff_t(kMaxRecord));
+        pos_ = end;
     }
 
     // Hands over what is left and reports the first failed write, if any.
@@ -113,48 +114,79 @@ private:
     std::optional<Error> error_;
 };
 
+// One record formatted straight into the Output's buffer, with one room
+// check for the whole record instead of one per piece.
+class Record {
+public:
+    explicit Record(Output& out) : out_(out), p_(out.begin_record()) {}
+    ~Record() { out_.end_record(p_); }
+    Record(const Record&) = delete;
+    Record& operator=(const Record&) = delete;
+
+    Record& text(std::string_view s) {
+        std::memcpy(p_, s.data(), s.size());
+        p_ += s.size();
+        return *this;
+    }
+    template <class Int>
+    Record& dec(Int value) {
+        p_ = std::to_chars(p_, p_ + kMaxDecimalChars, value).ptr;
+        return *this;
+    }
+    Record& hex(std::uint32_t value, int digits) {
+        p_ = put_hex(p_, value, digits);
+        return *this;
+    }
+    // One element of a texel or palette array: "0x" + hex + ", ".
+    Record& element(std::uint32_t value, int digits) { return text("0x").hex(value, digits).text(", "); }
+
+private:
+    Output& out_;
+    char* p_;
+};
+
 // Elements in rows of `row_length`; every element is followed by ", ".
 template <class T>
 void write_elements(Output& out, const std::vector<T>& items, std::size_t row_length, int digits) {
-    for (std::size_t k = 0; k < items.size(); ++k) {
+    for (std::size_t row = 0; row < items.size(); row += row_length) {
         if (out.failed()) return;
-        if (k != 0 && k % row_length == 0) out.text("\n\t");
-        out.element(items[k], digits);
+        Record r(out);
+        if (row != 0) r.text("\n\t");
+        for (std::size_t k = row; k < std::min(items.size(), row + row_length); ++k) r.element(items[k], digits);
     }
 }
 
-void slots(Output& out, const SlotTriangle& t) {
-    out.dec(t[0]);
-    out.text(", ");
-    out.dec(t[1]);
-    out.text(", ");
-    out.dec(t[2]);
-    out.text(", 0");
-}
+void slots(Record& r, const SlotTriangle& t) { r.dec(t[0]).text(", ").dec(t[1]).text(", ").dec(t[2]).text(", 0"); }
 
-// One load of the batch's vertices from slot 0 on, then its triangles two to
-// a command, a last odd one alone.
+// The batch's vertex commands, each into its run of slots, then its
+// triangles two to a command, a last odd one alone.
 void write_batch(Output& out, const Batch& batch, std::size_t n) {
-    out.text("\tgsSPVertex(&vts");
-    out.dec(n);
-    out.text("[");
-    out.dec(batch.start);
-    out.text("], ");
-    out.dec(batch.count);
-    out.text(", 0),\n");
+    for (const Load& load : batch.loads) {
+        out.text("\tgsSPVertex(&vts");
+        out.dec(n);
+        out.text("[");
+        out.dec(load.start);
+        out.text("], ");
+        out.dec(load.count);
+        out.text(", ");
+        out.dec(load.slot);
+        out.text("),\n");
+    }
     const std::vector<SlotTriangle>& triangles = batch.triangles;
     std::size_t k = 0;
     for (; k + 1 < triangles.size(); k += 2) {
-        out.text("\tgsSP2Triangles(");
-        slots(out, triangles[k]);
-        out.text(", ");
-        slots(out, triangles[k + 1]);
-        out.text("),\n");
+        Record r(out);
+        r.text("\tgsSP2Triangles(");
+        slots(r, triangles[k]);
+        r.text(", ");
+        slots(r, triangles[k + 1]);
+        r.text("),\n");
     }
     if (k < triangles.size()) {
-        out.text("\tgsSP1Triangle(");
-        slots(out, triangles[k]);
-        out.text("),\n");
+        Record r(out);
+        r.text("\tgsSP1Triangle(");
+        slots(r, triangles[k]);
+        r.text("),\n");
     }
 }
 
@@ -164,25 +196,11 @@ void write_layer(Output& out, const Layer& layer, std::size_t n) {
     out.text("[] = {\n");
     for (const Vertex& v : layer.vertices) {
         if (out.failed()) return;
-        out.text("\t{\n\t\t{ { ");
-        out.dec(v.x);
-        out.text(", ");
-        out.dec(v.y);
-        out.text(", ");
-        out.dec(v.z);
-        out.text(" }, 0, { ");
-        out.dec(v.s);
-        out.text(", ");
-        out.dec(v.t);
-        out.text(" }, { 0x");
-        out.hex(v.r, 2);
-        out.text(", 0x");
-        out.hex(v.g, 2);
-        out.text(", 0x");
-        out.hex(v.b, 2);
-        out.text(", 0x");
-        out.hex(v.a, 2);
-        out.text(" } }\n\t},\n");
+        Record r(out);
+        r.text("\t{\n\t\t{ { ").dec(v.x).text(", ").dec(v.y).text(", ").dec(v.z);
+        r.text(" }, 0, { ").dec(v.s).text(", ").dec(v.t);
+        r.text(" }, { 0x").hex(v.r, 2).text(", 0x").hex(v.g, 2).text(", 0x").hex(v.b, 2).text(", 0x").hex(v.a, 2);
+        r.text(" } }\n\t},\n");
     }
     out.text("};\n\n");
 
@@ -190,33 +208,28 @@ void write_layer(Output& out, const Layer& layer, std::size_t n) {
     out.dec(n);
     out.text("[] = {\n");
     // Each primitive loads its own vertices into slots 0 to 2 (or 3).
-    const auto load = [&](std::int32_t index, char slot) {
-        out.text("\tgsSPVertex(&vts");
-        out.dec(n);
-        out.text("[");
-        out.dec(index);
-        out.text("], 1, ");
-        out.text({&slot, 1});
-        out.text("),\n");
-    };
-    const Overloaded draw{
-        [&](const Triangle& triangle) {
-            load(triangle.indices[0], '0');
-            load(triangle.indices[1], '1');
-            load(triangle.indices[2], '2');
-            out.text("\tgsSP1Triangle(0, 1, 2, 0),\n");
-        },
-        [&](const Quad& quad) {
-            load(quad.indices[0], '0');
-            load(quad.indices[1], '1');
-            load(quad.indices[2], '2');
-            load(quad.indices[3], '3');
-            out.text("\tgsSP2Triangles(0, 1, 2, 0, 0, 2, 3, 0),\n");
-        },
+    const auto load = [&](Record& r, std::int32_t index, char slot) {
+        r.text("\tgsSPVertex(&vts").dec(n).text("[").dec(index).text("], 1, ").text({&slot, 1}).text("),\n");
     };
     for (const Primitive& primitive : layer.primitives) {
         if (out.failed()) return;
-        std::visit(draw, primitive);
+        Record r(out);
+        std::visit(Overloaded{
+                       [&](const Triangle& triangle) {
+                           load(r, triangle.indices[0], '0');
+                           load(r, triangle.indices[1], '1');
+                           load(r, triangle.indices[2], '2');
+                           r.text("\tgsSP1Triangle(0, 1, 2, 0),\n");
+                       },
+                       [&](const Quad& quad) {
+                           load(r, quad.indices[0], '0');
+                           load(r, quad.indices[1], '1');
+                           load(r, quad.indices[2], '2');
+                           load(r, quad.indices[3], '3');
+                           r.text("\tgsSP2Triangles(0, 1, 2, 0, 0, 2, 3, 0),\n");
+                       },
+                   },
+                   primitive);
     }
     for (const Batch& batch : layer.batches) {
         if (out.failed()) return;

@@ -300,8 +300,8 @@ TEST(Convert, TileIndicesFollowThePositionsOfTheTileLayers) {
 TEST(Convert, TilingSkipsPolygonsWithoutTextureValuesOrCorners) {
     lwofront::Layr l = layer({{0, 0, 0}, {10, 0, 0}, {10, 10, 0}, {0, 10, 0}, {-5, 5, 0}, {20, 20, 0}, {30, 0, 0}},
                              {{0, 5, 6}, {0, 1}, {0, 1, 2, 3, 4}, {0, 1, 9}});
-    l.vmaps.push_back(txuv({{0, {0, 0}}, {1, {0.5f, 0}}, {2, {0.5f, 0.5f}}, {3, {0, 0.5f}}, {4, {0.25f, 0.25f}}}));
-    l.vmaps[0].entries[0].values = {0};  // one value is no texture value
+    // The first entry's one value is no texture value.
+    l.vmaps.push_back(txuv({{0, {0}}, {1, {0.5f, 0}}, {2, {0.5f, 0.5f}}, {3, {0, 0.5f}}, {4, {0.25f, 0.25f}}}));
     lwofront::Layr untextured = layer(kSquare, {{0, 1, 2}});
     untextured.vmaps.push_back(txuv({{3, {0, 0}}}));
     Converted c =

@@ -3,9 +3,12 @@
 // with the test myheader.h, whose macros encode the F3DEX2 command words, and
 // with support/gbi/interpret.c, which runs every layer's list against a
 // vertex cache of a given size and prints the triangles drawn as vertex
-// values. Batched output (-b, with cache sizes 16, 32 and 64) must draw the
-// same triangles as the default output, each with its winding, and never
-// load past the cache.
+// values. Batched output (-b, with cache sizes 3, 16, 32 and 64) must draw
+// the same triangles as the default output, each once with its winding, and
+// never load past the cache. Batches read slots that earlier batches loaded:
+// a slot read before its load is refused by the interpreter, and one read
+// after a later load overwrote it draws the wrong vertex values, which the
+// comparison catches.
 
 #include <gtest/gtest.h>
 
@@ -126,7 +129,7 @@ void check_object(Checker& checker, const fs::path& object, const std::string& e
     const Interpreted plain = checker.run(object, extra, 16);
     ASSERT_TRUE(plain.ok) << plain.message;
     ASSERT_FALSE(plain.drawn.empty());
-    for (int slots : {16, 32, 64}) {
+    for (int slots : {3, 16, 32, 64}) {
         SCOPED_TRACE("cache " + std::to_string(slots));
         const Interpreted batched = checker.run(object, extra + " -b -c " + std::to_string(slots), slots);
         ASSERT_TRUE(batched.ok) << batched.message;

@@ -26,7 +26,10 @@ TEST(Model, NewLayerIsEmpty) {
 
 Vmap map_with_vertices(std::initializer_list<std::uint32_t> vertices) {
     Vmap map;
-    for (std::uint32_t v : vertices) map.entries.push_back({v, {float(v)}});
+    for (std::uint32_t v : vertices) {
+        const float value = float(v);
+        map.entries.push_back({v, {&value, 1}});
+    }
     return map;
 }
 
@@ -47,9 +50,10 @@ TEST(Model, CollectRefs) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<std::uint32_t> found;
-        for (const VmapEntry* entry : c.map.collect_refs(c.indices)) {
-            found.push_back(entry->vertex);
-            EXPECT_EQ(entry->values.at(0), float(entry->vertex));
+        for (const VmapEntry& entry : c.map.collect_refs(c.indices)) {
+            found.push_back(entry.vertex);
+            ASSERT_EQ(entry.values.size(), 1u);
+            EXPECT_EQ(entry.values[0], float(entry.vertex));
         }
         EXPECT_EQ(found, c.found);
     }

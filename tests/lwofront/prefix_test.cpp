@@ -93,7 +93,8 @@ TEST(Prefix, WholeObjectReadsCompletely) {
     EXPECT_EQ(base.points.vec.size(), 4u);
     EXPECT_EQ(base.vmaps.at(0).entries.size(), 4u);
     ASSERT_EQ(base.pols.polygons.size(), 2u);
-    EXPECT_EQ(base.pols.polygons[1].vertices.at(2), 0x10000u);
+    ASSERT_EQ(base.pols.polygons[1].vertices.size(), 3u);
+    EXPECT_EQ(base.pols.polygons[1].vertices[2], 0x10000u);
     EXPECT_EQ(base.ptag.entries.at(1).polygon, 0x10001u);
     EXPECT_EQ(base.vmads.at(0).entries.size(), 1u);
     EXPECT_EQ(r->layers[1].parent, 1u);

@@ -13,6 +13,12 @@ using lwo_test::parse;
 using lwofront::Object;
 using stream::make_id;
 
+// The items a polygon's corners or an entry's values view, to compare with a list.
+template <class T>
+std::vector<T> items(std::span<const T> view) {
+    return {view.begin(), view.end()};
+}
+
 void layr(Builder& b) { lwo_test::layer(b); }
 
 TEST(Reader, FormHeader) {
@@ -139,10 +145,10 @@ TEST(Reader, Polygons) {
     EXPECT_TRUE(std::holds_alternative<lwofront::Face>(pols.kind));
     ASSERT_EQ(pols.polygons.size(), 3u);
     EXPECT_EQ(pols.polygons[0].flags, 0x8000u);
-    EXPECT_EQ(pols.polygons[0].vertices, (std::vector<std::uint32_t>{0, 1, 2}));
+    EXPECT_EQ(items(pols.polygons[0].vertices), (std::vector<std::uint32_t>{0, 1, 2}));
     EXPECT_TRUE(pols.polygons[1].vertices.empty());
     EXPECT_EQ(pols.polygons[2].flags, 0u);
-    EXPECT_EQ(pols.polygons[2].vertices, (std::vector<std::uint32_t>{3, 0xFEFF, 0xFF00, 0x123456}));
+    EXPECT_EQ(items(pols.polygons[2].vertices), (std::vector<std::uint32_t>{3, 0xFEFF, 0xFF00, 0x123456}));
 }
 
 TEST(Reader, VariableLengthIndicesInTagsAndMaps) {
@@ -170,7 +176,7 @@ TEST(Reader, VariableLengthIndicesInTagsAndMaps) {
     EXPECT_EQ(uv.name, "uv");
     ASSERT_EQ(uv.entries.size(), 2u);
     EXPECT_EQ(uv.entries[0].vertex, 0x20000u);
-    EXPECT_EQ(uv.entries[0].values, (std::vector<float>{0.25f, 0.75f}));
+    EXPECT_EQ(items(uv.entries[0].values), (std::vector<float>{0.25f, 0.75f}));
     EXPECT_EQ(uv.entries[1].vertex, 1u);
 
     // Dimension 0: entries hold only a vertex index.
@@ -185,7 +191,7 @@ TEST(Reader, VariableLengthIndicesInTagsAndMaps) {
     ASSERT_EQ(vmad.entries.size(), 1u);
     EXPECT_EQ(vmad.entries[0].vertex, 0xFF00u);
     EXPECT_EQ(vmad.entries[0].polygon, 0x30000u);
-    EXPECT_EQ(vmad.entries[0].values, (std::vector<float>{0.5f, 0.125f}));
+    EXPECT_EQ(items(vmad.entries[0].values), (std::vector<float>{0.5f, 0.125f}));
 }
 
 TEST(Reader, UnlistedChunksAreSkipped) {
@@ -296,7 +302,7 @@ TEST(Reader, MapEntryCutByTheChunkEndIsDropped) {
     ASSERT_TRUE(r);
     const auto& entries = r->layers[0].vmaps[0].entries;
     ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(entries[0].values, (std::vector<float>{1, 2}));
+    EXPECT_EQ(items(entries[0].values), (std::vector<float>{1, 2}));
 }
 
 // Bytes a handler leaves unread, and the pad after an odd length, are passed

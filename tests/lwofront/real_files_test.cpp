@@ -129,7 +129,7 @@ TEST(RealFiles, Details) {
     auto concave = read_real("concave_polygon.lwo");
     ASSERT_TRUE(concave);
     EXPECT_EQ(concave->layers.at(0).name, "concave_polygon");
-    EXPECT_EQ(concave->layers[0].pols.polygons.at(0).vertices.size(), 66u);
+    EXPECT_EQ(concave->layers[0].pols.polygons[0].vertices.size(), 66u);
     EXPECT_EQ(concave->surfaces.at(0).source, "test");
     EXPECT_EQ(concave->layers[0].vmads.at(0).entries.size(), 66u);
 }

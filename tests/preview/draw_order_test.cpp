@@ -30,18 +30,21 @@ TEST(PreviewDrawOrder, PrimitivesAsTheDefaultListDrawsThem) {
     EXPECT_EQ(drawn(layer), (std::vector<Tri>{{0, 2, 1}, {1, 0, 3}, {1, 3, 2}, {5, 4, 3}}));
 }
 
-TEST(PreviewDrawOrder, BatchesDrawOverTheSlotsTheirLoadFilled) {
-    ultraback::Layer layer = with_vertices(7);
-    layer.batches = {{0, 4, {{0, 1, 2}, {2, 1, 3}}}, {4, 3, {{2, 0, 1}}}};
-    EXPECT_EQ(drawn(layer), (std::vector<Tri>{{0, 1, 2}, {2, 1, 3}, {6, 4, 5}}));
+// Slots keep their vertices from batch to batch until a load overwrites them.
+TEST(PreviewDrawOrder, BatchesDrawOverTheSlotsTheLoadsFilled) {
+    ultraback::Layer layer = with_vertices(8);
+    layer.batches = {{{{0, 4, 0}}, {{0, 1, 2}, {2, 1, 3}}},
+                     {{{4, 3, 0}}, {{2, 0, 1}}},
+                     {{{7, 1, 3}}, {{0, 3, 1}, {3, 2, 0}}}};
+    EXPECT_EQ(drawn(layer), (std::vector<Tri>{{0, 1, 2}, {2, 1, 3}, {6, 4, 5}, {4, 7, 5}, {7, 6, 4}}));
 }
 
 TEST(PreviewDrawOrder, IndicesOutsideTheLayerDrawNothing) {
     ultraback::Layer layer = with_vertices(4);
     layer.primitives = {ultraback::Triangle{{0, 1, 4}}, ultraback::Triangle{{-1, 1, 2}}, ultraback::Quad{{0, 1, 2, 9}},
                         ultraback::Triangle{{0, 1, 2}}};
-    // A slot the load did not fill, and a load that reaches past the vertices.
-    layer.batches = {{0, 2, {{0, 1, 2}}}, {2, 3, {{0, 1, 2}}}};
+    // A slot no load filled, and a load that reaches past the vertices.
+    layer.batches = {{{{0, 2, 0}}, {{0, 1, 2}}}, {{{2, 3, 0}}, {{0, 1, 2}}}};
     EXPECT_EQ(drawn(layer), (std::vector<Tri>{{0, 1, 2}, {0, 1, 2}}));
 }
 

@@ -20,7 +20,9 @@ Mesh sound_mesh() {
     mesh.layers.push_back(quad);
     Layer batched;
     batched.vertices.resize(5);
-    batched.batches.push_back(Batch{1, 4, {{0, 1, 2}, {0, 2, 3}}});
+    // The second batch reads slots 1 and 2 that the first one loaded.
+    batched.batches.push_back(Batch{{Load{1, 4, 0}}, {{0, 1, 2}, {0, 2, 3}}});
+    batched.batches.push_back(Batch{{Load{0, 1, 4}}, {{1, 2, 4}}});
     batched.material = 1;
     mesh.layers.push_back(batched);
     mesh.materials.push_back({0, {}});
@@ -47,12 +49,14 @@ TEST(FindMeshFault, NamesTheFirstBrokenInvariant) {
          "layer 0: more vertices than 16-bit indices reach"},
         {"batched with primitives", [](Mesh& m) { m.layers[1].primitives.push_back(Triangle{}); },
          "layer 1: batched and with primitives"},
-        {"empty batch", [](Mesh& m) { m.layers[1].batches[0].count = 0; },
-         "layer 1: a batch loads none or more than the cache holds"},
-        {"batch beyond the vertices", [](Mesh& m) { m.layers[1].batches[0].start = 2; },
-         "layer 1: a batch loads vertices that do not exist"},
-        {"slot not loaded", [](Mesh& m) { m.layers[1].batches[0].triangles[1][2] = 4; },
-         "layer 1: a triangle names a slot its batch does not load"},
+        {"empty load", [](Mesh& m) { m.layers[1].batches[0].loads[0].count = 0; },
+         "layer 1: a load fills none or runs past the cache"},
+        {"load beyond the vertices", [](Mesh& m) { m.layers[1].batches[0].loads[0].start = 2; },
+         "layer 1: a load reads vertices that do not exist"},
+        {"slot never loaded", [](Mesh& m) { m.layers[1].batches[1].triangles[0][0] = 5; },
+         "layer 1: a triangle names a slot no load filled"},
+        {"slot read before its load", [](Mesh& m) { m.layers[1].batches[0].triangles[1][2] = 4; },
+         "layer 1: a triangle names a slot no load filled"},
         {"texture", [](Mesh& m) { m.materials[0].texture = 2; }, "material 0: names a texture that does not exist"},
         {"texel count", [](Mesh& m) { m.textures[1].width = 4; },
          "texture 1: its data does not hold width x height texels"},
@@ -71,8 +75,8 @@ TEST(FindMeshFault, NamesTheFirstBrokenInvariant) {
 
 TEST(FindMeshFault, HoldsBatchesToTheGivenCacheAndOddCi4ToItsHalfByte) {
     Mesh mesh = sound_mesh();
-    EXPECT_EQ(find_mesh_fault(mesh, 4), "");
-    EXPECT_EQ(find_mesh_fault(mesh, 3), "layer 1: a batch loads none or more than the cache holds");
+    EXPECT_EQ(find_mesh_fault(mesh, 5), "");
+    EXPECT_EQ(find_mesh_fault(mesh, 4), "layer 1: a load fills none or runs past the cache");
 
     // 3 x 3 texels take five bytes, the last half unused; an RGBA16 texture
     // has no such slack.

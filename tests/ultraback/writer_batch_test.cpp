@@ -1,5 +1,6 @@
-// Batched layers: one load per batch from slot 0, triangles two to a command,
-// a last odd one alone. Whole texts written out by hand.
+// Batched layers: each batch's vertex commands into their runs of slots, then
+// triangles two to a command, a last odd one alone. Whole texts written out
+// by hand.
 
 #include <gtest/gtest.h>
 
@@ -16,7 +17,7 @@ std::string save_text(const Mesh& mesh) {
     return sink.text;
 }
 
-TEST(WriterBatches, OneLoadPerBatchThenTrianglesInPairs) {
+TEST(WriterBatches, LoadsIntoTheirSlotsThenTrianglesInPairs) {
     Layer plain;
     plain.vertices = {{1, 2, 3, 0, 0, 0, 0x7f, 0, 0xff}};
     plain.primitives = {Triangle{{0, 0, 0}}};
@@ -24,9 +25,10 @@ TEST(WriterBatches, OneLoadPerBatchThenTrianglesInPairs) {
     Layer batched;
     for (std::int16_t i = 0; i < 6; ++i) batched.vertices.push_back({i, 0, 0, 0, 0, 0, 0, 0, 0xff});
     batched.material = 1;
+    // The second batch keeps slots 0 and 2 and loads into 1 and 3, then 5.
     batched.batches = {
-        Batch{0, 4, {{0, 1, 2}, {0, 2, 3}, {3, 2, 1}}},
-        Batch{4, 2, {{0, 1, 1}, {1, 0, 0}}},
+        Batch{{Load{0, 4, 0}}, {{0, 1, 2}, {0, 2, 3}, {3, 2, 1}}},
+        Batch{{Load{4, 1, 1}, Load{5, 1, 3}}, {{0, 1, 2}, {2, 3, 0}}},
     };
 
     Mesh mesh;
@@ -77,8 +79,9 @@ static Gfx drawmesh1[] = {
 	gsSPVertex(&vts1[0], 4, 0),
 	gsSP2Triangles(0, 1, 2, 0, 0, 2, 3, 0),
 	gsSP1Triangle(3, 2, 1, 0),
-	gsSPVertex(&vts1[4], 2, 0),
-	gsSP2Triangles(0, 1, 1, 0, 1, 0, 0, 0),
+	gsSPVertex(&vts1[4], 1, 1),
+	gsSPVertex(&vts1[5], 1, 3),
+	gsSP2Triangles(0, 1, 2, 0, 2, 3, 0, 0),
 	gsSPEndDisplayList()
 };
 
@@ -110,7 +113,7 @@ TEST(WriterBatches, IndicesPastSixteenBitsPrintInFull) {
     Layer layer;
     layer.vertices.resize(1);
     layer.primitives = {Triangle{{40000, 65536, 70000}}};
-    layer.batches = {Batch{123456, 3, {{2, 1, 0}}}};
+    layer.batches = {Batch{{Load{123456, 3, 61}}, {{63, 62, 61}}}};
     Mesh mesh;
     mesh.add_layer(layer);
     const std::string text = save_text(mesh);
@@ -118,8 +121,8 @@ TEST(WriterBatches, IndicesPastSixteenBitsPrintInFull) {
                         "\tgsSPVertex(&vts0[65536], 1, 1),\n"
                         "\tgsSPVertex(&vts0[70000], 1, 2),\n"
                         "\tgsSP1Triangle(0, 1, 2, 0),\n"
-                        "\tgsSPVertex(&vts0[123456], 3, 0),\n"
-                        "\tgsSP1Triangle(2, 1, 0, 0),\n"
+                        "\tgsSPVertex(&vts0[123456], 3, 61),\n"
+                        "\tgsSP1Triangle(63, 62, 61, 0),\n"
                         "\tgsSPEndDisplayList()\n"),
               std::string::npos)
         << text;
