@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <limits>
 
 #include "preview/draw_order.hpp"
@@ -181,19 +182,25 @@ void draw_view(Canvas& canvas, const Mesh& mesh, const Box& box, const View& vie
     const Placement at = fit(box, axes);
     const Clip clip{view.cell_x, view.cell_y, view.cell_x + kCell, view.cell_y + kCell};
     std::vector<Position> placed;
+    std::vector<Attributes> shaded;      // per vertex, once one of its triangles needs it
+    std::vector<std::uint8_t> is_shaded;
     for (const Layer& layer : mesh.layers) {
         const Look look = look_of(mesh, layer, textures);
         placed.clear();
         for (const Vertex& v : layer.vertices) placed.push_back(place(v, view, at));
+        shaded.resize(layer.vertices.size());
+        is_shaded.assign(layer.vertices.size(), 0);
         const auto corner = [&](std::uint32_t i) {
-            return Corner{placed[i], attributes_of(layer.vertices[i], light, look.lit)};
+            if (!is_shaded[i]) shaded[i] = attributes_of(layer.vertices[i], light, look.lit), is_shaded[i] = 1;
+            return Corner{placed[i], shaded[i]};
         };
-        for_each_triangle(layer, [&](std::uint32_t a, std::uint32_t b, std::uint32_t c) {
-            // Most triangles of a dense object cover no pixel centre: they
-            // end here, before their corners are shaded.
+        // Most triangles of a dense object cover no pixel centre: they end at
+        // this test, before their corners are shaded.
+        const auto draw = [&](std::uint32_t a, std::uint32_t b, std::uint32_t c) {
             if (!may_cover(clip, placed[a], placed[b], placed[c])) return;
             draw_triangle(canvas, clip, look.surface, corner(a), corner(b), corner(c));
-        });
+        };
+        for_each_triangle(layer, draw);
     }
 }
 
@@ -216,9 +223,9 @@ Picture render(const Mesh& mesh) {
     for (const View& view : kViews) draw_view(canvas, mesh, box, view, textures);
     draw_dividers(canvas);
 
-    Picture picture{kPictureSize, kPictureSize, {}};
-    picture.rgb.reserve(canvas.color.size() * 3);
-    for (const Rgb& p : canvas.color) picture.rgb.insert(picture.rgb.end(), {p.r, p.g, p.b});
+    static_assert(sizeof(Rgb) == 3, "the canvas is already packed RGB");
+    Picture picture{kPictureSize, kPictureSize, std::vector<std::uint8_t>(canvas.color.size() * 3)};
+    std::memcpy(picture.rgb.data(), canvas.color.data(), picture.rgb.size());
     return picture;
 }
 
