@@ -105,7 +105,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     lwofront::scale_points(*object, kScales[control >> 1 & 3]);
 
     const std::size_t cache_size = kCacheSizes[control >> 5];
-    const converter::Options options{"tex", (control & 1) != 0, (control & 16) != 0, cache_size};
+    // The cache size's bits double as -m, -v and -f.
+    const converter::Options options{"tex", (control & 1) != 0, (control & 16) != 0, cache_size, 1.0f,
+                                     (control & 32) != 0, (control & 64) != 0};
     Result<ultraback::Mesh> mesh = converter::convert(*object, options, load_image, check_warning);
     if (!mesh) {
         check_error(mesh.error());
@@ -116,7 +118,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(fault.empty());
 
     ultraback::StringSink sink;
-    FUZZ_CHECK(ultraback::save(*mesh, "mesh", sink));
+    FUZZ_CHECK(ultraback::save(*mesh, "mesh", sink, {(control & 128) != 0}));
     FUZZ_CHECK(sink.text.ends_with(" ); \n"));
     return 0;
 }

@@ -35,11 +35,14 @@ constexpr OptionHelp kOptionHelp[] = {
     {"-n NAME", "name of the StaticMesh record, a C identifier; default mesh"},
     {"-t", "split layers whose texture does not fit TMEM into tiles"},
     {"-b", "batch vertices to fill the vertex cache"},
-    {"-c N", "vertex cache size for -b, 3 to 64; default 32"},
+    {"-c N", "vertex cache size for -b, 3 to 64; default 32 (with -f 3 to 16, default 16)"},
     {"-d FILE", "also write a Make rule naming what the output depends on"},
     {"-k", "skip texture blocks that are not image maps, with a warning"},
     {"-q", "print no warnings"},
     {"-e", "warnings are errors: print them, then fail, writing nothing"},
+    {"-f", "Fast3D: only one-triangle commands, a 16-vertex cache"},
+    {"-m", "one output layer per (layer, surface) pair, each with its material"},
+    {"-v", "vertex colours from the first RGB or RGBA map instead of normals"},
     {"-p FILE", "also write a PNG picture of the mesh as the console draws it"},
     {"-h, --help", "print this help"},
     {"--version", "print the version"},
@@ -59,6 +62,7 @@ struct OptionValues {
     Request request = Request::convert;
     std::optional<std::string> scale, output, name, cache_size, depfile, preview;
     bool tile = false, batch = false, skip_unknown_blocks = false, quiet = false, warnings_are_errors = false;
+    bool fast3d = false, split_surfaces = false, vertex_colors = false;
 };
 
 std::optional<std::string>* value_slot(OptionValues& values, char letter) {
@@ -80,14 +84,21 @@ bool* flag_slot(OptionValues& values, char letter) {
         case 'k': return &values.skip_unknown_blocks;
         case 'q': return &values.quiet;
         case 'e': return &values.warnings_are_errors;
+        case 'f': return &values.fast3d;
+        case 'm': return &values.split_surfaces;
+        case 'v': return &values.vertex_colors;
         default: return nullptr;
     }
 }
 
-std::optional<int> parse_cache_size(std::string_view text) {
+// Fast3D's vertex buffer holds 16 vertices, F3DEX2's 64.
+constexpr int kMaxCacheSize = 64;
+constexpr int kMaxFast3dCacheSize = 16;
+
+std::optional<int> parse_cache_size(std::string_view text, int max) {
     int value = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size() || value < 3 || value > 64) return std::nullopt;
+    if (ec != std::errc() || end != text.data() + text.size() || value < 3 || value > max) return std::nullopt;
     return value;
 }
 
@@ -253,8 +264,13 @@ std::expected<Settings, std::string> parse_command_line(std::span<const std::str
     std::optional<float> scale = parse_scale(scale_text);
     if (!scale) return std::unexpected("Invalid scale factor: '" + scale_text + "'");
 
-    std::optional<int> cache_size = parse_cache_size(options->cache_size.value_or("32"));
-    if (!cache_size) return std::unexpected("Invalid cache size: '" + *options->cache_size + "' (3 to 64)");
+    const bool fast3d = options->fast3d;
+    std::optional<int> cache_size = parse_cache_size(options->cache_size.value_or(fast3d ? "16" : "32"),
+                                                     fast3d ? kMaxFast3dCacheSize : kMaxCacheSize);
+    if (!cache_size) {
+        return std::unexpected("Invalid cache size: '" + *options->cache_size +
+                               (fast3d ? "' (3 to 16 with -f)" : "' (3 to 64)"));
+    }
 
     settings.scale = *scale;
     settings.cache_size = *cache_size;
@@ -262,6 +278,9 @@ std::expected<Settings, std::string> parse_command_line(std::span<const std::str
     settings.depfile = options->depfile;
     settings.preview = options->preview;
     settings.skip_unknown_blocks = options->skip_unknown_blocks;
+    settings.fast3d = fast3d;
+    settings.split_surfaces = options->split_surfaces;
+    settings.vertex_colors = options->vertex_colors;
     settings.texture_dir = input->directory;
     settings.output_path = options->output ? *options->output : default_output_path(*input);
     if (options->name) settings.object_name = *options->name;

@@ -13,7 +13,8 @@ namespace cli {
 inline constexpr const char* kBanner = "quillmesh " QUILLMESH_VERSION "\n";
 inline constexpr const char* kUsage =
     "Usage: quillmesh inputfile [-o outputfile] [-s scalefactor] [-n name] [-t]\n"
-    "       [-b] [-c cachesize] [-d depfile] [-k] [-q] [-e] [-p preview.png]\n";
+    "       [-b] [-c cachesize] [-d depfile] [-k] [-q] [-e] [-f] [-m] [-v]\n"
+    "       [-p preview.png]\n";
 
 // The usage lines, then the option table, for --help.
 std::string help_text();
@@ -30,11 +31,14 @@ struct Settings {
     float scale = 1.0f;
     bool tile = false;
     bool batch = false;                  // -b: fill the vertex cache
-    int cache_size = 32;                 // -c: vertex cache slots, 3 to 64
+    int cache_size = 32;                 // -c: vertex cache slots, 3 to 64 (16 with -f)
     std::optional<std::string> depfile;  // -d: Make rule naming what the output depends on
     bool skip_unknown_blocks = false;    // -k: warn about non-image texture blocks instead of failing
     bool quiet = false;                  // -q: print no warnings
     bool warnings_are_errors = false;    // -e: print the warnings, then fail without writing
+    bool fast3d = false;                 // -f: one-triangle commands only, a 16-vertex cache
+    bool split_surfaces = false;         // -m: one layer per (layer, surface) pair
+    bool vertex_colors = false;          // -v: vertex colours in place of normals
     std::optional<std::string> preview;  // -p: PNG picture of the converted mesh
 };
 

@@ -125,7 +125,8 @@ int run(const cli::Settings& settings) {
         return image::Image::open(path);
     };
     converter::Options options{settings.texture_dir, settings.tile, settings.batch,
-                               static_cast<std::size_t>(settings.cache_size)};
+                               static_cast<std::size_t>(settings.cache_size), settings.scale,
+                               settings.split_surfaces, settings.vertex_colors};
     Result<ultraback::Mesh> mesh = converter::convert(*object, options, load_image, warn);
     if (!mesh) return fail(mesh.error());
     if (settings.warnings_are_errors && warnings > 0) {
@@ -134,7 +135,10 @@ int run(const cli::Settings& settings) {
     }
 
     output::FdSink sink(out->fd);
-    if (Status saved = ultraback::save(*mesh, settings.object_name, sink); !saved) return fail(saved.error());
+    ultraback::SaveOptions save_options{settings.fast3d};
+    if (Status saved = ultraback::save(*mesh, settings.object_name, sink, save_options); !saved) {
+        return fail(saved.error());
+    }
     if (dependency_file) {
         output::FdSink rule_sink(dependency_file->fd);
         std::string rule = depfile::make_rule(settings.output_path, dependencies);

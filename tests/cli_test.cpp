@@ -76,6 +76,37 @@ TEST(CommandLine, OptionsInAnyPlaceAndForm) {
     EXPECT_TRUE(first->tile);
 }
 
+TEST(CommandLine, Fast3dCacheIsSixteenByDefaultAndAtMost) {
+    struct Case {
+        std::vector<std::string_view> args;
+        bool fast3d;
+        int cache_size;
+    };
+    for (const Case& c : std::vector<Case>{
+             {{"cube.lwo"}, false, 32},
+             {{"cube.lwo", "-f"}, true, 16},
+             {{"cube.lwo", "-fb"}, true, 16},
+             {{"cube.lwo", "-b", "-c", "16", "-f"}, true, 16},
+             {{"cube.lwo", "-f", "-c3"}, true, 3},
+         }) {
+        auto settings = parse(c.args);
+        ASSERT_TRUE(settings) << settings.error();
+        EXPECT_EQ(settings->fast3d, c.fast3d);
+        EXPECT_EQ(settings->cache_size, c.cache_size);
+    }
+}
+
+TEST(CommandLine, SurfaceAndColourFlags) {
+    auto none = parse({"cube.lwo"});
+    ASSERT_TRUE(none);
+    EXPECT_FALSE(none->split_surfaces);
+    EXPECT_FALSE(none->vertex_colors);
+    auto both = parse({"cube.lwo", "-mv"});
+    ASSERT_TRUE(both);
+    EXPECT_TRUE(both->split_surfaces);
+    EXPECT_TRUE(both->vertex_colors);
+}
+
 TEST(CommandLine, RefusedWithAReason) {
     struct Case {
         std::vector<std::string_view> args;
@@ -92,6 +123,10 @@ TEST(CommandLine, RefusedWithAReason) {
              {{"cube.lwo", "-c65"}, "Invalid cache size: '65' (3 to 64)"},
              {{"cube.lwo", "-c", "+8"}, "Invalid cache size: '+8' (3 to 64)"},
              {{"cube.lwo", "-c", "16x"}, "Invalid cache size: '16x' (3 to 64)"},
+             {{"cube.lwo", "-f", "-c", "17"}, "Invalid cache size: '17' (3 to 16 with -f)"},
+             {{"cube.lwo", "-c", "32", "-bf"}, "Invalid cache size: '32' (3 to 16 with -f)"},
+             {{"cube.lwo", "-ff"}, "Option 'f' given more than once"},
+             {{"cube.lwo", "-m", "-vm"}, "Option 'm' given more than once"},
              {{"cube.lwo", "-bb"}, "Option 'b' given more than once"},
              {{"cube.lwo", "-d"}, "Argument to option 'd' missing"},
              {{"cube.lwo", "-n", "\xff"}, "Argument is not valid UTF-8"},

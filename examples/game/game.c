@@ -26,7 +26,9 @@ static u32 count_triangles(const Layer *layer) {
     for (u32 i = 0; i < layer->displaylist_size / sizeof(Gfx); ++i) {
         u32 command = layer->displaylist[i].words.w0 >> 24;
         if (command == G_TRI1) triangles += 1;
+#ifdef G_TRI2 /* Fast3D has no two-triangle command */
         if (command == G_TRI2) triangles += 2;
+#endif
     }
     return triangles;
 }

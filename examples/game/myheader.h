@@ -8,12 +8,19 @@
  * Copy it into your game and change the records to suit your renderer; keep
  * the macro names and their numbers of arguments.
  *
- * For the console the libultra pieces come from <ultra64.h> (define
- * F3DEX_GBI_2 before it, as usual, for the F3DEX2 command encoding). Where
- * that header is missing, as on a developer's PC, host-compilable stand-ins
- * are defined instead, so that tools and tests can compile and inspect the
- * meshes. Define MYHEADER_HOST to force the stand-ins, MYHEADER_ULTRA64 to
- * force <ultra64.h> (for a compiler without __has_include).
+ * For the console the libultra pieces come from <ultra64.h>, which encodes
+ * the commands for the microcode the game selects: define F3DEX_GBI_2
+ * (F3DEX2), F3DEX_GBI or F3DLP_GBI (F3DEX, F3DLX, F3DLP) before it, or none
+ * of them for Fast3D, whose lists need quillmesh -f. Where that header is
+ * missing, as on a developer's PC, host-compilable stand-ins are defined
+ * instead, encoding the same selection, so that tools and tests can compile
+ * and inspect the meshes. Define MYHEADER_HOST to force the stand-ins,
+ * MYHEADER_ULTRA64 to force <ultra64.h> (for a compiler without
+ * __has_include).
+ *
+ * Texel and palette arrays are declared with TEXTURE_ALIGN, since the RDP
+ * loads them in 64-bit words from 8-byte-aligned addresses. The generated
+ * file defines it for GCC and Clang; define it here for another compiler.
  */
 #ifndef MYHEADER_H
 #define MYHEADER_H
@@ -90,13 +97,61 @@ typedef union {
     long long int force_structure_alignment;
 } Gfx;
 
-/* The F3DEX2 encoding of the four commands. */
+#define GBI_SHIFTL(v, s, w) ((u32)(((u32)(v) & ((0x01u << (w)) - 1u)) << (s)))
+
+/* The commands as the selected microcode reads them, as <ultra64.h> would
+   encode them: F3DEX2, F3DEX (also F3DLX and F3DLP), or Fast3D when none is
+   selected. The vertex buffer holds 64 vertices with F3DEX2, 32 with F3DEX
+   and 16 with Fast3D, which has no two-triangle command. */
+#if defined(F3DEX_GBI_2)
+
 #define G_VTX 0x01
 #define G_TRI1 0x05
 #define G_TRI2 0x06
 #define G_ENDDL 0xdf
 
-#define GBI_SHIFTL(v, s, w) ((u32)(((u32)(v) & ((0x01u << (w)) - 1u)) << (s)))
+/* Load n vertices from v into the vertex buffer from slot v0 on. */
+#define gsSPVertex(v, n, v0) \
+    { .address = { GBI_SHIFTL(G_VTX, 24, 8) | GBI_SHIFTL((n), 12, 8) | GBI_SHIFTL((v0) + (n), 1, 7), (v) } }
+
+#elif defined(F3DEX_GBI) || defined(F3DLP_GBI)
+
+#define G_VTX 0x04
+#define G_TRI1 0xbf
+#define G_TRI2 0xb1
+#define G_ENDDL 0xb8
+
+#define gsSPVertex(v, n, v0)                                                                      \
+    { .address = { GBI_SHIFTL(G_VTX, 24, 8) | GBI_SHIFTL((v0) * 2, 16, 8) | GBI_SHIFTL((n), 10, 6) | \
+                       GBI_SHIFTL(sizeof(Vtx) * (n) - 1, 0, 10),                                    \
+                   (v) } }
+
+#else /* Fast3D */
+
+#define G_VTX 0x04
+#define G_TRI1 0xbf
+#define G_ENDDL 0xb8
+
+#define gsSPVertex(v, n, v0)                                                                        \
+    { .address = { GBI_SHIFTL(G_VTX, 24, 8) | GBI_SHIFTL((n) - 1, 20, 4) | GBI_SHIFTL((v0), 16, 4) | \
+                       GBI_SHIFTL(sizeof(Vtx) * (n), 0, 16),                                          \
+                   (v) } }
+
+/* Fast3D has no two-triangle command: a list that uses one names this
+   undeclared identifier in the compiler's error. */
+#define gsSP2Triangles(v00, v01, v02, flag0, v10, v11, v12, flag1) \
+    { .words = { fast3d_has_no_gsSP2Triangles_convert_with_quillmesh_f, 0 } }
+
+/* A triangle's vertex slots as byte offsets (slot times 10), with the flag
+   in the top byte. */
+#define gsSP1Triangle(v0, v1, v2, flag)                                                  \
+    { .words = { GBI_SHIFTL(G_TRI1, 24, 8),                                              \
+                 GBI_SHIFTL((flag), 24, 8) | GBI_SHIFTL((v0) * 10, 16, 8) |               \
+                     GBI_SHIFTL((v1) * 10, 8, 8) | GBI_SHIFTL((v2) * 10, 0, 8) } }
+
+#endif
+
+#if defined(F3DEX_GBI_2) || defined(F3DEX_GBI) || defined(F3DLP_GBI)
 
 /* A triangle's vertex slots (as byte offsets, slot times 2), the one named
    by `flag` first. */
@@ -107,16 +162,20 @@ typedef union {
      : ((flag) == 1) ? GBI_TRI_WORD(v1, v2, v0)   \
                      : GBI_TRI_WORD(v2, v0, v1))
 
-/* Load n vertices from v into the vertex buffer from slot v0 on. */
-#define gsSPVertex(v, n, v0) \
-    { .address = { GBI_SHIFTL(G_VTX, 24, 8) | GBI_SHIFTL((n), 12, 8) | GBI_SHIFTL((v0) + (n), 1, 7), (v) } }
-
+#if defined(F3DEX_GBI_2)
+/* F3DEX2 carries the slots in the first word. */
 #define gsSP1Triangle(v0, v1, v2, flag) \
     { .words = { GBI_SHIFTL(G_TRI1, 24, 8) | GBI_TRI_WORD_FLAG(v0, v1, v2, flag), 0 } }
+#else
+#define gsSP1Triangle(v0, v1, v2, flag) \
+    { .words = { GBI_SHIFTL(G_TRI1, 24, 8), GBI_TRI_WORD_FLAG(v0, v1, v2, flag) } }
+#endif
 
 #define gsSP2Triangles(v00, v01, v02, flag0, v10, v11, v12, flag1)                   \
     { .words = { GBI_SHIFTL(G_TRI2, 24, 8) | GBI_TRI_WORD_FLAG(v00, v01, v02, flag0), \
                  GBI_TRI_WORD_FLAG(v10, v11, v12, flag1) } }
+
+#endif
 
 #define gsSPEndDisplayList() { .words = { GBI_SHIFTL(G_ENDDL, 24, 8), 0 } }
 

@@ -9,7 +9,10 @@
 
 #include "converter/batch.hpp"
 #include "converter/layer.hpp"
+#include "converter/maps.hpp"
+#include "converter/scale_check.hpp"
 #include "converter/surface.hpp"
+#include "converter/surface_groups.hpp"
 #include "converter/texture.hpp"
 #include "converter/tile.hpp"
 #include "ultraback/check.hpp"
@@ -95,53 +98,84 @@ std::vector<SurfaceUse> read_surfaces(const Object& object, Mesh& mesh, const Wa
     return uses;
 }
 
-// The material of a layer and the surface it reads, by the surfaces its
-// polygons name: the lowest, or for a layer that names none a grey material
-// made the first time it is needed and shared after.
+// The material of a layer and the surface it reads: the surface's, or for
+// polygons that name none a grey material made the first time it is needed
+// and shared after.
 struct LayerSurface {
     std::size_t material = 0;
     const SurfaceUse* use = nullptr;
 };
 
-LayerSurface choose_surface(const Object& object, std::size_t position, const std::vector<SurfaceUse>& uses,
-                            std::optional<std::size_t>& default_material, Mesh& mesh, const Warn& warn) {
-    std::vector<std::size_t> surfaces = object.get_surfaces_in_layer(object.layers[position]);
-    if (surfaces.size() > 1) {
-        say(warn, "Warning: more than one surface referenced in layer " + std::to_string(position) + ".\n");
-    }
-    if (!surfaces.empty()) return {surfaces.front(), &uses[surfaces.front()]};
-    if (!default_material) {
-        default_material = mesh.materials.size();
-        mesh.materials.push_back({std::nullopt, kGrey});
-    }
-    return {*default_material, nullptr};
-}
-
-// Pass 4: the layers, whole or, with tiling, one layer per polygon.
-Status convert_layers(const Object& object, const Options& options, const ImageList& images,
-                      const std::vector<SurfaceUse>& uses, Mesh& mesh, const Warn& warn) {
+struct LayerPass {
+    const Options& options;
+    const ImageList& images;
+    const std::vector<SurfaceUse>& uses;
     std::uint16_t highest_number = 0;
-    for (const lwofront::Layr& layer : object.layers) highest_number = std::max(highest_number, layer.number);
-
     std::optional<std::size_t> default_material;
-    for (std::size_t i = 0; i < object.layers.size(); ++i) {
-        const LayerSurface surface = choose_surface(object, i, uses, default_material, mesh, warn);
+    Mesh& mesh;
+    const Warn& warn;
+
+    LayerSurface surface(std::optional<std::size_t> named) {
+        if (named) return {*named, &uses[*named]};
+        if (!default_material) {
+            default_material = mesh.materials.size();
+            mesh.materials.push_back({std::nullopt, kGrey});
+        }
+        return {*default_material, nullptr};
+    }
+
+    // A layer, or one surface's polygons of it, drawn with that surface:
+    // whole or, with tiling, one layer per polygon.
+    Status convert(const lwofront::Layr& layer, std::size_t position, LayerSurface surface) {
         const std::optional<std::size_t> t = surface.use ? surface.use->layer_texture : std::nullopt;
-        LayerSettings settings{surface.material, std::nullopt, {}, i, kMaxIndexedVertices};
+        LayerSettings settings{surface.material, std::nullopt, {}, position, kMaxIndexedVertices,
+                               options.vertex_colors};
         // A texture whose image failed to load scales nothing.
         if (t && images[*t]) settings.texture = TextureSize{mesh.textures[*t].width, mesh.textures[*t].height};
 
-        const lwofront::Layr& layer = object.layers[i];
-        if (options.tile && t && !fits_in_tmem(mesh.textures[*t])) {
-            if (Status tiled = append_tiles(mesh, layer, settings, highest_number, warn); !tiled) return tiled;
-            continue;
-        }
+        const ultraback::Texture* over_budget =
+            options.tile && t && !fits_in_tmem(mesh.textures[*t]) ? &mesh.textures[*t] : nullptr;
+        if (over_budget) return append_tiles(mesh, layer, settings, *over_budget, highest_number, warn);
         // Batched, display-list indices are cache slots, so a layer may hold
         // more vertices than a 16-bit index reaches.
         settings.max_vertices = options.batch ? kMaxBatchedVertices : kMaxIndexedVertices;
         Result<ultraback::Layer> converted = convert_layer(layer, settings, warn);
         if (!converted) return std::unexpected(std::move(converted.error()));
         mesh.add_layer(std::move(*converted));
+        return {};
+    }
+};
+
+// Pass 4: the layers, whole or, with tiling, one layer per polygon; with -m
+// first one layer per surface its polygons name.
+Status convert_layers(const Object& object, const Options& options, const ImageList& images,
+                      const std::vector<SurfaceUse>& uses, Mesh& mesh, const Warn& warn) {
+    LayerPass pass{options, images, uses, 0, std::nullopt, mesh, warn};
+    for (const lwofront::Layr& layer : object.layers) pass.highest_number = std::max(pass.highest_number, layer.number);
+
+    for (std::size_t i = 0; i < object.layers.size(); ++i) {
+        const lwofront::Layr& layer = object.layers[i];
+        const std::string collapse = collapse_warning(layer.points.vec, options.scale, i);
+        if (!collapse.empty()) say(warn, collapse);
+        if (options.vertex_colors && !first_color(layer.vmaps)) {
+            say(warn, "Warning: layer " + std::to_string(i) + " has no vertex colour map; it keeps its normals.\n");
+        }
+
+        std::vector<SurfaceGroup> groups;
+        if (options.split_surfaces) groups = group_by_surface(object, layer);
+        for (SurfaceGroup& group : groups) {
+            if (Status done = pass.convert(group.layer, i, pass.surface(group.surface)); !done) return done;
+        }
+        if (!groups.empty()) continue;
+
+        // The lowest surface the polygons name stands for the whole layer.
+        std::vector<std::size_t> surfaces = object.get_surfaces_in_layer(layer);
+        if (surfaces.size() > 1) {
+            say(warn, "Warning: more than one surface referenced in layer " + std::to_string(i) + ".\n");
+        }
+        std::optional<std::size_t> named;
+        if (!surfaces.empty()) named = surfaces.front();
+        if (Status done = pass.convert(layer, i, pass.surface(named)); !done) return done;
     }
     return {};
 }

@@ -21,6 +21,9 @@ struct Options {
     bool tile = false;     // split layers whose texture is over the TMEM budget
     bool batch = false;    // draw every layer in batches through the vertex cache
     std::size_t cache_size = 32;  // vertex cache slots for batching, 3 to 64
+    float scale = 1.0f;           // what the points were multiplied by, for warnings
+    bool split_surfaces = false;  // one layer per (layer, surface) pair
+    bool vertex_colors = false;   // colours from each layer's first RGB or RGBA map instead of normals
 };
 
 Result<ultraback::Mesh> convert(const lwofront::Object& object, const Options& options,

@@ -59,34 +59,40 @@ struct Working {
     const lwofront::Layr& layer;
     std::uint32_t read_points;
     std::vector<std::uint32_t> split_from;                // per split point: the point it copies
-    std::vector<lwofront::VmadEntry> split_entry;         // per split point: its VMAD entry
+    // Per split point: the values of its texture VMAD entry, and of its
+    // colour VMAD entry, where it was split off by one.
+    std::vector<std::optional<std::span<const float>>> split_entry;
+    std::vector<std::optional<std::span<const float>>> split_color;
     std::vector<std::uint32_t> edited;                    // per polygon: its copy, or kNone
     std::vector<std::vector<std::uint32_t>> copies;
 };
 
-// For each point i as read, in ascending order, and each VMAD entry for i in
-// stored order: copy point i and give the copy to the entry's polygon in
-// place of the first corner that holds i. Entries are bucketed by point
-// first (a counting sort keeps their stored order), so nothing is rescanned.
-void split_points(Working& w, const lwofront::Vmad& vmad) {
+// The entries of a VMAD for points as read, by point in ascending order and
+// for one point in stored order: bucketed by point (a counting sort keeps
+// their stored order), so nothing is rescanned.
+std::vector<std::uint32_t> by_point(const lwofront::Vmad& vmad, std::uint32_t n) {
     const auto& entries = vmad.entries;
-    const std::uint32_t n = w.read_points;
     std::vector<std::uint32_t> bucket_end(std::size_t{n} + 1, 0);
     for (const lwofront::VmadEntry& e : entries) {
         if (e.vertex < n) ++bucket_end[e.vertex + 1];
     }
     for (std::uint32_t i = 0; i < n; ++i) bucket_end[i + 1] += bucket_end[i];
     std::vector<std::uint32_t> order(bucket_end[n]);
-    if (order.empty()) return;
     // Placing advances each bucket's start to its end: bucket i is then
     // [bucket_end[i - 1], bucket_end[i]).
     for (std::uint32_t k = 0; k < entries.size(); ++k) {
         if (entries[k].vertex < n) order[bucket_end[entries[k].vertex]++] = k;
     }
+    return order;
+}
 
+// For each point i as read, in ascending order, and each VMAD entry for i in
+// stored order: copy point i and give the copy to the entry's polygon in
+// place of the first corner that holds i.
+void split_points(Working& w, const lwofront::Vmad& vmad) {
     const std::size_t polygon_count = w.layer.pols.polygons.size();
-    for (std::uint32_t k : order) {
-        const lwofront::VmadEntry& e = entries[k];
+    for (std::uint32_t k : by_point(vmad, w.read_points)) {
+        const lwofront::VmadEntry& e = vmad.entries[k];
         if (e.polygon >= polygon_count) continue;  // names no polygon: ignored
         std::span<const std::uint32_t> corners = w.corners(e.polygon);
         auto at = std::find(corners.begin(), corners.end(), e.vertex);
@@ -95,26 +101,93 @@ void split_points(Working& w, const lwofront::Vmad& vmad) {
         const auto copy = static_cast<std::uint32_t>(w.point_count());
         w.editable_corners(e.polygon)[corner] = copy;
         w.split_from.push_back(e.vertex);
-        w.split_entry.push_back(e);
+        w.split_entry.push_back(e.values);
+        w.split_color.push_back(std::nullopt);
+    }
+}
+
+// The same for a colour VMAD, after the texture one: a corner the texture
+// VMAD split already takes the colour on its copy; another gets a copy of
+// its own.
+void split_color_points(Working& w, const lwofront::Vmad& vmad) {
+    const auto& polygons = w.layer.pols.polygons;
+    for (std::uint32_t k : by_point(vmad, w.read_points)) {
+        const lwofront::VmadEntry e = vmad.entries[k];
+        if (e.polygon >= polygons.size()) continue;
+        const std::span<const std::uint32_t> read = polygons[e.polygon].vertices;
+        auto at = std::find(read.begin(), read.end(), e.vertex);
+        if (at == read.end()) continue;
+        const auto corner = static_cast<std::size_t>(at - read.begin());
+        const std::uint32_t now = w.corners(e.polygon)[corner];
+        if (now >= w.read_points && !w.split_color[now - w.read_points]) {
+            w.split_color[now - w.read_points] = e.values;
+            continue;
+        }
+        if (now != e.vertex) continue;  // this corner has its colour already
+        const auto copy = static_cast<std::uint32_t>(w.point_count());
+        w.editable_corners(e.polygon)[corner] = copy;
+        w.split_from.push_back(e.vertex);
+        w.split_entry.push_back(std::nullopt);
+        w.split_color.push_back(e.values);
     }
 }
 
 // The texture value of a point: the first entry of the texture map for it,
-// then, for a split point, the value of its VMAD entry.
+// then, for a split point, the value of its VMAD entry, or of the point it
+// copies when only its colour was split off.
 struct TextureValues {
     TextureValues(const lwofront::Vmap& map, const Working& w)
         : map(map), w(w), first(first_entry_per_point(map, w.point_count())) {}
     // Empty when the point has none.
     std::span<const float> of(std::uint32_t i) const {
         if (first[i] != kNoEntry) return map.entries[first[i]].values;
-        if (i >= w.read_points) return w.split_entry[i - w.read_points].values;
-        return {};
+        if (i < w.read_points) return {};
+        const auto& split = w.split_entry[i - w.read_points];
+        return split ? *split : of(w.split_from[i - w.read_points]);
     }
 
     const lwofront::Vmap& map;
     const Working& w;
     std::vector<std::uint32_t> first;
 };
+
+// The colour of a point: for a split point its colour VMAD entry, else the
+// first entry of the colour map for the point (or the point it copies).
+struct ColorValues {
+    ColorValues(const lwofront::Vmap& map, const Working& w)
+        : map(map), w(w), first(first_entry_per_point(map, w.read_points)) {}
+    // Empty when the point has none.
+    std::span<const float> of(std::uint32_t i) const {
+        if (i >= w.read_points) {
+            if (const auto& split = w.split_color[i - w.read_points]) return *split;
+            i = w.split_from[i - w.read_points];
+        }
+        return first[i] != kNoEntry ? map.entries[first[i]].values : std::span<const float>{};
+    }
+
+    const lwofront::Vmap& map;
+    const Working& w;
+    std::vector<std::uint32_t> first;
+};
+
+// A colour component of 0 to 1 as a byte: times 255, rounded, clamped.
+std::uint8_t color_byte(float component) {
+    if (std::isnan(component)) return 0;
+    return static_cast<std::uint8_t>(std::lround(std::clamp(component, 0.0f, 1.0f) * 255.0f));
+}
+
+// Red, green, blue and alpha (255 without one); white for a point without
+// a colour.
+void set_color(ultraback::Vertex& v, std::span<const float> values) {
+    if (values.size() < 3) {
+        v.r = v.g = v.b = v.a = 255;
+        return;
+    }
+    v.r = color_byte(values[0]);
+    v.g = color_byte(values[1]);
+    v.b = color_byte(values[2]);
+    v.a = values.size() >= 4 ? color_byte(values[3]) : 255;
+}
 
 // The unit normal of a triangle or quad from its first three corners, in
 // float step by step; of a larger polygon from all its corners. Nothing when
@@ -241,8 +314,10 @@ void set_texture_coordinate(ultraback::Vertex& v, std::span<const float> values,
 
 // One vertex per working point, in order. Texture coordinates come from the
 // texture values when there is a texture to measure them in.
+// With colours, they take the normals' place.
 void make_vertices(const Working& w, const Normals& normals, const TextureValues* texture,
-                   std::optional<TextureSize> size, std::vector<Vertex>& out, const Warn& warn) {
+                   std::optional<TextureSize> size, const ColorValues* colors, std::vector<Vertex>& out,
+                   const Warn& warn) {
     const auto count = static_cast<std::uint32_t>(w.point_count());
     out.reserve(count);
     for (std::uint32_t i = 0; i < count; ++i) {
@@ -257,6 +332,11 @@ void make_vertices(const Working& w, const Normals& normals, const TextureValues
         v.y = trunc_i16(p.y);
         v.z = trunc_i16(-p.z);
 
+        if (colors) {
+            set_color(v, colors->of(i));
+            out.push_back(v);
+            continue;
+        }
         if (normals.holders[i] > 0) {
             const float share = 1.0f / static_cast<float>(normals.holders[i]);
             v.r = normal_byte(normals.sum[i].x * share);
@@ -274,8 +354,12 @@ Result<ultraback::Layer> convert_layer(const lwofront::Layr& layer, const LayerS
     const lwofront::Vmap* map = first_txuv(layer.vmaps);
     const lwofront::Vmad* vmad = map ? first_txuv(layer.vmads) : nullptr;
 
+    const lwofront::Vmap* color_map = settings.vertex_colors ? first_color(layer.vmaps) : nullptr;
+    const lwofront::Vmad* color_vmad = color_map ? first_color(layer.vmads) : nullptr;
+
     Working w(layer);
     if (vmad) split_points(w, *vmad);
+    if (color_vmad) split_color_points(w, *color_vmad);
     const std::size_t count = w.point_count();
     const std::size_t limit = std::min(settings.max_vertices, kMaxBatchedVertices);  // what 32-bit indices hold
     if (count > limit) return std::unexpected(too_many_vertices(settings.position, count, limit));
@@ -289,10 +373,15 @@ Result<ultraback::Layer> convert_layer(const lwofront::Layr& layer, const LayerS
     std::optional<TextureValues> texture;
     if (settings.texture && map) texture.emplace(*map, w);
 
+    std::optional<ColorValues> colors;
+    if (color_map) colors.emplace(*color_map, w);
+
     ultraback::Layer out;
     out.material = settings.material;
     out.attributes = settings.attributes;
-    make_vertices(w, normals, texture ? &*texture : nullptr, settings.texture, out.vertices, warn);
+    out.vertex_colors = colors.has_value();
+    make_vertices(w, normals, texture ? &*texture : nullptr, settings.texture, colors ? &*colors : nullptr,
+                  out.vertices, warn);
 
     std::vector<Corners3> triangles;
     out.primitives.reserve(drawn.size() - skipped);

@@ -42,6 +42,9 @@ struct LayerSettings {
     // kMaxIndexedVertices, or kMaxBatchedVertices for a layer to be batched;
     // never more than the latter.
     std::size_t max_vertices = kMaxIndexedVertices;
+    // Colours from the layer's first RGB or RGBA map in place of normals,
+    // when it has one.
+    bool vertex_colors = false;
 };
 
 // Warnings go to `warn`. Fails only when the layer needs more than

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <variant>
 #include <vector>
 
 #include "lwofront/model.hpp"
@@ -16,6 +17,21 @@ template <class Map>
 const Map* first_txuv(const std::vector<Map>& maps) {
     for (const Map& map : maps) {
         if (lwofront::is_txuv(map.kind)) return &map;
+    }
+    return nullptr;
+}
+
+// Whether a map holds vertex colours: type RGB or RGBA.
+inline bool is_color(const lwofront::VmapKind& kind) {
+    const auto* other = std::get_if<lwofront::OtherType>(&kind);
+    return other && (other->id == 0x52474220 || other->id == 0x52474241);  // "RGB ", "RGBA"
+}
+
+// The first colour map of a list of VMAP or VMAD maps; null when none is.
+template <class Map>
+const Map* first_color(const std::vector<Map>& maps) {
+    for (const Map& map : maps) {
+        if (is_color(map.kind)) return &map;
     }
     return nullptr;
 }

@@ -127,4 +127,17 @@ bool fits_in_tmem(const ultraback::Texture& texture) {
         texture.texels);
 }
 
+bool tile_fits_in_tmem(const ultraback::Texture& texture, const ultraback::Rectangle& rect) {
+    const std::size_t width = rect.right > rect.left ? rect.right - rect.left : 0;
+    const std::size_t height = rect.bottom > rect.top ? rect.bottom - rect.top : 0;
+    const std::size_t limit = std::visit(Overloaded{
+                                             [](const ultraback::Ci4&) { return std::size_t{4096}; },
+                                             [](const ultraback::Rgba16&) { return std::size_t{1024}; },
+                                             [](const ultraback::Rgba32&) { return std::size_t{512}; },
+                                             [](const ultraback::Unknown&) { return std::size_t{1024}; },
+                                         },
+                                         texture.texels);
+    return width * height <= limit;
+}
+
 }  // namespace converter

@@ -21,4 +21,8 @@ ultraback::Texture placeholder_texture();
 
 bool fits_in_tmem(const ultraback::Texture& texture);
 
+// Whether the part of `texture` that a tile covers, right - left by
+// bottom - top texels, fits the budget of the texture's format.
+bool tile_fits_in_tmem(const ultraback::Texture& texture, const ultraback::Rectangle& rect);
+
 }  // namespace converter

@@ -10,6 +10,7 @@
 
 #include "converter/maps.hpp"
 #include "converter/numeric.hpp"
+#include "converter/texture.hpp"
 
 namespace converter {
 
@@ -50,17 +51,28 @@ struct Tile {
 };
 
 // Refills the tile with the polygon's corners, renumbered from 0, and their
-// texture values; the rectangle they cover, or nothing when no corner has a
-// value. `corner_of` is scratch, one entry per point of the layer.
+// texture values (and colours, when the tile has a colour map second); the
+// rectangle they cover, or nothing when no corner has a value. `corner_of` is
+// scratch, one entry per point of the layer.
 std::optional<ultraback::Rectangle> fill_tile(Tile& tile, const lwofront::Polygon& polygon,
                                               const std::vector<Vec3>& points, const EntryFinder& entry_for,
-                                              TextureSize texture, std::vector<std::uint32_t>& corner_of) {
+                                              const EntryFinder* color_for, TextureSize texture,
+                                              std::vector<std::uint32_t>& corner_of) {
     const auto& corners = polygon.vertices;
     for (std::uint32_t j = 0; j < corners.size(); ++j) corner_of[corners[j]] = j;
 
     lwofront::Vmap& tile_map = tile.layer.vmaps.front();
     tile.layer.points.vec.clear();
     tile_map.entries.clear();
+    if (color_for) {
+        lwofront::Vmap& colors = tile.layer.vmaps.back();
+        colors.entries.clear();
+        for (std::uint32_t point : corners) {
+            if (const std::optional<lwofront::VmapEntry> entry = (*color_for)(point)) {
+                colors.entries.push_back({corner_of[point], entry->values});
+            }
+        }
+    }
     Range u, v;
     bool has_value = false;
     for (std::uint32_t point : corners) {
@@ -93,7 +105,7 @@ std::optional<ultraback::Rectangle> fill_tile(Tile& tile, const lwofront::Polygo
 }  // namespace
 
 Status append_tiles(ultraback::Mesh& mesh, const lwofront::Layr& layer, const LayerSettings& settings,
-                    std::uint16_t number, const Warn& warn) {
+                    const ultraback::Texture& texture, std::uint16_t number, const Warn& warn) {
     assert(settings.texture && "a layer is tiled by its texture");
     const lwofront::Vmap* map = first_txuv(layer.vmaps);
     if (!map) return {};
@@ -104,8 +116,14 @@ Status append_tiles(ultraback::Mesh& mesh, const lwofront::Layr& layer, const La
     tile_settings.attributes.insert(ultraback::LayerAttribute::PreventSeams);
     tile_settings.max_vertices = kMaxIndexedVertices;
     Tile tile(number);
+    std::optional<EntryFinder> color_for;
+    if (const lwofront::Vmap* colors = settings.vertex_colors ? first_color(layer.vmaps) : nullptr) {
+        color_for.emplace(EntryFinder{*colors, first_entry_per_point(*colors, points.size())});
+        tile.layer.vmaps.push_back(lwofront::Vmap{colors->kind, colors->dimension, colors->name, {}});
+    }
     std::vector<std::uint32_t> corner_of(points.size());  // point -> its last corner in the polygon
     std::size_t skipped = 0;
+    std::size_t too_large = 0;
 
     const auto& polygons = layer.pols.polygons;
     for (std::size_t k = 0; k < polygons.size(); ++k) {
@@ -114,12 +132,14 @@ Status append_tiles(ultraback::Mesh& mesh, const lwofront::Layr& layer, const La
             continue;
         }
         std::optional<ultraback::Rectangle> rect =
-            fill_tile(tile, polygons[k], points, entry_for, *settings.texture, corner_of);
+            fill_tile(tile, polygons[k], points, entry_for, color_for ? &*color_for : nullptr, *settings.texture,
+                      corner_of);
         if (!rect) {
             say(warn, "Warning: polygon " + std::to_string(k) + " of layer " + std::to_string(settings.position) +
                           " has no texture coordinates, no tile made.\n");
             continue;
         }
+        if (!tile_fits_in_tmem(texture, *rect)) ++too_large;
         Result<ultraback::Layer> converted = convert_layer(tile.layer, tile_settings, warn);
         if (!converted) return std::unexpected(std::move(converted.error()));
         mesh.add_layer(std::move(*converted));
@@ -127,6 +147,10 @@ Status append_tiles(ultraback::Mesh& mesh, const lwofront::Layr& layer, const La
     }
 
     if (skipped > 0) say(warn, skipped_polygons_line(skipped, settings.position));
+    if (too_large > 0) {
+        say(warn, "Warning: " + std::to_string(too_large) + (too_large == 1 ? " tile" : " tiles") + " of layer " +
+                      std::to_string(settings.position) + " still won't fit into TMEM.\n");
+    }
     return {};
 }
 

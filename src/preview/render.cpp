@@ -104,10 +104,6 @@ Placement fit(const Box& box, const Axes& axes) {
     return {extent > 0 ? room / extent : 1.0f, (min_x + max_x) / 2, (min_y + max_y) / 2};
 }
 
-// The one place that says whether a layer's vertex bytes are colours, drawn
-// unlit, rather than normals.
-bool has_vertex_colors(const Layer&) { return false; }
-
 struct Look {
     Surface surface;
     bool lit = true;
@@ -117,7 +113,7 @@ float unit_channel(float value) { return value >= 0 ? std::min(value, 1.0f) : 0.
 
 Look look_of(const Mesh& mesh, const Layer& layer, const std::vector<TextureImage>& textures) {
     Look look;
-    look.lit = !has_vertex_colors(layer);
+    look.lit = !layer.vertex_colors;  // vertex colours are drawn unlit, as they are
     if (layer.material >= mesh.materials.size()) {
         for (int c = 0; c < 3; ++c) look.surface.color[c] = kNoMaterial.r / 255.0f;
         return look;

@@ -58,6 +58,9 @@ struct Layer {
     std::vector<Primitive> primitives;
     std::size_t material = 0;
     std::set<LayerAttribute> attributes;
+    // The vertices' colour bytes hold vertex colours, to be drawn unlit,
+    // instead of normals.
+    bool vertex_colors = false;
     // A batched layer draws these instead, from a cache that is empty at the
     // layer's start; its primitives are then empty and its vertices laid out
     // load after load.

@@ -158,39 +158,41 @@ void write_elements(Output& out, const std::vector<T>& items, std::size_t row_le
 
 void slots(Record& r, const SlotTriangle& t) { r.dec(t[0]).text(", ").dec(t[1]).text(", ").dec(t[2]).text(", 0"); }
 
-// The batch's vertex commands, each into its run of slots, then its
-// triangles two to a command, a last odd one alone.
-void write_batch(Output& out, const Batch& batch, std::size_t n) {
-    for (const Load& load : batch.loads) {
-        out.text("\tgsSPVertex(&vts");
-        out.dec(n);
-        out.text("[");
-        out.dec(load.start);
-        out.text("], ");
-        out.dec(load.count);
-        out.text(", ");
-        out.dec(load.slot);
-        out.text("),\n");
-    }
-    const std::vector<SlotTriangle>& triangles = batch.triangles;
+// Triangles two to a command, a last odd one alone; or, for a microcode
+// without the two-triangle command, each alone.
+void write_triangles(Record& r, std::span<const SlotTriangle> triangles, bool pairs) {
     std::size_t k = 0;
-    for (; k + 1 < triangles.size(); k += 2) {
-        Record r(out);
+    for (; pairs && k + 1 < triangles.size(); k += 2) {
         r.text("\tgsSP2Triangles(");
         slots(r, triangles[k]);
         r.text(", ");
         slots(r, triangles[k + 1]);
         r.text("),\n");
     }
-    if (k < triangles.size()) {
-        Record r(out);
+    for (; k < triangles.size(); ++k) {
         r.text("\tgsSP1Triangle(");
         slots(r, triangles[k]);
         r.text("),\n");
     }
 }
 
-void write_layer(Output& out, const Layer& layer, std::size_t n) {
+// The batch's vertex commands, each into its run of slots, then its
+// triangles.
+void write_batch(Output& out, const Batch& batch, std::size_t n, bool pairs) {
+    for (const Load& load : batch.loads) {
+        Record r(out);
+        r.text("\tgsSPVertex(&vts").dec(n).text("[").dec(load.start).text("], ").dec(load.count);
+        r.text(", ").dec(load.slot).text("),\n");
+    }
+    // Two triangles at most per record, so a record stays within its room.
+    const std::span<const SlotTriangle> triangles = batch.triangles;
+    for (std::size_t k = 0; k < triangles.size(); k += 2) {
+        Record r(out);
+        write_triangles(r, triangles.subspan(k, std::min<std::size_t>(2, triangles.size() - k)), pairs);
+    }
+}
+
+void write_layer(Output& out, const Layer& layer, std::size_t n, bool pairs) {
     out.text("static Vtx vts");
     out.dec(n);
     out.text("[] = {\n");
@@ -214,36 +216,52 @@ void write_layer(Output& out, const Layer& layer, std::size_t n) {
     for (const Primitive& primitive : layer.primitives) {
         if (out.failed()) return;
         Record r(out);
+        // A quad is drawn as its slots (0, 1, 2) and (0, 2, 3).
+        constexpr SlotTriangle kFirst{0, 1, 2};
+        constexpr SlotTriangle kQuad[] = {kFirst, {0, 2, 3}};
         std::visit(Overloaded{
                        [&](const Triangle& triangle) {
                            load(r, triangle.indices[0], '0');
                            load(r, triangle.indices[1], '1');
                            load(r, triangle.indices[2], '2');
-                           r.text("\tgsSP1Triangle(0, 1, 2, 0),\n");
+                           write_triangles(r, {&kFirst, 1}, pairs);
                        },
                        [&](const Quad& quad) {
                            load(r, quad.indices[0], '0');
                            load(r, quad.indices[1], '1');
                            load(r, quad.indices[2], '2');
                            load(r, quad.indices[3], '3');
-                           r.text("\tgsSP2Triangles(0, 1, 2, 0, 0, 2, 3, 0),\n");
+                           write_triangles(r, kQuad, pairs);
                        },
                    },
                    primitive);
     }
     for (const Batch& batch : layer.batches) {
         if (out.failed()) return;
-        write_batch(out, batch, n);
+        write_batch(out, batch, n, pairs);
     }
     out.text("\tgsSPEndDisplayList()\n};\n\n");
 }
+
+// The RDP loads texels and palettes in 64-bit words from 8-byte-aligned
+// addresses, while C aligns a u8 or u16 array only to its element. The game's
+// header may define TEXTURE_ALIGN itself; this default serves GCC and Clang
+// and leaves other compilers to the header.
+constexpr std::string_view kTextureAlignDefault =
+    "#ifndef TEXTURE_ALIGN\n"
+    "#if defined(__GNUC__) || defined(__clang__)\n"
+    "#define TEXTURE_ALIGN __attribute__((aligned(8)))\n"
+    "#else\n"
+    "#define TEXTURE_ALIGN\n"
+    "#endif\n"
+    "#endif\n\n";
 
 void open_texel_array(Output& out, std::string_view element_type, std::size_t j) {
     out.text("static ");
     out.text(element_type);
     out.text(" ");
     out.text(create_texture_name(j));
-    out.text("[] = {\n\t");
+    out.text("[] TEXTURE_ALIGN = {\n\t");
 }
 
 // An empty array is not valid C, so an empty texture gets one dummy element.
@@ -257,7 +275,7 @@ void write_texture(Output& out, const Texture& texture, std::size_t j) {
                    [&](const Ci4& ci4) {
                        out.text("static u16 palette");
                        out.dec(j);
-                       out.text("[] = {\n\t");
+                       out.text("[] TEXTURE_ALIGN = {\n\t");
                        write_elements(out, ci4.palette, 8, 4);
                        out.text("\n};\n\n");
                        open_texel_array(out, "u8", j);
@@ -416,12 +434,13 @@ void write_closing(Output& out, const Mesh& mesh, std::string_view object_name) 
 
 }  // namespace
 
-Status save(const Mesh& mesh, std::string_view object_name, Sink& sink) {
+Status save(const Mesh& mesh, std::string_view object_name, Sink& sink, const SaveOptions& options) {
     Output out(sink);
     out.text("#include \"myheader.h\"\n\n");
     for (std::size_t n = 0; n < mesh.layers.size() && !out.failed(); ++n) {
-        write_layer(out, mesh.layers[n], n);
+        write_layer(out, mesh.layers[n], n, !options.one_triangle_commands);
     }
+    if (!mesh.textures.empty()) out.text(kTextureAlignDefault);
     for (std::size_t j = 0; j < mesh.textures.size() && !out.failed(); ++j) {
         write_texture(out, mesh.textures[j], j);
     }

@@ -29,9 +29,15 @@ struct StringSink final : Sink {
 // save hands the sink whole buffers of this size; only the last write is shorter.
 inline constexpr std::size_t kSaveBufferSize = 256 * 1024;
 
+struct SaveOptions {
+    // Only gsSP1Triangle, for the oldest microcode (Fast3D), which has no
+    // two-triangle command.
+    bool one_triangle_commands = false;
+};
+
 // Writes the whole text through a large buffer into `sink`. The first failing
 // write ends it; the bytes before it stay in the sink.
-Status save(const Mesh& mesh, std::string_view object_name, Sink& sink);
+Status save(const Mesh& mesh, std::string_view object_name, Sink& sink, const SaveOptions& options = {});
 
 std::string create_texture_name(std::size_t texture_number);
 

@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "support/lwo_objects.hpp"
@@ -80,8 +81,10 @@ struct Interpreted {
 class Checker {
 public:
     // Converts `object` with `options`, builds the result with the
-    // interpreter and runs it with `slots` cache slots.
-    Interpreted run(const fs::path& object, const std::string& options, int slots) {
+    // interpreter against the myheader.h in `header_dir` and runs it with
+    // `slots` cache slots.
+    Interpreted run(const fs::path& object, const std::string& options, int slots,
+                    const std::string& header_dir = QUILLMESH_TEST_HEADER_DIR) {
         const std::string tag = std::to_string(count_++);
         const fs::path c_file = dir_.path() / ("out" + tag + ".c");
         const fs::path program = dir_.path() / ("run" + tag);
@@ -93,7 +96,7 @@ public:
             return r;
         }
         const std::string support = QUILLMESH_TEST_HEADER_DIR;
-        auto built = run_command("cc -std=c99 -w -I" + shell_quote(support) + " -o " + shell_quote(program.string()) +
+        auto built = run_command("cc -std=c99 -w -I" + shell_quote(header_dir) + " -o " + shell_quote(program.string()) +
                                  " " + shell_quote(support + "/gbi/interpret.c") + " " +
                                  shell_quote(c_file.string()));
         if (built.exit_status != 0) {
@@ -326,6 +329,103 @@ TEST(DisplayLists, BatchedLayerPastSixteenBitIndices) {
     const Interpreted batched = checker.run(object, "-b", 32);
     ASSERT_TRUE(batched.ok) << batched.message;
     EXPECT_TRUE(same_triangles(expected, batched.drawn));
+}
+
+// -f lists, built against the Fast3D test header, draw the default output's
+// triangles; batched, within Fast3D's 16 slots.
+void check_fast3d(Checker& checker, const fs::path& object, const std::string& extra = "") {
+    SCOPED_TRACE(object.filename().string());
+    const std::string fast3d = std::string(QUILLMESH_TEST_HEADER_DIR) + "/fast3d";
+    const Interpreted plain = checker.run(object, extra, 16);
+    ASSERT_TRUE(plain.ok) << plain.message;
+    for (const char* options : {" -f", " -f -b", " -f -b -c 5"}) {
+        SCOPED_TRACE(options);
+        const Interpreted one = checker.run(object, extra + options, 16, fast3d);
+        ASSERT_TRUE(one.ok) << one.message;
+        EXPECT_TRUE(same_triangles(plain.drawn, one.drawn));
+    }
+}
+
+TEST(DisplayLists, Fast3dListsDrawTheSameTriangles) {
+    Checker checker;
+    const fs::path made = write_object(checker, "made.lwo", {grid(9, 7, false), grid(6, 5, true), star(40, false)});
+    check_fast3d(checker, made);
+    for (const char* name : {"boxuv.lwo", "hierarchy.lwo", "concave_polygon.lwo"}) {
+        check_fast3d(checker, fs::path(QUILLMESH_REAL_LWO2_DIR) / name, "-k");
+    }
+}
+
+TEST(DisplayLists, Fast3dHeaderRefusesTwoTriangleCommands) {
+    // Without -f, quads are drawn with gsSP2Triangles, which Fast3D lacks.
+    Checker checker;
+    const fs::path object = write_object(checker, "quads.lwo", {grid(2, 2, true)});
+    const Interpreted r = checker.run(object, "", 16, std::string(QUILLMESH_TEST_HEADER_DIR) + "/fast3d");
+    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(r.message.starts_with("build failed: ")) << r.message;
+}
+
+// A drawn triangle by its corners' positions only, "x y z" each, rotated as
+// least_rotation does.
+std::string shape_only(const std::string& line) {
+    std::string out = "0: ";
+    std::size_t at = line.find(": ") + 2;
+    for (int corner = 0; corner < 3; ++corner) {
+        const std::size_t end = std::min(line.find(" | ", at), line.size());
+        std::vector<std::string> fields;
+        for (std::size_t f = at; f < end;) {
+            const std::size_t blank = std::min(line.find(' ', f), end);
+            fields.push_back(line.substr(f, blank - f));
+            f = blank + 1;
+        }
+        if (fields.size() != 9) return "bad: " + line;
+        if (corner > 0) out += " | ";
+        out += fields[0] + " " + fields[1] + " " + fields[2];
+        at = end + 3;
+    }
+    return least_rotation(out);
+}
+
+Drawn shapes_only(const Drawn& drawn) {
+    Drawn out;
+    for (const std::string& line : drawn) out.push_back(shape_only(line));
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+// `option` alone, batched, and batched for Fast3D draw the default output's
+// triangles by their positions.
+void check_same_positions(Checker& checker, const fs::path& object, const std::string& option) {
+    SCOPED_TRACE(object.filename().string() + " " + option);
+    const Interpreted plain = checker.run(object, "", 16);
+    ASSERT_TRUE(plain.ok) << plain.message;
+    const std::string header = QUILLMESH_TEST_HEADER_DIR;
+    for (auto [options, slots, header_dir] : {std::tuple{option, 16, header}, std::tuple{option + " -b", 32, header},
+                                              std::tuple{option + " -f -b", 16, header + "/fast3d"}}) {
+        SCOPED_TRACE(options);
+        const Interpreted changed = checker.run(object, options, slots, header_dir);
+        ASSERT_TRUE(changed.ok) << changed.message;
+        EXPECT_TRUE(same_triangles(shapes_only(plain.drawn), shapes_only(changed.drawn)));
+    }
+}
+
+TEST(DisplayLists, OneLayerPerSurfaceDrawsTheSameTriangles) {
+    // The layers differ, and so may texture coordinates (each group is
+    // measured in its own surface's texture) and normals (averaged over the
+    // group's polygons, as LightWave smooths within a surface); positions and
+    // winding may not.
+    Checker checker;
+    for (const char* name : {"multi_layer/house.lwo", "textured_box/box.lwo"}) {
+        check_same_positions(checker, fs::path(QUILLMESH_SOURCE_DIR) / "examples" / name, "-m");
+    }
+}
+
+TEST(DisplayLists, VertexColoursDrawTheSameTriangles) {
+    // The colour bytes change (box_2vc_1unused has RGB and RGBA maps and
+    // VMAD overrides, so vertices split); positions and winding do not.
+    Checker checker;
+    const fs::path object = fs::path(QUILLMESH_REAL_LWO2_DIR) / "box_2vc_1unused.lwo";
+    check_same_positions(checker, object, "-v");
+    check_same_positions(checker, object, "-v -m");
 }
 
 }  // namespace

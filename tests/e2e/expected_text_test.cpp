@@ -24,13 +24,25 @@ using test_support::write_file;
 
 const Rgba kGrey{128, 128, 128, 255};  // RGBA 5551: 16 << 11 | 16 << 6 | 16 << 1 | 1 = 0x8421
 
+// What the file says before its first texture array: the alignment the
+// console needs, unless the game's header sets it.
+const std::string kTextureAlignDefault = R"(#ifndef TEXTURE_ALIGN
+#if defined(__GNUC__) || defined(__clang__)
+#define TEXTURE_ALIGN __attribute__((aligned(8)))
+#else
+#define TEXTURE_ALIGN
+#endif
+#endif
+
+)";
+
 // The texture arrays and table line of a 4 x 4 image of one colour, kGrey:
 // one palette entry, 16 pixels of index 0 in 8 bytes.
-constexpr const char* kGrey4x4Arrays = R"(static u16 palette0[] = {
+constexpr const char* kGrey4x4Arrays = R"(static u16 palette0[] TEXTURE_ALIGN = {
 \t0x8421, 
 };
 
-static u8 texture0[] = {
+static u8 texture0[] TEXTURE_ALIGN = {
 \t0x00, 0x00, 0x00, 0x00, 
 \t0x00, 0x00, 0x00, 0x00, 
 };
@@ -100,11 +112,11 @@ static Gfx drawmesh0[] = {
 \tgsSPEndDisplayList()
 };
 
-static u16 palette0[] = {
+)") + kTextureAlignDefault + with_tabs(R"(static u16 palette0[] TEXTURE_ALIGN = {
 \t0xf801, 0x07c1, 0x1110, 
 };
 
-static u8 texture0[] = {
+static u8 texture0[] TEXTURE_ALIGN = {
 \t0x01, 0x02, 0x22, 0x10, 
 };
 
@@ -187,7 +199,7 @@ static Gfx drawmesh0[] = {
 \tgsSPEndDisplayList()
 };
 
-)") + with_tabs(kGrey4x4Arrays) + with_tabs(R"(static Material materials[] = {
+)") + kTextureAlignDefault + with_tabs(kGrey4x4Arrays) + with_tabs(R"(static Material materials[] = {
 \tMATERIAL_INIT( VECTOR4F_SET( 0.5, 0.5, 0.5, 1 ), TEXTUREMAPPING_CONST, 0 ),
 };
 
@@ -419,7 +431,7 @@ static Gfx drawmesh0[] = {
 \tgsSPEndDisplayList()
 };
 
-static u32 texture0[] = {
+)") + kTextureAlignDefault + with_tabs(R"(static u32 texture0[] TEXTURE_ALIGN = {
 \t\t0\t//dummy element - texture is empty
 };
 
@@ -495,7 +507,7 @@ static Gfx drawmesh0[] = {
 \tgsSPEndDisplayList()
 };
 
-)") + with_tabs(kGrey4x4Arrays) + with_tabs(R"(static Material materials[] = {
+)") + kTextureAlignDefault + with_tabs(kGrey4x4Arrays) + with_tabs(R"(static Material materials[] = {
 \tMATERIAL_INIT( VECTOR4F_SET( 0.5, 0.5, 0.5, 1 ), TEXTUREMAPPING_CONST, 0 ),
 };
 
@@ -607,11 +619,11 @@ static Gfx drawmesh2[] = {
 \tgsSPEndDisplayList()
 };
 
-static u16 palette0[] = {
+)") + kTextureAlignDefault + with_tabs(R"(static u16 palette0[] TEXTURE_ALIGN = {
 \t0x8421, 
 };
 
-static u8 texture0[] = {
+static u8 texture0[] TEXTURE_ALIGN = {
 )");
     // 8192 pixels of index 0: 4096 bytes, four to a row.
     std::string indices;

@@ -158,14 +158,14 @@ TEST(PreviewRun, TinyObjectsMatchTheirGoldenImages) {
     }
 }
 
-// Batched, tiled or with the smallest vertex cache, the lists draw the same
-// triangles, so the picture is the same to the byte.
+// Batched, tiled, for Fast3D or with the smallest vertex cache, the lists
+// draw the same triangles, so the picture is the same to the byte.
 TEST(PreviewRun, EveryFormOfDisplayListGivesTheSamePicture) {
     const std::string examples = std::string(QUILLMESH_SOURCE_DIR) + "/examples/";
     for (const std::string sample : {"multi_layer/house.lwo", "big_texture/plane.lwo", "seam/tube.lwo"}) {
         SCOPED_TRACE(sample);
         std::string first;
-        for (const std::string options : {"", "-b", "-t", "-b -t -c 3"}) {
+        for (const std::string options : {"", "-b", "-t", "-f", "-b -f", "-b -t -c 3"}) {
             TempDir dir;
             run_quillmesh(dir.path(), shell_quote(examples + sample) + " -o out.c -p out.png " + options, "out.c");
             ASSERT_TRUE(fs::exists(dir.path() / "out.png")) << options;

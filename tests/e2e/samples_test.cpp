@@ -87,16 +87,29 @@ TEST(ProgramOnSamples, BigTextureTilesIntoQuarters) {
               std::string::npos);
 }
 
+std::string collapse(const std::string& points, const std::string& layer, const std::string& positions,
+                     const std::string& scale) {
+    return "Warning: the " + points + " distinct points of layer " + layer + " fall onto " + positions +
+           " at this scale; try -s " + scale + "\n";
+}
+
 TEST(ProgramOnRealFiles, ConvertAndCompile) {
     const std::string real = std::string(QUILLMESH_REAL_LWO2_DIR) + "/";
     for (const Case& c : std::vector<Case>{
              {real + "simple_cube.lwo", 0, "", "", 0},
-             {real + "hierarchy.lwo", 0, "", "", 0},
+             // Modelled in metres: at scale 1 most points fall together.
+             {real + "hierarchy.lwo", 0, collapse("266", "1", "28 positions", "10"),
+              collapse("266", "1", "28 positions", "10"), 0},
              // 512 x 512 boxuv.png is over budget; with -t each of the box's
-             // six quads becomes a tile layer.
-             {real + "boxuv.lwo", 0, kTmemWarning, kTmemWarning, 6},
-             {real + "box_2vc_1unused.lwo", 0, "", "", 0},
-             {real + "concave_polygon.lwo", 0, "", "", 0},
+             // six quads becomes a tile layer, each covering all of it.
+             {real + "boxuv.lwo", 0, kTmemWarning + collapse("8", "0", "1 position", "10"),
+              kTmemWarning + collapse("8", "0", "1 position", "10") +
+                  "Warning: 6 tiles of layer 0 still won't fit into TMEM.\n",
+              6},
+             {real + "box_2vc_1unused.lwo", 0, collapse("218", "0", "15 positions", "10"),
+              collapse("218", "0", "15 positions", "10"), 0},
+             {real + "concave_polygon.lwo", 0, collapse("64", "0", "7 positions", "100"),
+              collapse("64", "0", "7 positions", "100"), 0},
              // A shader block (SHDR) is not an image map.
              {real + "CellShader.lwo", 1, "Unknown BLOK header\n", "Unknown BLOK header\n", 0},
          }) {

@@ -56,7 +56,8 @@ set(INSTALLED_FILES
   ${LIBDIR}/cmake/quillmesh/quillmeshConfigVersion.cmake
   ${LIBDIR}/cmake/quillmesh/quillmeshTargets.cmake
   ${LIBDIR}/cmake/quillmesh/quillmeshTargets-<config>.cmake
-  ${LIBDIR}/cmake/quillmesh/QuillmeshModels.cmake)
+  ${LIBDIR}/cmake/quillmesh/QuillmeshModels.cmake
+  ${DATADIR}/quillmesh/myheader.h)
 
 # The banner and the first usage line, printed when no argument is given.
 set(BANNER "quillmesh 1.5.0\nUsage: quillmesh inputfile ")

@@ -46,7 +46,12 @@ endif()
 string(REPLACE "\nfind_package(quillmesh" "\ncmake_policy(SET CMP0116 OLD)\nfind_package(quillmesh"
   game_lists "${game_lists}")
 string(APPEND game_lists
-  "quillmesh_add_models(game NAME_PREFIX test_ SCALE 2 TILE OPTIONS -b -c 16 FILES props/crate.lwo)\n")
+  "quillmesh_add_models(game NAME_PREFIX test_ SCALE 2 TILE OPTIONS -b -c 16 FILES props/crate.lwo)\n"
+  "file(READ \"\${quillmesh_HEADER_DIR}/myheader.h\" installed_header)\n"
+  "file(READ myheader.h own_header)\n"
+  "if(NOT installed_header STREQUAL own_header)\n"
+  "  message(FATAL_ERROR \"quillmesh_HEADER_DIR holds no copy of the reference header\")\n"
+  "endif()\n")
 file(WRITE ${source}/examples/game/CMakeLists.txt "${game_lists}")
 
 run(COMMAND ${CMAKE_COMMAND} -S ${source}/examples/game -B ${build} -G Ninja

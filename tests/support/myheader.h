@@ -63,13 +63,30 @@ typedef union {
     long long int force_structure_alignment;
 } Gfx;
 
+/* `v` cut to `width` bits and moved up by `shift`. */
+#define GBI_SHIFTL(v, shift, width) ((((u32)(v)) & ((1u << (width)) - 1u)) << (shift))
+
+#ifdef QUILLMESH_TEST_FAST3D
+/* Fast3D, the oldest microcode (support/fast3d/myheader.h selects it): a
+   16-vertex buffer, slots as byte offsets of 10 per vertex, and no
+   two-triangle command. */
+#define G_VTX 0x04
+#define G_TRI1 0xBF
+#define G_ENDDL 0xB8
+
+#define gsSPVertex(v, n, v0) \
+    { .addr = {GBI_SHIFTL(G_VTX, 24, 8) | GBI_SHIFTL((n) - 1, 20, 4) | GBI_SHIFTL((v0), 16, 4) | \
+               GBI_SHIFTL(sizeof(Vtx) * (n), 0, 16), (v)} }
+
+#define gsSP1Triangle(v0, v1, v2, flag)                                                          \
+    { .words = {GBI_SHIFTL(G_TRI1, 24, 8), GBI_SHIFTL((flag), 24, 8) | GBI_SHIFTL((v0) * 10, 16, 8) | \
+                                               GBI_SHIFTL((v1) * 10, 8, 8) | GBI_SHIFTL((v2) * 10, 0, 8)} }
+
+#else
 #define G_VTX 0x01
 #define G_TRI1 0x05
 #define G_TRI2 0x06
 #define G_ENDDL 0xDF
-
-/* `v` cut to `width` bits and moved up by `shift`. */
-#define GBI_SHIFTL(v, shift, width) ((((u32)(v)) & ((1u << (width)) - 1u)) << (shift))
 
 /* The three vertex-buffer offsets of a triangle (slot times 2), rotated so
    that the vertex named by `flag` comes first. */
@@ -88,6 +105,8 @@ typedef union {
 #define gsSP2Triangles(v00, v01, v02, flag0, v10, v11, v12, flag1)                 \
     { .words = {GBI_SHIFTL(G_TRI2, 24, 8) | GBI_TRI_WORD_FLAG(v00, v01, v02, flag0), \
                 GBI_TRI_WORD_FLAG(v10, v11, v12, flag1)} }
+
+#endif
 
 #define gsSPEndDisplayList() { .words = {GBI_SHIFTL(G_ENDDL, 24, 8), 0} }
 

@@ -47,7 +47,9 @@ std::string big_mesh_text() {
            repeat("\tgsSPVertex(&vts0[0], 1, 0),\n\tgsSPVertex(&vts0[11999], 1, 1),\n"
                   "\tgsSPVertex(&vts0[2], 1, 2),\n\tgsSP1Triangle(0, 1, 2, 0),\n",
                   kTriangleCount) +
-           "\tgsSPEndDisplayList()\n};\n\nstatic u16 texture0[] = {\n" + texels + "\n};\n\n" +
+           "\tgsSPEndDisplayList()\n};\n\n#ifndef TEXTURE_ALIGN\n#if defined(__GNUC__) || defined(__clang__)\n"
+           "#define TEXTURE_ALIGN __attribute__((aligned(8)))\n#else\n#define TEXTURE_ALIGN\n#endif\n#endif\n\n"
+           "static u16 texture0[] TEXTURE_ALIGN = {\n" + texels + "\n};\n\n" +
            "static Texture textures[] = {\n\tTEXTURE_INIT(64, 64, &texture0, 8192, NULL, 0, TEXTURE_FMT_RGBA16),\n};\n\n"
            "static Material materials[] = {\n"
            "\tMATERIAL_INIT( VECTOR4F_SET( 1, 0.5, 0.25, 1 ), TEXTUREMAPPING_CONST, 0 ),\n};\n\n"

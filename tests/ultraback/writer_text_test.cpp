@@ -146,38 +146,46 @@ TEST(WriterText, EveryTexelFormatWithRowsDummiesAndTable) {
 
     const std::string expected = R"(#include "myheader.h"
 
-static u16 palette0[] = {
+#ifndef TEXTURE_ALIGN
+#if defined(__GNUC__) || defined(__clang__)
+#define TEXTURE_ALIGN __attribute__((aligned(8)))
+#else
+#define TEXTURE_ALIGN
+#endif
+#endif
+
+static u16 palette0[] TEXTURE_ALIGN = {
 	0x0000, 0x0001, 0x00ff, 0x0abc, 0xf800, 0x07c0, 0x003e, 0xffff, 
 	0x1234, 
 };
 
-static u8 texture0[] = {
+static u8 texture0[] TEXTURE_ALIGN = {
 	0x01, 0x23, 0x45, 0x67, 
 	0x80, 
 };
 
-static u16 texture1[] = {
+static u16 texture1[] TEXTURE_ALIGN = {
 	0xf801, 0x07c1, 0x003f, 0x0000, 
 	0xffff, 
 };
 
-static u32 texture2[] = {
+static u32 texture2[] TEXTURE_ALIGN = {
 	0xff0000ff, 0x0000000a, 
 };
 
-static u32 texture3[] = {
+static u32 texture3[] TEXTURE_ALIGN = {
 		0	//dummy element - texture is empty
 };
 
-static u32 texture4[] = {
+static u32 texture4[] TEXTURE_ALIGN = {
 	0x00000001, 0x000000ab, 0x000000ff, 
 };
 
-static u16 palette5[] = {
+static u16 palette5[] TEXTURE_ALIGN = {
 	
 };
 
-static u8 texture5[] = {
+static u8 texture5[] TEXTURE_ALIGN = {
 		0	//dummy element - texture is empty
 };
 
@@ -241,7 +249,15 @@ static Gfx drawmesh2[] = {
 	gsSPEndDisplayList()
 };
 
-static u16 texture0[] = {
+#ifndef TEXTURE_ALIGN
+#if defined(__GNUC__) || defined(__clang__)
+#define TEXTURE_ALIGN __attribute__((aligned(8)))
+#else
+#define TEXTURE_ALIGN
+#endif
+#endif
+
+static u16 texture0[] TEXTURE_ALIGN = {
 	0x0001, 0x0002, 0x0003, 0x0004, 
 };
 

@@ -1,6 +1,7 @@
 /*
  * Runs the display lists of a converted object the way the console's F3DEX2
- * microcode would, and prints every triangle drawn.
+ * microcode would (Fast3D when built against support/fast3d/myheader.h),
+ * and prints every triangle drawn.
  *
  * Built by the tests together with a converted file, against the test
  * myheader.h (whose macros encode the GBI command words), as
@@ -37,21 +38,39 @@ static void print_vertex(const Vtx *v) {
            (unsigned)v->v.cn[0], (unsigned)v->v.cn[1], (unsigned)v->v.cn[2], (unsigned)v->v.cn[3]);
 }
 
+#ifdef QUILLMESH_TEST_FAST3D
+enum { kSlotStride = 10 }; /* bytes of vertex buffer per slot */
+#else
+enum { kSlotStride = 2 };
+#endif
+
 /* One triangle from the three 8-bit slot offsets in the low 24 bits of `word`. */
 static void draw(u32 layer, size_t command, u32 word, const Vtx *const *cache, u32 slots) {
     const u32 offsets[3] = {(word >> 16) & 0xFF, (word >> 8) & 0xFF, word & 0xFF};
     int k;
     for (k = 0; k < 3; ++k) {
-        if (offsets[k] % 2 != 0) fail(layer, command, "odd slot offset");
-        if (offsets[k] / 2 >= slots) fail(layer, command, "slot outside the cache");
-        if (cache[offsets[k] / 2] == NULL) fail(layer, command, "slot not loaded");
+        if (offsets[k] % kSlotStride != 0) fail(layer, command, "odd slot offset");
+        if (offsets[k] / kSlotStride >= slots) fail(layer, command, "slot outside the cache");
+        if (cache[offsets[k] / kSlotStride] == NULL) fail(layer, command, "slot not loaded");
     }
     printf("%u: ", (unsigned)layer);
     for (k = 0; k < 3; ++k) {
         if (k > 0) printf(" | ");
-        print_vertex(cache[offsets[k] / 2]);
+        print_vertex(cache[offsets[k] / kSlotStride]);
     }
     printf("\n");
+}
+
+/* The vertices a G_VTX command loads: how many, and the slot after the last. */
+static void vertex_load(u32 w0, u32 *count, u32 *end) {
+#ifdef QUILLMESH_TEST_FAST3D
+    *count = ((w0 >> 20) & 0x0F) + 1;
+    *end = ((w0 >> 16) & 0x0F) + *count;
+    if ((w0 & 0xFFFF) != *count * sizeof(Vtx)) *count = 0; /* refused as a bad count */
+#else
+    *count = (w0 >> 12) & 0xFF;
+    *end = (w0 >> 1) & 0x7F;
+#endif
 }
 
 int main(int argc, char **argv) {
@@ -80,9 +99,9 @@ int main(int argc, char **argv) {
             const u32 w0 = g->words.w0;
             switch (w0 >> 24) {
                 case G_VTX: {
-                    const u32 count = (w0 >> 12) & 0xFF;
-                    const u32 end = (w0 >> 1) & 0x7F;
+                    u32 count, end;
                     const Vtx *from = (const Vtx *)g->addr.addr;
+                    vertex_load(w0, &count, &end);
                     if (count == 0 || count > end) fail(n, c, "bad vertex count");
                     if (end > slots) fail(n, c, "load overflows the vertex cache");
                     if (from < layer->vertices || from + count > layer->vertices + vertex_count)
@@ -90,6 +109,11 @@ int main(int argc, char **argv) {
                     for (k = 0; k < count; ++k) cache[end - count + k] = from + k;
                     break;
                 }
+#ifdef QUILLMESH_TEST_FAST3D
+                case G_TRI1:
+                    draw(n, c, g->words.w1, cache, slots);
+                    break;
+#else
                 case G_TRI1:
                     draw(n, c, w0, cache, slots);
                     break;
@@ -97,6 +121,7 @@ int main(int argc, char **argv) {
                     draw(n, c, w0, cache, slots);
                     draw(n, c, g->words.w1, cache, slots);
                     break;
+#endif
                 case G_ENDDL:
                     ended = 1;
                     break;
