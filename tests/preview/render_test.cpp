@@ -61,6 +61,24 @@ TEST(PreviewRender, NumbersPointingNowhereDrawNeutrally) {
     EXPECT_TRUE(is_grey(picture, 10, 10, 0x90));
 }
 
+// With vertex colours the bytes are the shade, unlit: the light, which would
+// leave the front at 168 of 255 as above, plays no part.
+TEST(PreviewRender, VertexColoursAreDrawnUnlit) {
+    ultraback::Mesh mesh;
+    ultraback::Layer layer;
+    layer.vertices = {{-10, -10, 0}, {10, -10, 0}, {10, 10, 0}, {-10, 10, 0}};
+    for (ultraback::Vertex& v : layer.vertices) v.r = 0xff, v.g = 0x80, v.b = 0x00, v.a = 0xff;
+    layer.primitives = {ultraback::Quad{{0, 1, 2, 3}}};
+    layer.vertex_colors = true;
+    mesh.add_layer(layer);
+    mesh.materials.push_back({std::nullopt, {1, 1, 1, 1}});
+    const Picture picture = render(mesh);
+    const std::uint8_t* centre = pixel(picture, 256, 256);
+    EXPECT_EQ(centre[0], 255);
+    EXPECT_EQ(centre[1], 128);
+    EXPECT_EQ(centre[2], 0);
+}
+
 TEST(PreviewRender, PngHasTheSizeAndTheSameBytesEveryTime) {
     ultraback::Mesh mesh;
     ultraback::Layer layer;
