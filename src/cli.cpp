@@ -38,6 +38,7 @@ constexpr OptionHelp kOptionHelp[] = {
     {"-c N", "vertex cache size for -b, 3 to 64; default 32 (with -f 3 to 16, default 16)"},
     {"-d FILE", "also write a Make rule naming what the output depends on"},
     {"-k", "skip texture blocks that are not image maps, with a warning"},
+    {"-r", "fit textures over the TMEM budget: format, size, colours"},
     {"-q", "print no warnings"},
     {"-e", "warnings are errors: print them, then fail, writing nothing"},
     {"-f", "Fast3D: only one-triangle commands, a 16-vertex cache"},
@@ -62,7 +63,7 @@ struct OptionValues {
     Request request = Request::convert;
     std::optional<std::string> scale, output, name, cache_size, depfile, preview;
     bool tile = false, batch = false, skip_unknown_blocks = false, quiet = false, warnings_are_errors = false;
-    bool fast3d = false, split_surfaces = false, vertex_colors = false;
+    bool fast3d = false, split_surfaces = false, vertex_colors = false, fit_textures = false;
 };
 
 std::optional<std::string>* value_slot(OptionValues& values, char letter) {
@@ -87,6 +88,7 @@ bool* flag_slot(OptionValues& values, char letter) {
         case 'f': return &values.fast3d;
         case 'm': return &values.split_surfaces;
         case 'v': return &values.vertex_colors;
+        case 'r': return &values.fit_textures;
         default: return nullptr;
     }
 }
@@ -289,6 +291,7 @@ std::expected<Settings, std::string> parse_command_line(std::span<const std::str
     settings.tile = options->tile;
     settings.quiet = options->quiet;
     settings.warnings_are_errors = options->warnings_are_errors;
+    settings.fit_textures = options->fit_textures;
     return settings;
 }
 

@@ -13,7 +13,7 @@ namespace cli {
 inline constexpr const char* kBanner = "quillmesh " QUILLMESH_VERSION "\n";
 inline constexpr const char* kUsage =
     "Usage: quillmesh inputfile [-o outputfile] [-s scalefactor] [-n name] [-t]\n"
-    "       [-b] [-c cachesize] [-d depfile] [-k] [-q] [-e] [-f] [-m] [-v]\n"
+    "       [-b] [-c cachesize] [-d depfile] [-k] [-q] [-e] [-f] [-m] [-v] [-r]\n"
     "       [-p preview.png]\n";
 
 // The usage lines, then the option table, for --help.
@@ -39,6 +39,7 @@ struct Settings {
     bool fast3d = false;                 // -f: one-triangle commands only, a 16-vertex cache
     bool split_surfaces = false;         // -m: one layer per (layer, surface) pair
     bool vertex_colors = false;          // -v: vertex colours in place of normals
+    bool fit_textures = false;           // -r: make every texture fit TMEM
     std::optional<std::string> preview;  // -p: PNG picture of the converted mesh
 };
 

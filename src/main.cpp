@@ -108,7 +108,7 @@ int run(const cli::Settings& settings) {
     // -q silences warnings; -e makes them errors, which are always printed.
     std::size_t warnings = 0;
     auto warn = [&](std::string_view line) {
-        ++warnings;
+        if (line.starts_with("Warning: ")) ++warnings;  // a fitted texture's line is news, not a fault
         if (!settings.quiet || settings.warnings_are_errors) print(line);
     };
     lwofront::ReadOptions read_options{settings.skip_unknown_blocks, warn};
@@ -126,7 +126,7 @@ int run(const cli::Settings& settings) {
     };
     converter::Options options{settings.texture_dir, settings.tile, settings.batch,
                                static_cast<std::size_t>(settings.cache_size), settings.scale,
-                               settings.split_surfaces, settings.vertex_colors};
+                               settings.split_surfaces, settings.vertex_colors, settings.fit_textures};
     Result<ultraback::Mesh> mesh = converter::convert(*object, options, load_image, warn);
     if (!mesh) return fail(mesh.error());
     if (settings.warnings_are_errors && warnings > 0) {

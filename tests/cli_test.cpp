@@ -67,6 +67,13 @@ TEST(CommandLine, OptionsInAnyPlaceAndForm) {
     EXPECT_EQ(extras->depfile, "cube.d");
     EXPECT_EQ(all->cache_size, 32);
     EXPECT_FALSE(all->depfile);
+    EXPECT_FALSE(all->fit_textures);
+
+    auto fit = parse({"cube.lwo", "-rt"});
+    ASSERT_TRUE(fit);
+    EXPECT_TRUE(fit->fit_textures);
+    EXPECT_TRUE(fit->tile);
+    EXPECT_FALSE(parse({"cube.lwo", "-r", "-r"}));
 
     // The input is always the first argument, and the parser sees it too.
     auto first = parse({"-t", "-o", "out.c"});

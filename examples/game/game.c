@@ -16,6 +16,12 @@ static const char *format_name(u8 format) {
         case TEXTURE_FMT_CI4: return "CI4";
         case TEXTURE_FMT_RGBA16: return "RGBA16";
         case TEXTURE_FMT_RGBA32: return "RGBA32";
+        case TEXTURE_FMT_CI8: return "CI8";
+        case TEXTURE_FMT_I4: return "I4";
+        case TEXTURE_FMT_I8: return "I8";
+        case TEXTURE_FMT_IA4: return "IA4";
+        case TEXTURE_FMT_IA8: return "IA8";
+        case TEXTURE_FMT_IA16: return "IA16";
         default: return "none";
     }
 }

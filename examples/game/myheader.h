@@ -188,6 +188,14 @@ typedef union {
 #define TEXTURE_FMT_RGBA32 1
 #define TEXTURE_FMT_RGBA16 2  /* RGBA 5551 */
 #define TEXTURE_FMT_CI4 3     /* 4-bit indices into a palette of RGBA 5551 */
+/* Made only by quillmesh -r, which fits textures to TMEM. 4-bit texels are
+   packed two per byte, the earlier one in the high nibble. */
+#define TEXTURE_FMT_CI8 4     /* 8-bit indices into a palette of 256 RGBA 5551 colours */
+#define TEXTURE_FMT_I4 5      /* 4-bit intensity */
+#define TEXTURE_FMT_I8 6      /* 8-bit intensity */
+#define TEXTURE_FMT_IA4 7     /* 3-bit intensity, 1-bit alpha */
+#define TEXTURE_FMT_IA8 8     /* 4-bit intensity (high nibble), 4-bit alpha */
+#define TEXTURE_FMT_IA16 9    /* 8-bit intensity (high byte), 8-bit alpha */
 
 /* How a material applies its texture; the converter always asks for the
    texture as it is. */
@@ -204,9 +212,9 @@ typedef union {
 
 typedef struct {
     u16 width, height;     /* in texels; 0 for TEXTURE_FMT_UNKNOWN */
-    const void *texels;    /* u8[] for CI4, u16[] for RGBA16, u32[] for RGBA32 */
+    const void *texels;    /* u16[] for RGBA16 and IA16, u32[] for RGBA32, else u8[] */
     u32 size;              /* bytes of texels */
-    const void *palette;   /* u16[] for CI4, else NULL */
+    const void *palette;   /* u16[] for CI4 and CI8, else NULL */
     u32 palette_size;      /* bytes of palette */
     u8 format;             /* TEXTURE_FMT_... */
 } Texture;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "converter/batch.hpp"
+#include "converter/fit.hpp"
 #include "converter/layer.hpp"
 #include "converter/maps.hpp"
 #include "converter/scale_check.hpp"
@@ -15,6 +16,7 @@
 #include "converter/surface_groups.hpp"
 #include "converter/texture.hpp"
 #include "converter/tile.hpp"
+#include "converter/wrap.hpp"
 #include "ultraback/check.hpp"
 
 namespace converter {
@@ -71,14 +73,23 @@ ImageList load_images(const Object& object, const std::string& base_dir, const L
 
 // Pass 2: one texture per clip. From here on only the images' sizes are
 // read, so their pixels are let go.
-void prepare_textures(ImageList& images, Mesh& mesh, const Warn& warn) {
+void prepare_textures(const Object& object, bool fit, ImageList& images, Mesh& mesh, const Warn& warn) {
     mesh.textures.reserve(images.size());
-    for (std::optional<image::Image>& image : images) {
+    const std::vector<bool> wrapped = fit ? wrapped_clips(object) : std::vector<bool>(images.size(), false);
+    for (std::size_t k = 0; k < images.size(); ++k) {
+        std::optional<image::Image>& image = images[k];
         if (!image) {
             mesh.textures.push_back(placeholder_texture());
             continue;
         }
         ultraback::Texture texture = prepare_texture(*image);
+        if (fit && !fits_in_tmem(texture)) {
+            if (std::optional<Fitted> fitted = fit_texture(*image, wrapped[k])) {
+                const std::string_view name = last_component(object.clips[k].stills.front());
+                say(warn, fitted_line(k, name, texture, *fitted));
+                texture = std::move(fitted->texture);  // texture coordinates follow its size
+            }
+        }
         if (!fits_in_tmem(texture)) say(warn, "Warning: texture won't fit into TMEM\n");
         mesh.textures.push_back(std::move(texture));
         image->pixels = {};
@@ -185,7 +196,7 @@ Status convert_layers(const Object& object, const Options& options, const ImageL
 Result<Mesh> convert(const Object& object, const Options& options, const LoadImage& load_image, const Warn& warn) {
     Mesh mesh;
     ImageList images = load_images(object, options.base_dir, load_image, warn);
-    prepare_textures(images, mesh, warn);
+    prepare_textures(object, options.fit_textures, images, mesh, warn);
     const std::vector<SurfaceUse> uses = read_surfaces(object, mesh, warn);
     if (Status converted = convert_layers(object, options, images, uses, mesh, warn); !converted) {
         return std::unexpected(std::move(converted.error()));

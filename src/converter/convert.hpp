@@ -24,6 +24,7 @@ struct Options {
     float scale = 1.0f;           // what the points were multiplied by, for warnings
     bool split_surfaces = false;  // one layer per (layer, surface) pair
     bool vertex_colors = false;   // colours from each layer's first RGB or RGBA map instead of normals
+    bool fit_textures = false;    // fit every texture over the TMEM budget (format, size, colours)
 };
 
 Result<ultraback::Mesh> convert(const lwofront::Object& object, const Options& options,

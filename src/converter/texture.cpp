@@ -7,16 +7,13 @@
 #include <cstddef>
 #include <variant>
 
+#include "converter/texel_format.hpp"
 #include "overloaded.hpp"
 
 namespace converter {
 namespace {
 
 constexpr std::size_t kMaxPaletteColors = 16;
-
-std::uint32_t color_key(image::Pixel p) {
-    return std::uint32_t{p.r} << 24 | std::uint32_t{p.g} << 16 | std::uint32_t{p.b} << 8 | p.a;
-}
 
 // Distinct 8-bit colours in order of first appearance, at most 16 of them.
 // A few compares per pixel beat a hash map at this size.
@@ -123,6 +120,13 @@ bool fits_in_tmem(const ultraback::Texture& texture) {
             [](const ultraback::Rgba16& rgba16) { return rgba16.texels.size() <= 1024; },
             [](const ultraback::Rgba32& rgba32) { return rgba32.texels.size() <= 512; },
             [&](const ultraback::Unknown&) { return std::size_t{texture.width} * texture.height <= 1024; },
+            [](const ultraback::Ci8& ci8) { return ci8.indices.size() <= kTexelBudgetBytes; },
+            // One byte holds one or two texels.
+            [](const ultraback::I4& i4) { return i4.texels.size() <= kTexelBudgetBytes; },
+            [](const ultraback::I8& i8) { return i8.texels.size() <= kTexelBudgetBytes; },
+            [](const ultraback::Ia4& ia4) { return ia4.texels.size() <= kTexelBudgetBytes; },
+            [](const ultraback::Ia8& ia8) { return ia8.texels.size() <= kTexelBudgetBytes; },
+            [](const ultraback::Ia16& ia16) { return ia16.texels.size() <= kTexelBudgetBytes / 2; },
         },
         texture.texels);
 }
@@ -135,6 +139,13 @@ bool tile_fits_in_tmem(const ultraback::Texture& texture, const ultraback::Recta
                                              [](const ultraback::Rgba16&) { return std::size_t{1024}; },
                                              [](const ultraback::Rgba32&) { return std::size_t{512}; },
                                              [](const ultraback::Unknown&) { return std::size_t{1024}; },
+                                             // The fitted formats: texels in their 2 KB of texel data.
+                                             [](const ultraback::Ci8&) { return kTexelBudgetBytes; },
+                                             [](const ultraback::I4&) { return kTexelBudgetBytes * 2; },
+                                             [](const ultraback::I8&) { return kTexelBudgetBytes; },
+                                             [](const ultraback::Ia4&) { return kTexelBudgetBytes * 2; },
+                                             [](const ultraback::Ia8&) { return kTexelBudgetBytes; },
+                                             [](const ultraback::Ia16&) { return kTexelBudgetBytes / 2; },
                                          },
                                          texture.texels);
     return width * height <= limit;

@@ -7,12 +7,32 @@
 namespace preview {
 namespace {
 
-std::uint8_t widen5(unsigned five_bits) { return static_cast<std::uint8_t>(five_bits << 3 | five_bits >> 2); }
+// A value of `bits` bits widened to 8 by repeating it, as the RDP does:
+// 5 bits 10000 give 10000100, 3 bits 101 give 10110110.
+std::uint8_t widen(unsigned value, int bits) {
+    unsigned wide = 0;
+    for (int shift = 8 - bits; shift > -bits; shift -= bits) wide |= shift >= 0 ? value << shift : value >> -shift;
+    return static_cast<std::uint8_t>(wide);
+}
+
+// Grey texels of `bits` bits (4: two to a byte, the earlier one high; or 8),
+// whose top `intensity_bits` are the intensity; the alpha bits below it are
+// not drawn, like every texel's alpha here.
+void decode_grey(const std::vector<std::uint8_t>& bytes, std::size_t count, int bits, int intensity_bits,
+                 TextureImage& image) {
+    const std::size_t per_byte = bits == 4 ? 2 : 1;
+    for (std::size_t i = 0; i < count && i / per_byte < bytes.size(); ++i) {
+        const std::uint8_t byte = bytes[i / per_byte];
+        const unsigned texel = bits == 8 ? byte : i % 2 == 0 ? byte >> 4 : byte & 15u;
+        const std::uint8_t level = widen(texel >> (bits - intensity_bits), intensity_bits);
+        image.texels[i] = {level, level, level};
+    }
+}
 
 }  // namespace
 
 Rgb rgb_from_5551(std::uint16_t value) {
-    return {widen5(value >> 11 & 31u), widen5(value >> 6 & 31u), widen5(value >> 1 & 31u)};
+    return {widen(value >> 11 & 31u, 5), widen(value >> 6 & 31u, 5), widen(value >> 1 & 31u, 5)};
 }
 
 TextureImage decode_texture(const ultraback::Texture& texture) {
@@ -43,6 +63,23 @@ TextureImage decode_texture(const ultraback::Texture& texture) {
                        }
                    },
                    [&](const ultraback::Unknown&) { image = {}; },  // nothing the RDP could sample
+                   [&](const ultraback::Ci8& ci8) {
+                       for (std::size_t i = 0; i < count && i < ci8.indices.size(); ++i) {
+                           if (ci8.indices[i] < ci8.palette.size()) {
+                               image.texels[i] = rgb_from_5551(ci8.palette[ci8.indices[i]]);
+                           }
+                       }
+                   },
+                   [&](const ultraback::I4& i4) { decode_grey(i4.texels, count, 4, 4, image); },
+                   [&](const ultraback::Ia4& ia4) { decode_grey(ia4.texels, count, 4, 3, image); },
+                   [&](const ultraback::I8& i8) { decode_grey(i8.texels, count, 8, 8, image); },
+                   [&](const ultraback::Ia8& ia8) { decode_grey(ia8.texels, count, 8, 4, image); },
+                   [&](const ultraback::Ia16& ia16) {
+                       for (std::size_t i = 0; i < count && i < ia16.texels.size(); ++i) {
+                           const auto level = static_cast<std::uint8_t>(ia16.texels[i] >> 8);
+                           image.texels[i] = {level, level, level};
+                       }
+                   },
                },
                texture.texels);
     return image;

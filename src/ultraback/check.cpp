@@ -58,25 +58,36 @@ std::string batches_fault(const Layer& layer, std::size_t n, std::size_t cache_s
     return {};
 }
 
-// Texels the data holds, and whether the palette fits its format.
+// Texels the data holds, whether they are packed two per byte, and the most
+// palette entries the format takes.
 struct TexelFacts {
     std::size_t texels = 0;
-    bool palette_fits = true;
+    bool packed = false;
+    std::size_t palette = 0;
+    std::size_t palette_limit = 0;
 };
 
 std::string texture_fault(const Texture& texture, std::size_t j) {
     const TexelFacts facts = std::visit(
-        Overloaded{[](const Ci4& ci4) { return TexelFacts{ci4.indices.size() * 2, ci4.palette.size() <= 16}; },
-                   [](const Rgba16& rgba16) { return TexelFacts{rgba16.texels.size(), true}; },
-                   [](const Rgba32& rgba32) { return TexelFacts{rgba32.texels.size(), true}; },
-                   [](const Unknown&) { return TexelFacts{0, true}; }},
+        Overloaded{[](const Ci4& ci4) { return TexelFacts{ci4.indices.size() * 2, true, ci4.palette.size(), 16}; },
+                   [](const Rgba16& rgba16) { return TexelFacts{rgba16.texels.size()}; },
+                   [](const Rgba32& rgba32) { return TexelFacts{rgba32.texels.size()}; },
+                   [](const Unknown&) { return TexelFacts{}; },
+                   [](const Ci8& ci8) { return TexelFacts{ci8.indices.size(), false, ci8.palette.size(), 256}; },
+                   [](const I4& i4) { return TexelFacts{i4.texels.size() * 2, true}; },
+                   [](const I8& i8) { return TexelFacts{i8.texels.size()}; },
+                   [](const Ia4& ia4) { return TexelFacts{ia4.texels.size() * 2, true}; },
+                   [](const Ia8& ia8) { return TexelFacts{ia8.texels.size()}; },
+                   [](const Ia16& ia16) { return TexelFacts{ia16.texels.size()}; }},
         texture.texels);
     const std::size_t count = std::size_t{texture.width} * texture.height;
-    const bool ci4 = std::holds_alternative<Ci4>(texture.texels);
-    if (facts.texels != count && !(ci4 && count % 2 == 1 && facts.texels == count + 1)) {
+    if (facts.texels != count && !(facts.packed && count % 2 == 1 && facts.texels == count + 1)) {
         return "texture " + std::to_string(j) + ": its data does not hold width x height texels";
     }
-    if (!facts.palette_fits) return "texture " + std::to_string(j) + ": more than 16 palette colours";
+    if (facts.palette > facts.palette_limit) {
+        return "texture " + std::to_string(j) + ": more than " + std::to_string(facts.palette_limit) +
+               " palette colours";
+    }
     return {};
 }
 

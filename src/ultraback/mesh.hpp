@@ -89,7 +89,27 @@ struct Rgba32 {
 struct Unknown {
     std::vector<std::uint8_t> bytes;
 };
-using TexelData = std::variant<Ci4, Rgba16, Rgba32, Unknown>;
+// The formats below are made only when textures are fitted to TMEM.
+struct Ci8 {
+    std::vector<std::uint8_t> indices;  // one palette index per texel
+    std::vector<std::uint16_t> palette;  // RGBA 5551, 256 entries
+};
+struct I4 {
+    std::vector<std::uint8_t> texels;  // 4-bit intensity, two per byte, earlier one high
+};
+struct I8 {
+    std::vector<std::uint8_t> texels;  // 8-bit intensity
+};
+struct Ia4 {
+    std::vector<std::uint8_t> texels;  // 3-bit intensity, 1-bit alpha; two per byte, earlier one high
+};
+struct Ia8 {
+    std::vector<std::uint8_t> texels;  // intensity in the high nibble, alpha in the low one
+};
+struct Ia16 {
+    std::vector<std::uint16_t> texels;  // intensity in the high byte, alpha in the low one
+};
+using TexelData = std::variant<Ci4, Rgba16, Rgba32, Unknown, Ci8, I4, I8, Ia4, Ia8, Ia16>;
 
 struct Texture {
     std::uint16_t width = 0;

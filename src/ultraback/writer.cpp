@@ -270,23 +270,33 @@ void close_texel_array(Output& out, bool empty) {
     out.text("\n};\n\n");
 }
 
+void write_palette(Output& out, const std::vector<std::uint16_t>& palette, std::size_t j) {
+    out.text("static u16 palette");
+    out.dec(j);
+    out.text("[] TEXTURE_ALIGN = {\n\t");
+    write_elements(out, palette, 8, 4);
+    out.text("\n};\n\n");
+}
+
+void write_byte_texels(Output& out, const std::vector<std::uint8_t>& bytes, std::size_t j) {
+    open_texel_array(out, "u8", j);
+    write_elements(out, bytes, 4, 2);
+    close_texel_array(out, bytes.empty());
+}
+
+void write_u16_texels(Output& out, const std::vector<std::uint16_t>& texels, std::size_t j) {
+    open_texel_array(out, "u16", j);
+    write_elements(out, texels, 4, 4);
+    close_texel_array(out, texels.empty());
+}
+
 void write_texture(Output& out, const Texture& texture, std::size_t j) {
     std::visit(Overloaded{
                    [&](const Ci4& ci4) {
-                       out.text("static u16 palette");
-                       out.dec(j);
-                       out.text("[] TEXTURE_ALIGN = {\n\t");
-                       write_elements(out, ci4.palette, 8, 4);
-                       out.text("\n};\n\n");
-                       open_texel_array(out, "u8", j);
-                       write_elements(out, ci4.indices, 4, 2);
-                       close_texel_array(out, ci4.indices.empty());
+                       write_palette(out, ci4.palette, j);
+                       write_byte_texels(out, ci4.indices, j);
                    },
-                   [&](const Rgba16& rgba16) {
-                       open_texel_array(out, "u16", j);
-                       write_elements(out, rgba16.texels, 4, 4);
-                       close_texel_array(out, rgba16.texels.empty());
-                   },
+                   [&](const Rgba16& rgba16) { write_u16_texels(out, rgba16.texels, j); },
                    [&](const Rgba32& rgba32) {
                        open_texel_array(out, "u32", j);
                        write_elements(out, rgba32.texels, 4, 8);
@@ -297,6 +307,15 @@ void write_texture(Output& out, const Texture& texture, std::size_t j) {
                        write_elements(out, unknown.bytes, 4, 8);  // one byte per 32-bit element
                        close_texel_array(out, unknown.bytes.empty());
                    },
+                   [&](const Ci8& ci8) {
+                       write_palette(out, ci8.palette, j);
+                       write_byte_texels(out, ci8.indices, j);
+                   },
+                   [&](const I4& i4) { write_byte_texels(out, i4.texels, j); },
+                   [&](const I8& i8) { write_byte_texels(out, i8.texels, j); },
+                   [&](const Ia4& ia4) { write_byte_texels(out, ia4.texels, j); },
+                   [&](const Ia8& ia8) { write_byte_texels(out, ia8.texels, j); },
+                   [&](const Ia16& ia16) { write_u16_texels(out, ia16.texels, j); },
                },
                texture.texels);
 }
@@ -318,6 +337,14 @@ TextureFacts texture_facts(const TexelData& texels) {
             [](const Rgba16& rgba16) { return TextureFacts{2 * rgba16.texels.size(), 0, false, "TEXTURE_FMT_RGBA16"}; },
             [](const Rgba32& rgba32) { return TextureFacts{4 * rgba32.texels.size(), 0, false, "TEXTURE_FMT_RGBA32"}; },
             [](const Unknown& unknown) { return TextureFacts{unknown.bytes.size(), 0, false, "TEXTURE_FMT_UNKNOWN"}; },
+            [](const Ci8& ci8) {
+                return TextureFacts{ci8.indices.size(), 2 * ci8.palette.size(), true, "TEXTURE_FMT_CI8"};
+            },
+            [](const I4& i4) { return TextureFacts{i4.texels.size(), 0, false, "TEXTURE_FMT_I4"}; },
+            [](const I8& i8) { return TextureFacts{i8.texels.size(), 0, false, "TEXTURE_FMT_I8"}; },
+            [](const Ia4& ia4) { return TextureFacts{ia4.texels.size(), 0, false, "TEXTURE_FMT_IA4"}; },
+            [](const Ia8& ia8) { return TextureFacts{ia8.texels.size(), 0, false, "TEXTURE_FMT_IA8"}; },
+            [](const Ia16& ia16) { return TextureFacts{2 * ia16.texels.size(), 0, false, "TEXTURE_FMT_IA16"}; },
         },
         texels);
 }

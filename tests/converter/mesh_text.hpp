@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <iterator>
 #include <string>
 #include <variant>
 
@@ -55,7 +56,8 @@ inline std::string layer_head(const ultraback::Layer& layer) {
 inline std::string layer(const ultraback::Layer& l) { return layer_head(l) + vertices_and_primitives(l); }
 
 inline std::string format_name(const ultraback::TexelData& texels) {
-    static const char* names[] = {"ci4", "rgba16", "rgba32", "unknown"};
+    static const char* names[] = {"ci4", "rgba16", "rgba32", "unknown", "ci8", "i4", "i8", "ia4", "ia8", "ia16"};
+    static_assert(std::size(names) == std::variant_size_v<ultraback::TexelData>);
     return names[texels.index()];
 }
 

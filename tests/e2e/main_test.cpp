@@ -21,7 +21,7 @@ namespace {
 
 const std::string kUsage =
     "Usage: quillmesh inputfile [-o outputfile] [-s scalefactor] [-n name] [-t]\n"
-    "       [-b] [-c cachesize] [-d depfile] [-k] [-q] [-e] [-f] [-m] [-v]\n"
+    "       [-b] [-c cachesize] [-d depfile] [-k] [-q] [-e] [-f] [-m] [-v] [-r]\n"
     "       [-p preview.png]\n";
 
 // "FORM", a length and "LWO2": an object with no chunks at all.

@@ -37,6 +37,13 @@ TEST(PreviewTexture, DecodesEveryFormatFromItsArrays) {
     // A list shorter than the size, or an index past the palette: black.
     check("short rgba16", {2, 1, ultraback::Rgba16{{0xFFFF}}}, 2, 1, {kWhite, {0, 0, 0}});
     check("index past palette", {2, 1, ultraback::Ci4{{0x01}, {0xFFFF}}}, 2, 1, {kWhite, {0, 0, 0}});
+    check("ci8", {2, 1, ultraback::Ci8{{1, 0}, {0xF801, 0xFFFF}}}, 2, 1, {kWhite, kRed});
+    // Intensity widened by repeating its bits; alpha bits not drawn.
+    check("i4", {3, 1, ultraback::I4{{0x8F, 0x10}}}, 3, 1, {{0x88, 0x88, 0x88}, kWhite, {0x11, 0x11, 0x11}});
+    check("ia4 3-bit intensity", {2, 1, ultraback::Ia4{{0xB1}}}, 2, 1, {{0xB6, 0xB6, 0xB6}, {0, 0, 0}});
+    check("i8", {1, 1, ultraback::I8{{0x5A}}}, 1, 1, {{0x5A, 0x5A, 0x5A}});
+    check("ia8", {1, 1, ultraback::Ia8{{0x3C}}}, 1, 1, {{0x33, 0x33, 0x33}});
+    check("ia16", {1, 1, ultraback::Ia16{{0x7F00}}}, 1, 1, {{0x7F, 0x7F, 0x7F}});
     // Nothing the RDP could sample.
     check("unknown", {0, 0, ultraback::Unknown{}}, 0, 0, {});
     check("unknown with a size", {4, 4, ultraback::Unknown{{1, 2, 3}}}, 0, 0, {});

@@ -116,6 +116,13 @@ typedef union {
 #define TEXTURE_FMT_RGBA32 1
 #define TEXTURE_FMT_RGBA16 2
 #define TEXTURE_FMT_CI4 3
+/* Made only with -r, when textures are fitted to TMEM. */
+#define TEXTURE_FMT_CI8 4
+#define TEXTURE_FMT_I4 5
+#define TEXTURE_FMT_I8 6
+#define TEXTURE_FMT_IA4 7
+#define TEXTURE_FMT_IA8 8
+#define TEXTURE_FMT_IA16 9
 
 typedef struct {
     u16 width;

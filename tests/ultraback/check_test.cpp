@@ -62,6 +62,10 @@ TEST(FindMeshFault, NamesTheFirstBrokenInvariant) {
          "texture 1: its data does not hold width x height texels"},
         {"palette", [](Mesh& m) { std::get<Ci4>(m.textures[0].texels).palette.push_back(0); },
          "texture 0: more than 16 palette colours"},
+        {"CI8 palette", [](Mesh& m) { m.textures[1] = {3, 1, Ci8{std::vector<std::uint8_t>(3), std::vector<std::uint16_t>(257)}}; },
+         "texture 1: more than 256 palette colours"},
+        {"IA16 texel count", [](Mesh& m) { m.textures[1] = {3, 1, Ia16{std::vector<std::uint16_t>(2)}}; },
+         "texture 1: its data does not hold width x height texels"},
         {"rectangle", [](Mesh& m) { m.layer_rects.push_back({2, Rectangle{}}); },
          "a layer rectangle names a layer that does not exist"},
     };
@@ -83,6 +87,16 @@ TEST(FindMeshFault, HoldsBatchesToTheGivenCacheAndOddCi4ToItsHalfByte) {
     mesh.textures[0] = {3, 3, Ci4{std::vector<std::uint8_t>(5), {}}};
     EXPECT_EQ(find_mesh_fault(mesh), "");
     mesh.textures[1] = {3, 3, Rgba16{std::vector<std::uint16_t>(10)}};
+    EXPECT_EQ(find_mesh_fault(mesh), "texture 1: its data does not hold width x height texels");
+
+    // The other 4-bit formats have the same slack, the 8-bit ones none.
+    for (const TexelData& sound : {TexelData{I4{std::vector<std::uint8_t>(5)}}, TexelData{Ia4{std::vector<std::uint8_t>(5)}},
+                                   TexelData{I8{std::vector<std::uint8_t>(9)}}, TexelData{Ia8{std::vector<std::uint8_t>(9)}},
+                                   TexelData{Ci8{std::vector<std::uint8_t>(9), std::vector<std::uint16_t>(256)}}}) {
+        mesh.textures[1] = {3, 3, sound};
+        EXPECT_EQ(find_mesh_fault(mesh), "");
+    }
+    mesh.textures[1] = {3, 3, I8{std::vector<std::uint8_t>(10)}};
     EXPECT_EQ(find_mesh_fault(mesh), "texture 1: its data does not hold width x height texels");
 }
 

@@ -55,5 +55,20 @@ TEST(WriterCompile, RichMeshCompilesAgainstGameHeader) {
     EXPECT_NE(test_support::compile_c(broken).exit_status, 0);
 }
 
+TEST(WriterCompile, FittedFormatsCompileAgainstGameHeader) {
+    Mesh mesh;
+    mesh.textures.push_back({2, 1, Ci8{{0x00, 0x01}, std::vector<std::uint16_t>(256)}});
+    mesh.textures.push_back({3, 1, I4{{0x0f, 0x80}}});
+    mesh.textures.push_back({2, 1, I8{{0x00, 0xff}}});
+    mesh.textures.push_back({2, 1, Ia4{{0xf0}}});
+    mesh.textures.push_back({1, 1, Ia8{{0x84}}});
+    mesh.textures.push_back({1, 1, Ia16{{0x1234}}});
+    mesh.materials.push_back({5, {1.0f, 1.0f, 1.0f, 1.0f}});
+    StringSink sink;
+    ASSERT_TRUE(save(mesh, "fitted", sink).has_value());
+    const auto result = test_support::compile_c(sink.text);
+    EXPECT_EQ(result.exit_status, 0) << result.output;
+}
+
 }  // namespace
 }  // namespace ultraback

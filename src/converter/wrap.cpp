@@ -1,0 +1,60 @@
+#include "converter/wrap.hpp"
+
+#include <algorithm>
+#include <cstddef>
+#include <span>
+#include <variant>
+
+#include "converter/maps.hpp"
+#include "overloaded.hpp"
+
+namespace converter {
+namespace {
+
+using namespace lwofront;
+
+bool outside_unit(std::span<const float> values) {
+    // NaN counts as outside: nothing says it stays in one copy of the texture.
+    return std::any_of(values.begin(), values.end(), [](float v) { return !(v >= 0.0f && v <= 1.0f); });
+}
+
+template <class Map>
+bool map_wraps(const Map* map) {
+    return map && std::any_of(map->entries.begin(), map->entries.end(),
+                              [](const auto& entry) { return outside_unit(entry.values); });
+}
+
+// The texture maps that the layer conversion reads: the first VMAP and the
+// first VMAD of type TXUV.
+bool layer_wraps(const Layr& layer) {
+    return map_wraps(first_txuv(layer.vmaps)) || map_wraps(first_txuv(layer.vmads));
+}
+
+// Every clip an Imag of the surface names, in any block.
+void mark_clips_of(const Surf& surface, std::vector<bool>& wrapped) {
+    auto read_block = [&](const Blok& blok) {
+        for (const BlokAttr& attribute : blok.attributes) {
+            std::visit(Overloaded{[&](const Imag& imag) {
+                                      if (imag.image >= 1 && imag.image <= wrapped.size()) wrapped[imag.image - 1] = true;
+                                  },
+                                  Ignore<Tmap, Proj, Axis, Wrap, Wrpw, Wrph, VmapName, Aast, Pixb>{}},
+                       attribute);
+        }
+    };
+    for (const SurfAttr& attribute : surface.attributes) {
+        std::visit(Overloaded{read_block, Ignore<Colr, Diff, Spec, Glos>{}}, attribute);
+    }
+}
+
+}  // namespace
+
+std::vector<bool> wrapped_clips(const Object& object) {
+    std::vector<bool> wrapped(object.clips.size(), false);
+    for (const Layr& layer : object.layers) {
+        if (!layer_wraps(layer)) continue;
+        for (std::size_t surface : object.get_surfaces_in_layer(layer)) mark_clips_of(object.surfaces[surface], wrapped);
+    }
+    return wrapped;
+}
+
+}  // namespace converter

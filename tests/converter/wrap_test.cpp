@@ -1,0 +1,66 @@
+// Which clips are wrapped: a layer whose texture map leaves 0..1 marks every
+// clip that the surfaces of its polygons name.
+
+#include "converter/wrap.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "converter/model_builder.hpp"
+
+namespace {
+
+using namespace model_builder;
+
+// Clips 1 to 3; surface A names clip 1 in one block and clip 2 in another,
+// surface B names clip 3. One triangle tagged with surface `tag`.
+lwofront::Object object_with(std::uint16_t tag, lwofront::Layr l) {
+    lwofront::Object object;
+    object.tags = {"A", "B"};
+    object.clips = {clip("a.png"), clip("b.png"), clip("c.png")};
+    object.surfaces.push_back(surface("A", {blok({1}), blok({2})}));
+    object.surfaces.push_back(surface("B", {blok({3})}));
+    tag_all(l, tag);
+    object.layers.push_back(std::move(l));
+    return object;
+}
+
+lwofront::Layr triangle() { return layer({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}}); }
+
+TEST(WrappedClips, TextureCoordinatesBeyondTheUnitSquare) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    struct Case {
+        const char* what;
+        std::vector<float> uv;
+        bool per_polygon;
+        std::vector<bool> expected;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"inside, edges included", {1.0f, 0.0f}, false, {false, false, false}},
+             {"beyond 1", {1.5f, 0.5f}, false, {true, true, false}},
+             {"below 0", {0.5f, -0.25f}, false, {true, true, false}},
+             {"not a number", {nan, 0.5f}, false, {true, true, false}},
+             {"beyond 1 in a per-polygon map", {2.0f, 0.0f}, true, {true, true, false}},
+         }) {
+        SCOPED_TRACE(c.what);
+        lwofront::Layr l = triangle();
+        l.vmaps.push_back(txuv({{0, {0, 0}}, {1, c.per_polygon ? std::vector<float>{1, 0} : c.uv}, {2, {0, 1}}}));
+        if (c.per_polygon) l.vmads.push_back(txuv_vmad({{1, 0, c.uv}}));
+        EXPECT_EQ(converter::wrapped_clips(object_with(0, std::move(l))), c.expected);
+    }
+}
+
+TEST(WrappedClips, OnlyTheFirstTextureMapAndOnlyTheSurfacesUsed) {
+    lwofront::Layr l = triangle();
+    l.vmaps.push_back(txuv({{0, {0.5f, 0.5f}}}, "first"));
+    l.vmaps.push_back(txuv({{0, {5.0f, 5.0f}}}, "second"));
+    EXPECT_EQ(converter::wrapped_clips(object_with(1, std::move(l))), (std::vector<bool>{false, false, false}));
+
+    lwofront::Layr wrapping = triangle();
+    wrapping.vmaps.push_back(txuv({{0, {3.0f, 0.5f}}}));
+    EXPECT_EQ(converter::wrapped_clips(object_with(1, std::move(wrapping))), (std::vector<bool>{false, false, true}));
+}
+
+}  // namespace
