@@ -17,6 +17,7 @@
 #include "image.hpp"
 #include "lwofront/reader.hpp"
 #include "output_file.hpp"
+#include "preview/preview.hpp"
 #include "stream.hpp"
 #include "ultraback/writer.hpp"
 
@@ -52,6 +53,14 @@ struct InputFile {
     int fd;
 };
 
+// The picture of the mesh as written, into the preview's temporary file.
+Status write_preview(const ultraback::Mesh& mesh, const output::OutputFile& file) {
+    Result<std::vector<char>> png = preview::encode_png(preview::render(mesh));
+    if (!png) return std::unexpected(png.error());
+    output::FdSink sink(file.fd);
+    return sink.write(*png);
+}
+
 int run(const cli::Settings& settings) {
     choose_message_stream(settings);
     InputFile input(open(settings.input_path.c_str(), O_RDONLY | O_CLOEXEC));
@@ -60,7 +69,8 @@ int run(const cli::Settings& settings) {
         return kFailed;
     }
     if (output::is_same_file(input.fd, settings.output_path) ||
-        (settings.depfile && output::is_same_file(input.fd, *settings.depfile))) {
+        (settings.depfile && output::is_same_file(input.fd, *settings.depfile)) ||
+        (settings.preview && output::is_same_file(input.fd, *settings.preview))) {
         print("Output file is the input file; choose another with -o\n");
         return kRefused;
     }
@@ -77,6 +87,15 @@ int run(const cli::Settings& settings) {
             return kFailed;
         }
         dependency_file.emplace(std::move(*created));
+    }
+    std::optional<output::OutputFile> preview_file;
+    if (settings.preview) {
+        Result<output::OutputFile> created = output::create(*settings.preview);
+        if (!created) {
+            print("Couldn't create preview file\n");
+            return kFailed;
+        }
+        preview_file.emplace(std::move(*created));
     }
 
     off_t length = lseek(input.fd, 0, SEEK_END);
@@ -125,9 +144,15 @@ int run(const cli::Settings& settings) {
         std::string rule = depfile::make_rule(settings.output_path, dependencies);
         if (Status written = rule_sink.write(rule); !written) return fail(written.error());
     }
+    if (preview_file) {
+        if (Status written = write_preview(*mesh, *preview_file); !written) return fail(written.error());
+    }
     if (Status committed = output::commit(*out); !committed) return fail(committed.error());
     if (dependency_file) {
         if (Status committed = output::commit(*dependency_file); !committed) return fail(committed.error());
+    }
+    if (preview_file) {
+        if (Status committed = output::commit(*preview_file); !committed) return fail(committed.error());
     }
     return 0;
 }
