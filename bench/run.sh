@@ -12,8 +12,9 @@
 # Each repeat runs, back to back, `cp` of the output to a new file, then the
 # converter without and with -b, each into a new file: cp to a new file is what
 # merely writing that many bytes costs here, and measuring it in the same
-# pairs keeps a busy machine from favouring either side. The best (least) time
-# of each is shown, with the highest peak memory.
+# pairs keeps a busy machine from favouring either side. The 1M grid is also
+# converted with the -p preview. The best (least) time of each is shown, with
+# the highest peak memory.
 #
 # The goals are printed PASS or FAIL; timings depend on the machine, so they
 # never fail the script. Every output's sha256 is compared with
@@ -85,11 +86,14 @@ for t in "${sizes[@]}"; do
   "$quillmesh" "$lwo" -o "$work/grid-$t.c" > /dev/null
   "$quillmesh" "$lwo" -o "$work/grid-$t-b.c" -b > /dev/null
   floor=""
+  modes=(default -b)
+  ((t == 1000000)) && modes+=(-p)  # the run that also draws the preview
   for ((i = 0; i < repeats; i++)); do
     read -r seconds _ < <(run_once "$work/copy.c" cp "$work/grid-$t.c" "$work/copy.c")
     floor=$(least "$floor" "$seconds")
-    for mode in default -b; do
+    for mode in "${modes[@]}"; do
       flag=(); [[ "$mode" == -b ]] && flag=(-b)
+      [[ "$mode" == -p ]] && flag=(-p "$work/preview.png")
       key="$t$mode"
       read -r seconds kib cpu user < <(run_once "$work/out.c" "$quillmesh" "$lwo" -o "$work/out.c" "${flag[@]}")
       time_of[$key]=$(least "${time_of[$key]:-}" "$seconds")
@@ -98,12 +102,12 @@ for t in "${sizes[@]}"; do
       peak_of[$key]=$(most "${peak_of[$key]:-}" "$kib")
     done
   done
-  rm -f "$work/copy.c" "$work/out.c"
+  rm -f "$work/copy.c" "$work/out.c" "$work/preview.png"
   floor_of[$t]=$floor
-  for mode in default -b; do
+  for mode in "${modes[@]}"; do
     key="$t$mode" out="$work/grid-$t.c"
     [[ "$mode" == -b ]] && out="$work/grid-$t-b.c"
-    sums["grid-$t${mode/default/}.c"]=$(sha256sum "$out" | cut -d' ' -f1)
+    [[ "$mode" != -p ]] && sums["grid-$t${mode/default/}.c"]=$(sha256sum "$out" | cut -d' ' -f1)
     awk -v t="$t" -v m="$mode" -v i="$in_bytes" -v o="$(stat -c %s "$out")" -v s="${time_of[$key]}" \
       -v c="${cpu_of[$key]}" -v u="${user_of[$key]}" -v k="${peak_of[$key]}" -v f="$floor" \
       'BEGIN { printf "%10d %4s %11d %12d %8.3f %8.3f %8.3f %9.1f %8.3f %8.2f\n", t, (m == "default" ? "" : m), i, o, s, c, u, k / 1024, f, s / f }'
@@ -127,6 +131,8 @@ for t in "${sizes[@]}"; do
   check "$((t / 1000000))M with -b at most 1.3 x without: $(ratio "${time_of[${t}-b]}" "${time_of[${t}default]}") x" \
     "b <= 1.3 * d" -v b="${time_of[${t}-b]}" -v d="${time_of[${t}default]}"
 done
+check "1M with -p at most 2 x without: $(ratio "${time_of[${one}-p]}" "$t1") x (processor time $(ratio "${cpu_of[${one}-p]}" "${cpu_of[${one}default]}") x)" \
+  "p <= 2 * d" -v p="${time_of[${one}-p]}" -v d="$t1"
 check "10M time at most 10.5 x 1M: $(ratio "$t10" "$t1") x" "a <= 10.5 * b" -v a="$t10" -v b="$t1"
 # The kernel's writing of a gigabyte and more into the page cache grows faster
 # than the output on a busy machine (cp's time shows it too), so the user part

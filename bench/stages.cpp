@@ -9,7 +9,7 @@
 // allocator slack shows too). "save" formats into a sink that only counts
 // bytes; "write" also sends them to a file in /tmp, as the program does.
 // Before the object and the mesh are freed, what their lists hold is shown
-// by part.
+// by part. "render" and "encode" are the preview of -p.
 
 #include <fcntl.h>
 #include <malloc.h>
@@ -29,6 +29,7 @@
 #include "image.hpp"
 #include "lwofront/reader.hpp"
 #include "output_file.hpp"
+#include "preview/preview.hpp"
 #include "stream.hpp"
 #include "ultraback/writer.hpp"
 
@@ -165,6 +166,17 @@ int main(int argc, char** argv) {
     unlink(out_path.c_str());
     row("write", write, heap_mib());
 
+    // The -p preview: drawing the four views, then the PNG encoding.
+    std::optional<preview::Picture> picture;
+    const Timing render = best_of(repeats, [&] { picture.reset(); }, [&] { picture = preview::render(*mesh); });
+    row("render", render, heap_mib());
+    std::size_t png_bytes = 0;
+    const Timing encode = best_of(repeats, [] {}, [&] {
+        if (auto png = preview::encode_png(*picture)) png_bytes = png->size();
+    });
+    row("encode", encode, heap_mib());
+    picture.reset();
+
     std::printf("held after convert, by part:\n");
     print_usage(*object, *mesh);
     const Timing free_all = best_of(1, [] {}, [&] {
@@ -172,6 +184,6 @@ int main(int argc, char** argv) {
         object.reset();
     });
     row("free", free_all, heap_mib());
-    std::printf("output %zu bytes\n", counter.count);
+    std::printf("output %zu bytes, preview %zu bytes\n", counter.count, png_bytes);
     return 0;
 }

@@ -44,6 +44,7 @@ constexpr OptionHelp kOptionHelp[] = {
     {"-f", "Fast3D: only one-triangle commands, a 16-vertex cache"},
     {"-m", "one output layer per (layer, surface) pair, each with its material"},
     {"-v", "vertex colours from the first RGB or RGBA map instead of normals"},
+    {"-p FILE", "also write a PNG picture of the mesh as the console draws it"},
     {"-h, --help", "print this help"},
     {"--version", "print the version"},
 };
@@ -60,7 +61,7 @@ constexpr std::string_view kCKeywords[] = {
 
 struct OptionValues {
     Request request = Request::convert;
-    std::optional<std::string> scale, output, name, cache_size, depfile;
+    std::optional<std::string> scale, output, name, cache_size, depfile, preview;
     bool tile = false, batch = false, skip_unknown_blocks = false, quiet = false, warnings_are_errors = false;
     bool fast3d = false, split_surfaces = false, vertex_colors = false, fit_textures = false;
 };
@@ -72,6 +73,7 @@ std::optional<std::string>* value_slot(OptionValues& values, char letter) {
         case 'n': return &values.name;
         case 'c': return &values.cache_size;
         case 'd': return &values.depfile;
+        case 'p': return &values.preview;
         default: return nullptr;
     }
 }
@@ -281,6 +283,7 @@ std::expected<Settings, std::string> parse_command_line(std::span<const std::str
     settings.cache_size = *cache_size;
     settings.batch = options->batch;
     settings.depfile = options->depfile;
+    settings.preview = options->preview;
     settings.skip_unknown_blocks = options->skip_unknown_blocks;
     settings.fast3d = fast3d;
     settings.split_surfaces = options->split_surfaces;

@@ -13,7 +13,8 @@ namespace cli {
 inline constexpr const char* kBanner = "quillmesh " QUILLMESH_VERSION "\n";
 inline constexpr const char* kUsage =
     "Usage: quillmesh inputfile [-o outputfile] [-s scalefactor] [-n name] [-t]\n"
-    "       [-b] [-c cachesize] [-d depfile] [-k] [-q] [-e] [-f] [-m] [-v] [-r]\n";
+    "       [-b] [-c cachesize] [-d depfile] [-k] [-q] [-e] [-f] [-m] [-v] [-r]\n"
+    "       [-p preview.png]\n";
 
 // The usage lines, then the option table, for --help.
 std::string help_text();
@@ -39,6 +40,7 @@ struct Settings {
     bool split_surfaces = false;         // -m: one layer per (layer, surface) pair
     bool vertex_colors = false;          // -v: vertex colours in place of normals
     bool fit_textures = false;           // -r: make every texture fit TMEM
+    std::optional<std::string> preview;  // -p: PNG picture of the converted mesh
 };
 
 // The settings, or the one-line reason why the command line is refused.

@@ -21,6 +21,7 @@
 #include "interrupt.hpp"
 #include "lwofront/reader.hpp"
 #include "output_file.hpp"
+#include "preview/preview.hpp"
 #include "stream.hpp"
 #include "ultraback/writer.hpp"
 #include "warning_line.hpp"
@@ -57,6 +58,14 @@ struct InputFile {
     int fd;
 };
 
+// The picture of the mesh as written, into the preview's temporary file.
+Status write_preview(const ultraback::Mesh& mesh, const output::OutputFile& file) {
+    Result<std::vector<char>> png = preview::encode_png(preview::render(mesh));
+    if (!png) return std::unexpected(png.error());
+    output::FdSink sink(file.fd);
+    return sink.write(*png);
+}
+
 // The first path a Make rule cannot carry, or nullptr.
 const std::string* unwritable_dependency(const std::vector<std::string>& paths) {
     for (const std::string& path : paths)
@@ -85,9 +94,26 @@ std::optional<std::uint64_t> input_length(int fd) {
     return static_cast<std::uint64_t>(length);
 }
 
+// The temporary of a file named with an option, when it is; false once it
+// could not be made and `failure` is printed.
+bool create_optional(const std::optional<std::string>& path, std::string_view failure,
+                     std::optional<output::OutputFile>& file) {
+    if (!path) return true;
+    Result<output::OutputFile> created = output::create(*path);
+    if (!created) {
+        print(failure);
+        return false;
+    }
+    file.emplace(std::move(*created));
+    return true;
+}
+
+// The C text, then the rule and the preview. The others are moved into place
+// first: a run that fails past this point leaves no new output, and a new
+// rule beside an old output only makes the build convert again.
 int write_outputs(const cli::Settings& settings, const ultraback::Mesh& mesh,
                   const std::vector<std::string>& dependencies, output::OutputFile& out,
-                  std::optional<output::OutputFile>& dependency_file) {
+                  std::optional<output::OutputFile>& dependency_file, std::optional<output::OutputFile>& preview_file) {
     output::FdSink sink(out.fd);
     ultraback::SaveOptions save_options{settings.fast3d};
     if (Status saved = ultraback::save(mesh, settings.object_name, sink, save_options); !saved) {
@@ -97,10 +123,13 @@ int write_outputs(const cli::Settings& settings, const ultraback::Mesh& mesh,
         output::FdSink rule_sink(dependency_file->fd);
         std::string rule = depfile::make_rule(settings.output_path, dependencies);
         if (Status written = rule_sink.write(rule); !written) return fail(written.error());
-        // The rule first: a run that fails past this point leaves no new
-        // output, and a new rule beside an old output only makes the build
-        // convert again.
-        if (Status committed = output::commit(*dependency_file); !committed) return fail(committed.error());
+    }
+    if (preview_file) {
+        if (Status written = write_preview(mesh, *preview_file); !written) return fail(written.error());
+    }
+    for (std::optional<output::OutputFile>* other : {&dependency_file, &preview_file}) {
+        if (!*other) continue;
+        if (Status committed = output::commit(**other); !committed) return fail(committed.error());
     }
     if (Status committed = output::commit(out); !committed) return fail(committed.error());
     return 0;
@@ -118,7 +147,8 @@ int run(const cli::Settings& settings) {
         return kFailed;
     }
     if (output::is_same_file(input.fd, settings.output_path) ||
-        (settings.depfile && output::is_same_file(input.fd, *settings.depfile))) {
+        (settings.depfile && output::is_same_file(input.fd, *settings.depfile)) ||
+        (settings.preview && output::is_same_file(input.fd, *settings.preview))) {
         print("Output file is the input file; choose another with -o\n");
         return kRefused;
     }
@@ -139,15 +169,10 @@ int run(const cli::Settings& settings) {
         print("Couldn't create output file\n");
         return kFailed;
     }
-    std::optional<output::OutputFile> dependency_file;
-    if (settings.depfile) {
-        Result<output::OutputFile> created = output::create(*settings.depfile);
-        if (!created) {
-            print("Couldn't create dependency file\n");
-            return kFailed;
-        }
-        dependency_file.emplace(std::move(*created));
-    }
+    std::optional<output::OutputFile> dependency_file, preview_file;
+    if (!create_optional(settings.depfile, "Couldn't create dependency file\n", dependency_file) ||
+        !create_optional(settings.preview, "Couldn't create preview file\n", preview_file))
+        return kFailed;
 
     stream::FileSource source(input.fd);
     stream::Stream in(source, *length);
@@ -183,7 +208,7 @@ int run(const cli::Settings& settings) {
         if (const std::string* path = unwritable_dependency(dependencies)) return refuse_dependency(*path);
     }
 
-    return write_outputs(settings, *mesh, dependencies, *out, dependency_file);
+    return write_outputs(settings, *mesh, dependencies, *out, dependency_file, preview_file);
 }
 
 }  // namespace

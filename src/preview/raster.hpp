@@ -1,0 +1,97 @@
+#pragma once
+// A small rasteriser in the RDP's manner: one triangle at a time into a
+// colour and depth buffer, pixel centres covered by a fill rule that draws a
+// shared edge exactly once, attributes interpolated across the triangle.
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "preview/texture.hpp"
+
+namespace preview {
+
+inline constexpr int kSubpixelBits = 4;  // screen positions carry 1/16 pixel
+
+struct Position {
+    std::int32_t x = 0, y = 0;  // fixed point, y down
+    float depth = 0;            // larger is nearer
+};
+
+struct Attributes {
+    float shade[3] = {};  // 0 to 255 per channel
+    float s = 0, t = 0;   // in texels
+};
+
+struct Corner {
+    Position position;
+    Attributes attributes;
+};
+
+struct Canvas {
+    Canvas(int width, int height, Rgb background);
+
+    int width;
+    int height;
+    std::vector<Rgb> color;
+    std::vector<float> depth;
+};
+
+// Pixels that a triangle may touch: [left, right) x [top, bottom).
+struct Clip {
+    int left = 0, top = 0, right = 0, bottom = 0;
+};
+
+// What a triangle's pixels are coloured with: a texture, or a flat colour
+// when `texture` is null. The result is multiplied by the shade.
+struct Surface {
+    const TextureImage* texture = nullptr;
+    float color[3] = {1, 1, 1};  // 0 to 1
+};
+
+namespace detail {
+
+constexpr std::int64_t kOne = std::int64_t{1} << kSubpixelBits;
+constexpr std::int64_t kHalf = kOne / 2;
+
+inline std::int64_t orient(const Position& a, const Position& b, std::int64_t px, std::int64_t py) {
+    return (std::int64_t{b.x} - a.x) * (py - a.y) - (std::int64_t{b.y} - a.y) * (px - a.x);
+}
+
+// With y down, a front face has negative area.
+inline std::int64_t signed_area(const Position& p0, const Position& p1, const Position& p2) {
+    return orient(p0, p1, p2.x, p2.y);
+}
+
+// The pixels whose centres lie within a triangle's bounds and the clip.
+struct Bounds {
+    int left, top, right, bottom;  // inclusive
+    bool empty() const { return left > right || top > bottom; }
+};
+
+inline Bounds bounds(const Clip& clip, const Position& p0, const Position& p1, const Position& p2) {
+    const std::int32_t x_min = std::min({p0.x, p1.x, p2.x}), x_max = std::max({p0.x, p1.x, p2.x});
+    const std::int32_t y_min = std::min({p0.y, p1.y, p2.y}), y_max = std::max({p0.y, p1.y, p2.y});
+    return {std::max(clip.left, static_cast<int>((x_min - kHalf + kOne - 1) >> kSubpixelBits)),
+            std::max(clip.top, static_cast<int>((y_min - kHalf + kOne - 1) >> kSubpixelBits)),
+            std::min(clip.right - 1, static_cast<int>((x_max - kHalf) >> kSubpixelBits)),
+            std::min(clip.bottom - 1, static_cast<int>((y_max - kHalf) >> kSubpixelBits))};
+}
+
+}  // namespace detail
+
+// Whether draw_triangle would test a pixel centre: the triangle faces the
+// viewer and its bounds within `clip` hold a pixel centre. Inline and cheap,
+// so a caller can skip finding the attributes of the many triangles of a
+// dense object that cover nothing.
+inline bool may_cover(const Clip& clip, const Position& p0, const Position& p1, const Position& p2) {
+    return !detail::bounds(clip, p0, p1, p2).empty() && detail::signed_area(p0, p1, p2) < 0;
+}
+
+// Draws a triangle whose corners run counter-clockwise as the picture shows
+// them, the console's front face; a back face or one without area is culled,
+// as the console culls by default.
+void draw_triangle(Canvas& canvas, const Clip& clip, const Surface& surface, const Corner& c0, const Corner& c1,
+                   const Corner& c2);
+
+}  // namespace preview
