@@ -141,6 +141,12 @@ int run(const cli::Settings& settings) {
         print("Dependency file is the output file; choose another with -d\n");
         return kRefused;
     }
+    // Otherwise the picture, committed first, would be replaced by the file.
+    if (settings.preview && (output::is_same_target(settings.output_path, *settings.preview) ||
+                             (settings.depfile && output::is_same_target(*settings.depfile, *settings.preview)))) {
+        print("Preview file is the output or dependency file; choose another with -p\n");
+        return kRefused;
+    }
     InputFile input(open(settings.input_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (input.fd < 0) {
         print("Couldn't open input file\n");

@@ -254,6 +254,12 @@ std::vector<Case> failing_cases() {
                          "Dependency file is the output file; choose another with -d\n", 2,
                          {{"a.png", text(grey_png(4, 4))}}, "-d " + depfile});
     }
+    // The preview would be replaced by the output or the rule written after it.
+    for (const std::string& options : {std::string("-p out.c"), std::string("-p ./out.c"), std::string("-d out.d -p out.d")}) {
+        cases.push_back({options, textured_triangle("a.png"),
+                         "Preview file is the output or dependency file; choose another with -p\n", 2,
+                         {{"a.png", text(grey_png(4, 4))}}, options});
+    }
     return cases;
 }
 
