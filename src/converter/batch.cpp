@@ -88,11 +88,14 @@ struct Around {
         : first(vertex_count + 1, 0), live(vertex_count, 0) {
         for (const Corners& t : triangles)
             for (std::uint32_t c : t.v) ++live[c];
-        for (std::size_t v = 0; v < vertex_count; ++v) first[v + 1] = first[v] + live[v];
-        list.resize(first[vertex_count]);
-        std::vector<std::size_t> fill(first.begin(), first.end() - 1);
-        for (std::uint32_t t = 0; t < triangles.size(); ++t)
-            for (std::uint32_t c : triangles[t].v) list[fill[c]++] = t;
+        // Each vertex's end first, then filled from the back, which leaves
+        // its entries in triangle order and `first` at their start.
+        std::size_t end = 0;
+        for (std::size_t v = 0; v < vertex_count; ++v) first[v] = end += live[v];
+        first[vertex_count] = end;
+        list.resize(end);
+        for (std::size_t t = triangles.size(); t-- > 0;)
+            for (std::uint32_t c : triangles[t].v) list[--first[c]] = static_cast<std::uint32_t>(t);
     }
 
     std::vector<std::size_t> first;    // per vertex: where its entries start
@@ -140,15 +143,21 @@ Slots choose_slots(std::span<std::uint32_t> keep, std::size_t count) {
         for (std::size_t k = 0; k < take; ++k) chosen.push_back(runs[best].first + k);
         runs[best] = runs[--run_count];
     }
-    while (chosen.size < count) {
-        std::size_t oldest = kMaxCacheSize;
-        for (std::size_t s = 0; s < keep.size(); ++s) {
-            if (keep[s] == 0 || keep[s] == kNone) continue;
-            if (oldest == kMaxCacheSize || keep[s] < keep[oldest]) oldest = s;
+    if (chosen.size < count) {
+        // By last use, then slot: the first of the least recently used.
+        std::array<std::uint64_t, kMaxCacheSize> used;
+        std::size_t used_count = 0;
+        for (std::size_t s = 0; s < keep.size(); ++s)
+            if (keep[s] != 0 && keep[s] != kNone) used[used_count++] = std::uint64_t{keep[s]} << 8 | s;
+        const std::size_t need = count - chosen.size;
+        assert(need <= used_count);
+        std::partial_sort(used.begin(), used.begin() + static_cast<std::ptrdiff_t>(need),
+                          used.begin() + static_cast<std::ptrdiff_t>(used_count));
+        for (std::size_t k = 0; k < need; ++k) {
+            const std::size_t oldest = used[k] & 0xFF;
+            chosen.push_back(oldest);
+            keep[oldest] = kNone;
         }
-        assert(oldest != kMaxCacheSize);
-        chosen.push_back(oldest);
-        keep[oldest] = kNone;
     }
     std::sort(chosen.at.begin(), chosen.at.begin() + static_cast<std::ptrdiff_t>(chosen.size));
     return chosen;
