@@ -195,7 +195,9 @@ struct Candidates {
     std::size_t lowest = 0;                    // queues before it are used up
 };
 
-// The batch that last queued a triangle, and in which queue.
+// The batch that last queued a triangle, and in which queue; kTaken once
+// the triangle is drawn, which no queue matches.
+constexpr std::uint8_t kTaken = UINT8_MAX;
 struct Sighting {
     std::uint32_t batch = kNone;
     std::uint8_t queue = 0;
@@ -205,7 +207,7 @@ class Batcher {
 public:
     Batcher(const std::vector<Corners>& triangles, std::size_t vertex_count, std::size_t cache_size)
         : triangles_(triangles), around_(triangles, vertex_count), cache_size_(cache_size),
-          taken_(triangles.size(), 0), seen_(triangles.size()), remaining_(around_.live),
+          seen_(triangles.size()), remaining_(around_.live),
           weight_(vertex_count, kAbsent), slot_of_(vertex_count, kNone), held_(cache_size, kNone) {}
 
     // Fills `order` with the layer vertex of every loaded vertex, load after
@@ -238,6 +240,8 @@ public:
     }
 
 private:
+    bool taken(std::uint32_t t) const { return seen_[t].queue == kTaken; }
+
     // A repeated corner counts once.
     std::uint32_t weight(std::uint32_t t) const {
         const auto [a, b, c] = triangles_[t].v;
@@ -260,7 +264,7 @@ private:
             weight_[c] = kInBatch;
             batch_vertices_.push_back(c);
         }
-        taken_[t] = 1;
+        seen_[t].queue = kTaken;
         drawn_.push_back(t);
     }
 
@@ -280,7 +284,7 @@ private:
             std::size_t looked = 0;
             for (std::uint32_t k = 0; k < live && looked < kMaxLookAround;) {
                 const std::uint32_t t = entries[k];
-                if (taken_[t]) {
+                if (taken(t)) {
                     entries[k] = entries[--live];
                     continue;
                 }
@@ -318,7 +322,7 @@ private:
             std::size_t& head = candidates_.heads[q];
             while (head < queue.size()) {
                 const std::uint32_t t = queue[head++];
-                if (!taken_[t] && seen_[t].queue == q && fits(t)) return t;
+                if (seen_[t].queue == q && fits(t)) return t;
             }
         }
         return kNone;
@@ -402,12 +406,12 @@ private:
         const std::uint32_t* entries = around_.list.data() + around_.first[v];
         const std::size_t looked = std::min<std::size_t>(around_.live[v], kMaxLookAround);
         for (std::size_t k = 0; k < looked; ++k)
-            if (!taken_[entries[k]]) first = std::min(first, entries[k] + 1);
+            if (!taken(entries[k])) first = std::min(first, entries[k] + 1);
         return first;
     }
 
     std::uint32_t next_waiting() {
-        while (scan_ < triangles_.size() && taken_[scan_]) ++scan_;
+        while (scan_ < triangles_.size() && taken(static_cast<std::uint32_t>(scan_))) ++scan_;
         return scan_ < triangles_.size() ? static_cast<std::uint32_t>(scan_) : kNone;
     }
 
@@ -417,7 +421,7 @@ private:
         std::pair<std::size_t, std::uint32_t> best{3, kNone};
         for (std::size_t q = 0; q < Candidates::kQueues; ++q)
             for (std::uint32_t t : candidates_.queues[q])
-                if (!taken_[t] && seen_[t].queue == q) best = std::min(best, {loads_of(weight(t)), t});
+                if (seen_[t].queue == q) best = std::min(best, {loads_of(weight(t)), t});
         return best.second != kNone ? best.second : next_waiting();
     }
 
@@ -425,7 +429,6 @@ private:
     Around around_;
     const std::size_t cache_size_;
 
-    std::vector<std::uint8_t> taken_;                          // per triangle
     std::vector<Sighting> seen_;                               // per triangle
     std::vector<std::uint32_t> remaining_;                     // per vertex: triangles not taken
     std::vector<Weight> weight_;                               // per vertex
