@@ -36,6 +36,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cassert>
 #include <cstdint>
 #include <span>
@@ -127,10 +128,16 @@ Slots choose_slots(std::span<std::uint32_t> keep, std::size_t count) {
         if (run_count > 0 && last.first + last.length == s) ++last.length;
         else runs[run_count++] = {1, static_cast<std::uint8_t>(s)};
     }
-    Slots chosen;
+    // A bit per slot, so that the slots come out in order.
+    std::uint64_t chosen = 0;
+    std::size_t chosen_count = 0;
+    const auto choose = [&](std::size_t s) {
+        chosen |= std::uint64_t{1} << s;
+        ++chosen_count;
+    };
     // The shortest run that holds what is left, else the longest whole.
-    while (chosen.size < count && run_count > 0) {
-        const std::size_t left = count - chosen.size;
+    while (chosen_count < count && run_count > 0) {
+        const std::size_t left = count - chosen_count;
         const auto better = [left](Run a, Run b) {
             const bool a_holds = a.length >= left, b_holds = b.length >= left;
             if (a_holds != b_holds) return a_holds;
@@ -140,27 +147,28 @@ Slots choose_slots(std::span<std::uint32_t> keep, std::size_t count) {
         for (std::size_t r = 1; r < run_count; ++r)
             if (better(runs[r], runs[best])) best = r;
         const std::size_t take = std::min<std::size_t>(left, runs[best].length);
-        for (std::size_t k = 0; k < take; ++k) chosen.push_back(runs[best].first + k);
+        for (std::size_t k = 0; k < take; ++k) choose(runs[best].first + k);
         runs[best] = runs[--run_count];
     }
-    if (chosen.size < count) {
+    if (chosen_count < count) {
         // By last use, then slot: the first of the least recently used.
         std::array<std::uint64_t, kMaxCacheSize> used;
         std::size_t used_count = 0;
         for (std::size_t s = 0; s < keep.size(); ++s)
             if (keep[s] != 0 && keep[s] != kNone) used[used_count++] = std::uint64_t{keep[s]} << 8 | s;
-        const std::size_t need = count - chosen.size;
+        const std::size_t need = count - chosen_count;
         assert(need <= used_count);
         std::partial_sort(used.begin(), used.begin() + static_cast<std::ptrdiff_t>(need),
                           used.begin() + static_cast<std::ptrdiff_t>(used_count));
         for (std::size_t k = 0; k < need; ++k) {
             const std::size_t oldest = used[k] & 0xFF;
-            chosen.push_back(oldest);
+            choose(oldest);
             keep[oldest] = kNone;
         }
     }
-    std::sort(chosen.at.begin(), chosen.at.begin() + static_cast<std::ptrdiff_t>(chosen.size));
-    return chosen;
+    Slots in_order;
+    for (; chosen != 0; chosen &= chosen - 1) in_order.push_back(static_cast<std::size_t>(std::countr_zero(chosen)));
+    return in_order;
 }
 
 // What a vertex adds to a triangle's cost while a batch grows: nothing if
