@@ -285,21 +285,23 @@ private:
         for (std::size_t i = settled_; i-- > from;) {
             const std::uint32_t v = batch_vertices_[i];
             std::uint32_t* entries = around_.list.data() + around_.first[v];
-            std::uint32_t& live = around_.live[v];
+            // A local count, which the stores below cannot alias. Visiting
+            // takes only triangles that bring no vertex, so no other list
+            // changes meanwhile.
+            std::uint32_t live = around_.live[v];
             // A vertex shared by very many triangles (the middle of a large
             // fan) shows only some of them to each batch, so that the
             // batches around it cost time in proportion to their size.
-            std::size_t looked = 0;
-            for (std::uint32_t k = 0; k < live && looked < kMaxLookAround;) {
+            for (std::uint32_t k = 0; k < live && k < kMaxLookAround;) {
                 const std::uint32_t t = entries[k];
                 if (taken(t)) {
                     entries[k] = entries[--live];
                     continue;
                 }
                 ++k;
-                ++looked;
                 visit(t);
             }
+            around_.live[v] = live;
         }
     }
 
