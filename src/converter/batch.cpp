@@ -253,6 +253,8 @@ private:
     // A repeated corner counts once.
     std::uint32_t weight(std::uint32_t t) const {
         const auto [a, b, c] = triangles_[t].v;
+        if (a != b && b != c && c != a) [[likely]]
+            return weight_[a] + weight_[b] + weight_[c];
         return weight_[a] + (b != a) * weight_[b] + (c != a && c != b) * weight_[c];
     }
     bool fits(std::uint32_t t) const { return batch_vertices_.size() + slots_of(weight(t)) <= cache_size_; }
