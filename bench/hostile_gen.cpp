@@ -20,6 +20,16 @@
 //                   entries of no values: 2 bytes of file for each record
 //   tiny-chunks     N empty chunks of an unknown kind, then N odd-length ones
 //   tiny-subchunks  a surface of N empty sub-chunks, then N odd-length ones
+//   empty-layers    N empty LAYR chunks: 8 bytes of file for each layer
+//   ptag-surfaces   a layer whose PTAG tags N polygons with a tag no surface
+//                   has, then N unnamed surfaces: each surface is looked for
+//                   among all the layer's tags
+//   layer-ptags     N layers of one tagged polygon each, then N unnamed
+//                   surfaces: each layer looks among all the surfaces
+//   shared-image    N clips that all name one.png (written beside OUT), a
+//                   PNG of 1024 x 1024 pixels in few bytes
+//   big-image       one clip naming big.png (written beside OUT), a grey PNG
+//                   of N x N pixels in few bytes
 
 #include <algorithm>
 #include <cmath>
@@ -30,6 +40,9 @@
 #include <fstream>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include <stb/stb_image_write.h>
 
 #include "lwo_builder.hpp"
 
@@ -170,6 +183,65 @@ void tiny_subchunks(Builder& b, std::uint32_t n) {
     });
 }
 
+void empty_layers(Builder& b, std::uint32_t n) {
+    for (std::uint32_t k = 0; k < n; ++k) b.header("LAYR", 0);
+}
+
+void unnamed_surfaces(Builder& b, std::uint32_t n) {
+    for (std::uint32_t k = 0; k < n; ++k) b.chunk("SURF", [&] { b.str("").str(""); });
+}
+
+void ptag_surfaces(Builder& b, std::uint32_t n) {
+    b.chunk("TAGS", [&] { b.str("tag"); });
+    layer(b);
+    b.chunk("PTAG", [&] {
+        b.id("SURF");
+        for (std::uint32_t k = 0; k < n; ++k) b.vx(k).u2(0);
+    });
+    unnamed_surfaces(b, n);
+}
+
+void layer_ptags(Builder& b, std::uint32_t n) {
+    b.chunk("TAGS", [&] { b.str("tag"); });
+    for (std::uint32_t k = 0; k < n; ++k) {
+        b.header("LAYR", 0);
+        b.chunk("PTAG", [&] { b.id("SURF").vx(0).u2(0); });
+    }
+    unnamed_surfaces(b, n);
+}
+
+// One textured triangle whose surface maps clip 1, then `clips` clips that
+// all name `image`.
+void clips_of_one_image(Builder& b, std::uint32_t clips, const char* image) {
+    b.chunk("TAGS", [&] { b.str("Skin"); });
+    layer(b);
+    b.chunk("PNTS", [&] { b.vec3(0, 0, 0).vec3(1, 0, 0).vec3(0, 1, 0); });
+    b.chunk("VMAP", [&] { b.id("TXUV").u2(2).str("uv").vx(0).f4(0).f4(0).vx(1).f4(1).f4(0).vx(2).f4(0).f4(1); });
+    b.chunk("POLS", [&] { b.id("FACE").u2(3).vx(0).vx(1).vx(2); });
+    b.chunk("PTAG", [&] { b.id("SURF").vx(0).u2(0); });
+    for (std::uint32_t k = 1; k <= clips; ++k) {
+        b.chunk("CLIP", [&] {
+            b.u4(k);
+            b.sub("STIL", [&] { b.str(image); });
+        });
+    }
+    b.chunk("SURF", [&] {
+        b.str("Skin").str("");
+        b.sub("BLOK", [&] {
+            b.sub("IMAP", [&] { b.raw({0x80, 0}); });
+            b.sub("IMAG", [&] { b.vx(1); });
+        });
+    });
+}
+
+// A grey PNG of side x side pixels in a few colours, which compresses to
+// almost nothing.
+bool write_grey_png(const std::filesystem::path& path, std::uint32_t side) {
+    std::vector<unsigned char> pixels(std::size_t{side} * side);
+    for (std::size_t k = 0; k < pixels.size(); ++k) pixels[k] = static_cast<unsigned char>(k / side % 4 * 60);
+    return stbi_write_png(path.c_str(), int(side), int(side), 1, pixels.data(), int(side)) != 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -190,6 +262,11 @@ int main(int argc, char** argv) {
         else if (kind == "empty-records") empty_records(b, n);
         else if (kind == "tiny-chunks") tiny_chunks(b, n);
         else if (kind == "tiny-subchunks") tiny_subchunks(b, n);
+        else if (kind == "empty-layers") empty_layers(b, n);
+        else if (kind == "ptag-surfaces") ptag_surfaces(b, n);
+        else if (kind == "layer-ptags") layer_ptags(b, n);
+        else if (kind == "shared-image") clips_of_one_image(b, n, "one.png");
+        else if (kind == "big-image") clips_of_one_image(b, 1, "big.png");
         else known = false;
     });
     if (!known) {
@@ -201,6 +278,9 @@ int main(int argc, char** argv) {
         std::ofstream(std::filesystem::path(argv[3]).parent_path() / "tile.bmp", std::ios::binary)
             .write(image.data(), static_cast<std::streamsize>(image.size()));
     }
+    const std::filesystem::path beside = std::filesystem::path(argv[3]).parent_path();
+    if (kind == "shared-image" && !write_grey_png(beside / "one.png", 1024)) return 1;
+    if (kind == "big-image" && !write_grey_png(beside / "big.png", n)) return 1;
     std::ofstream out(argv[3], std::ios::binary);
     out.write(reinterpret_cast<const char*>(b.bytes.data()), static_cast<std::streamsize>(b.bytes.size()));
     return out ? 0 : 1;

@@ -262,6 +262,11 @@ std::expected<Settings, std::string> parse_command_line(std::span<const std::str
     if (!input) return std::unexpected("Input path has no file name: '" + settings.input_path + "'");
     if (!options) return std::unexpected(options.error());
 
+    // An unset variable in a build script gives an empty path.
+    if (options->output && options->output->empty()) return std::unexpected(std::string("Empty output path for -o"));
+    if (options->depfile && options->depfile->empty())
+        return std::unexpected(std::string("Empty dependency file path for -d"));
+
     std::string scale_text = options->scale.value_or("1.0");
     std::optional<float> scale = parse_scale(scale_text);
     if (!scale) return std::unexpected("Invalid scale factor: '" + scale_text + "'");

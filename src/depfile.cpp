@@ -45,4 +45,9 @@ std::string make_rule(std::string_view target, std::span<const std::string> depe
     return rule;
 }
 
+bool make_can_carry(std::string_view path) {
+    return std::none_of(path.begin(), path.end(),
+                        [](char c) { return static_cast<unsigned char>(c) < 0x20 && c != '\t'; });
+}
+
 }  // namespace depfile

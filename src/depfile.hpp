@@ -18,4 +18,9 @@ std::string escape_path(std::string_view path);
 // at a deleted texture image.
 std::string make_rule(std::string_view target, std::span<const std::string> dependencies);
 
+// Whether a rule can name this path. No escaping carries a line feed, a
+// carriage return or another control character through Make (a crafted image
+// name could add rules of its own); a tab is escaped like a blank.
+bool make_can_carry(std::string_view path);
+
 }  // namespace depfile

@@ -4,12 +4,16 @@
 #include "image.hpp"
 
 #include <stb/stb_image.h>
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <climits>
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 
@@ -144,6 +148,28 @@ struct BufferedReader {
     static int on_eof(void* user) { return static_cast<BufferedReader*>(user)->eof() ? 1 : 0; }
 };
 
+// Moves the decoder's RGBA bytes into `pixels`. The decoder's buffer is
+// handed back to the system page by page as it is copied (the pages are
+// dropped now, the buffer freed by its owner later), so an image is never held
+// twice: a large one would otherwise need twice its size for a moment.
+void take_pixels(const stbi_uc* data, std::size_t count, std::vector<Pixel>& pixels) {
+    constexpr std::size_t kStep = std::size_t{1} << 18;  // pixels copied between hand-backs
+    const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    const auto start = reinterpret_cast<std::uintptr_t>(data);
+    std::uintptr_t released = (start + page - 1) / page * page;  // the first whole page
+    pixels.reserve(count);  // its pages are touched only as they are written
+    for (std::size_t done = 0; done < count;) {
+        const std::size_t end = std::min(count, done + kStep);
+        for (const stbi_uc* bytes = data + 4 * done; done < end; ++done, bytes += 4)
+            pixels.push_back({bytes[0], bytes[1], bytes[2], bytes[3]});
+        const std::uintptr_t copied = (start + 4 * done) / page * page;
+        if (copied > released) {
+            madvise(reinterpret_cast<void*>(released), copied - released, MADV_DONTNEED);
+            released = copied;
+        }
+    }
+}
+
 struct StbFree {
     void operator()(stbi_uc* data) const { stbi_image_free(data); }
 };
@@ -188,12 +214,7 @@ Result<Image> load(BufferedReader<Source>& reader) {
     Image image;
     image.width = static_cast<std::size_t>(width);
     image.height = static_cast<std::size_t>(height);
-    image.pixels.resize(image.width * image.height);
-    const stbi_uc* bytes = data.get();
-    for (Pixel& p : image.pixels) {
-        p = {bytes[0], bytes[1], bytes[2], bytes[3]};
-        bytes += 4;
-    }
+    take_pixels(data.get(), image.width * image.height, image.pixels);
     return image;
 }
 
@@ -210,8 +231,20 @@ bool loadable_size(std::uint64_t width, std::uint64_t height) {
 }
 
 Result<Image> Image::open(const std::string& path) {
-    std::unique_ptr<std::FILE, FileClose> file(std::fopen(path.c_str(), "rb"));
-    if (!file) return std::unexpected(image_error());
+    // Only regular files are decoded: opening a FIFO without a writer would
+    // wait for ever, so the open does not block and the type is checked.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return std::unexpected(image_error());
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return std::unexpected(image_error());
+    }
+    std::unique_ptr<std::FILE, FileClose> file(fdopen(fd, "rb"));
+    if (!file) {
+        ::close(fd);
+        return std::unexpected(image_error());
+    }
     // Our own buffer is the only one between the decoder and the file.
     std::setvbuf(file.get(), nullptr, _IONBF, 0);
     BufferedReader<FileSource> reader;

@@ -3,9 +3,12 @@
 // output is standard output itself. Exit status: 0 for success, the banner,
 // help and version, 1 for a run that fails, 2 for a refused command line.
 
+#include <cstdint>
 #include <cstdio>
 #include <fcntl.h>
+#include <new>
 #include <optional>
+#include <sys/stat.h>
 #include <string>
 #include <string_view>
 #include <unistd.h>
@@ -15,11 +18,13 @@
 #include "converter/convert.hpp"
 #include "depfile.hpp"
 #include "image.hpp"
+#include "interrupt.hpp"
 #include "lwofront/reader.hpp"
 #include "output_file.hpp"
 #include "preview/preview.hpp"
 #include "stream.hpp"
 #include "ultraback/writer.hpp"
+#include "warning_line.hpp"
 
 namespace {
 
@@ -61,9 +66,88 @@ Status write_preview(const ultraback::Mesh& mesh, const output::OutputFile& file
     return sink.write(*png);
 }
 
+// The first path a Make rule cannot carry, or nullptr.
+const std::string* unwritable_dependency(const std::vector<std::string>& paths) {
+    for (const std::string& path : paths)
+        if (!depfile::make_can_carry(path)) return &path;
+    return nullptr;
+}
+
+int refuse_dependency(const std::string& path) {
+    print(warning_line("A dependency's path holds a control character that a Make rule cannot carry: " + path));
+    print("\n");
+    return kFailed;
+}
+
+// The input's length, when it is a file that has one: a FIFO, a socket or a
+// terminal has none, and reading it could wait for ever. Devices that seek,
+// such as /dev/null, have one.
+std::optional<std::uint64_t> input_length(int fd) {
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !(S_ISREG(info.st_mode) || S_ISBLK(info.st_mode) || S_ISCHR(info.st_mode)))
+        return std::nullopt;
+    // Opened without blocking so that a FIFO cannot stall the open; reads
+    // block again.
+    if (fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) return std::nullopt;
+    off_t length = lseek(fd, 0, SEEK_END);
+    if (length < 0 || lseek(fd, 0, SEEK_SET) != 0) return std::nullopt;
+    return static_cast<std::uint64_t>(length);
+}
+
+// The temporary of a file named with an option, when it is; false once it
+// could not be made and `failure` is printed.
+bool create_optional(const std::optional<std::string>& path, std::string_view failure,
+                     std::optional<output::OutputFile>& file) {
+    if (!path) return true;
+    Result<output::OutputFile> created = output::create(*path);
+    if (!created) {
+        print(failure);
+        return false;
+    }
+    file.emplace(std::move(*created));
+    return true;
+}
+
+// The C text, then the rule and the preview. The others are moved into place
+// first: a run that fails past this point leaves no new output, and a new
+// rule beside an old output only makes the build convert again.
+int write_outputs(const cli::Settings& settings, const ultraback::Mesh& mesh,
+                  const std::vector<std::string>& dependencies, output::OutputFile& out,
+                  std::optional<output::OutputFile>& dependency_file, std::optional<output::OutputFile>& preview_file) {
+    output::FdSink sink(out.fd);
+    ultraback::SaveOptions save_options{settings.fast3d};
+    if (Status saved = ultraback::save(mesh, settings.object_name, sink, save_options); !saved) {
+        return fail(saved.error());
+    }
+    if (dependency_file) {
+        output::FdSink rule_sink(dependency_file->fd);
+        std::string rule = depfile::make_rule(settings.output_path, dependencies);
+        if (Status written = rule_sink.write(rule); !written) return fail(written.error());
+    }
+    if (preview_file) {
+        if (Status written = write_preview(mesh, *preview_file); !written) return fail(written.error());
+    }
+    for (std::optional<output::OutputFile>* other : {&dependency_file, &preview_file}) {
+        if (!*other) continue;
+        if (Status committed = output::commit(**other); !committed) return fail(committed.error());
+    }
+    if (Status committed = output::commit(out); !committed) return fail(committed.error());
+    return 0;
+}
+
 int run(const cli::Settings& settings) {
     choose_message_stream(settings);
-    InputFile input(open(settings.input_path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (settings.depfile && output::is_same_target(settings.output_path, *settings.depfile)) {
+        print("Dependency file is the output file; choose another with -d\n");
+        return kRefused;
+    }
+    // Otherwise the picture, committed first, would be replaced by the file.
+    if (settings.preview && (output::is_same_target(settings.output_path, *settings.preview) ||
+                             (settings.depfile && output::is_same_target(*settings.depfile, *settings.preview)))) {
+        print("Preview file is the output or dependency file; choose another with -p\n");
+        return kRefused;
+    }
+    InputFile input(open(settings.input_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (input.fd < 0) {
         print("Couldn't open input file\n");
         return kFailed;
@@ -74,37 +158,30 @@ int run(const cli::Settings& settings) {
         print("Output file is the input file; choose another with -o\n");
         return kRefused;
     }
+    std::optional<std::uint64_t> length = input_length(input.fd);
+    if (!length) {
+        print("Couldn't find the length of the input file\n");
+        return kFailed;
+    }
+    // The rule's paths from the command line are checked before any file is
+    // made; the image paths once the conversion has tried them.
+    if (settings.depfile) {
+        const std::vector<std::string> named{settings.output_path, settings.input_path};
+        if (const std::string* path = unwritable_dependency(named)) return refuse_dependency(*path);
+    }
+
     Result<output::OutputFile> out = output::create(settings.output_path);
     if (!out) {
         print("Couldn't create output file\n");
         return kFailed;
     }
-    std::optional<output::OutputFile> dependency_file;
-    if (settings.depfile) {
-        Result<output::OutputFile> created = output::create(*settings.depfile);
-        if (!created) {
-            print("Couldn't create dependency file\n");
-            return kFailed;
-        }
-        dependency_file.emplace(std::move(*created));
-    }
-    std::optional<output::OutputFile> preview_file;
-    if (settings.preview) {
-        Result<output::OutputFile> created = output::create(*settings.preview);
-        if (!created) {
-            print("Couldn't create preview file\n");
-            return kFailed;
-        }
-        preview_file.emplace(std::move(*created));
-    }
-
-    off_t length = lseek(input.fd, 0, SEEK_END);
-    if (length < 0 || lseek(input.fd, 0, SEEK_SET) != 0) {
-        print("Couldn't find the length of the input file\n");
+    std::optional<output::OutputFile> dependency_file, preview_file;
+    if (!create_optional(settings.depfile, "Couldn't create dependency file\n", dependency_file) ||
+        !create_optional(settings.preview, "Couldn't create preview file\n", preview_file))
         return kFailed;
-    }
+
     stream::FileSource source(input.fd);
-    stream::Stream in(source, static_cast<std::uint64_t>(length));
+    stream::Stream in(source, *length);
     // -q silences warnings; -e makes them errors, which are always printed.
     std::size_t warnings = 0;
     auto warn = [&](std::string_view line) {
@@ -133,28 +210,11 @@ int run(const cli::Settings& settings) {
         print("Warnings treated as errors (-e)\n");
         return kFailed;
     }
+    if (settings.depfile) {
+        if (const std::string* path = unwritable_dependency(dependencies)) return refuse_dependency(*path);
+    }
 
-    output::FdSink sink(out->fd);
-    ultraback::SaveOptions save_options{settings.fast3d};
-    if (Status saved = ultraback::save(*mesh, settings.object_name, sink, save_options); !saved) {
-        return fail(saved.error());
-    }
-    if (dependency_file) {
-        output::FdSink rule_sink(dependency_file->fd);
-        std::string rule = depfile::make_rule(settings.output_path, dependencies);
-        if (Status written = rule_sink.write(rule); !written) return fail(written.error());
-    }
-    if (preview_file) {
-        if (Status written = write_preview(*mesh, *preview_file); !written) return fail(written.error());
-    }
-    if (Status committed = output::commit(*out); !committed) return fail(committed.error());
-    if (dependency_file) {
-        if (Status committed = output::commit(*dependency_file); !committed) return fail(committed.error());
-    }
-    if (preview_file) {
-        if (Status committed = output::commit(*preview_file); !committed) return fail(committed.error());
-    }
-    return 0;
+    return write_outputs(settings, *mesh, dependencies, *out, dependency_file, preview_file);
 }
 
 }  // namespace
@@ -181,5 +241,12 @@ int main(int argc, char** argv) {
         print(cli::kBanner);
         return 0;
     }
-    return run(*settings);
+    interrupt::install_handlers();
+    try {
+        return run(*settings);
+    } catch (const std::bad_alloc&) {
+        // Unwinding has closed the files and removed the temporaries.
+        print("Out of memory\n");
+        return kFailed;
+    }
 }

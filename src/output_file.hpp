@@ -3,6 +3,11 @@
 // temporary file beside it, which replaces the output only once everything
 // was written and flushed. Outputs that are not regular files (a pipe,
 // /dev/stdout on a terminal) are written directly.
+//
+// Everything happens relative to a descriptor of the output's directory, and
+// the temporary's name is short and fixed in length, so every path the system
+// accepts for the output works, however long the output's name or the
+// directory's absolute path.
 
 #include <span>
 #include <string>
@@ -12,6 +17,22 @@
 
 namespace output {
 
+// A name in a directory open as `dir_fd`, which the place owns.
+struct Place {
+    Place() = default;
+    Place(Place&& other) noexcept;
+    Place& operator=(Place&& other) noexcept;
+    ~Place();
+
+    int dir_fd = -1;
+    std::string name;
+};
+
+// Where text written to `path` lands: through symbolic links to the file they
+// lead to, so a link itself stays in place; a link that leads to nothing is
+// replaced itself.
+Result<Place> resolve(const std::string& path);
+
 struct OutputFile {
     OutputFile() = default;
     OutputFile(OutputFile&& other) noexcept;
@@ -20,8 +41,9 @@ struct OutputFile {
     ~OutputFile();
 
     int fd = -1;
-    std::string target;     // where the temporary is moved: the output, through links
-    std::string temp_path;  // empty when writing directly
+    Place target;           // where the temporary is moved
+    std::string temp_name;  // in target.dir_fd; empty when writing directly
+    int cleanup_slot = -1;  // the temporary's entry in the interrupt table
 };
 
 // Creates the temporary file (or opens a non-regular output directly).
@@ -33,6 +55,10 @@ Status commit(OutputFile& file);
 
 // True when `path` names the file open as `fd`, by any path or link.
 bool is_same_file(int fd, const std::string& path);
+
+// True when writing to `a` and to `b` would write the same file, by any path
+// or link, whether or not it exists yet.
+bool is_same_target(const std::string& a, const std::string& b);
 
 // Writes to a file descriptor, retrying interrupted and partial writes.
 struct FdSink final : ultraback::Sink {

@@ -136,6 +136,8 @@ TEST(CommandLine, RefusedWithAReason) {
              {{"cube.lwo", "-m", "-vm"}, "Option 'm' given more than once"},
              {{"cube.lwo", "-bb"}, "Option 'b' given more than once"},
              {{"cube.lwo", "-d"}, "Argument to option 'd' missing"},
+             {{"cube.lwo", "-o", ""}, "Empty output path for -o"},
+             {{"cube.lwo", "-d", ""}, "Empty dependency file path for -d"},
              {{"cube.lwo", "-n", "\xff"}, "Argument is not valid UTF-8"},
              {{""}, "Input path has no file name: ''"},
              {{"/"}, "Input path has no file name: '/'"},

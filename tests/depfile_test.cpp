@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -29,6 +30,15 @@ TEST(Depfile, RuleNamesEachDependencyOnceWithAnEmptyRuleForEachButTheFirst) {
               "\nwood.png:\n"
               "\nmy\\ img.png:\n");
     EXPECT_EQ(depfile::make_rule("box.c", std::vector<std::string>{"box.lwo"}), "box.c: \\\n box.lwo\n");
+}
+
+// Blanks, tabs and the characters escaped above are carried; control
+// characters that would end or split a rule line are not.
+TEST(Depfile, CarriesNoControlCharacterButTab) {
+    for (std::string_view path : {"a.png", "tab\there.png", "my img.png", "$#\\.png", "caf\xc3\xa9.png", "del\x7f.png"})
+        EXPECT_TRUE(depfile::make_can_carry(path)) << path;
+    for (std::string_view path : {"a.png\nall:", "a\r.png", "a\x01.png", "a\x1b[1m.png", "\x1f"})
+        EXPECT_FALSE(depfile::make_can_carry(path)) << path;
 }
 
 }  // namespace

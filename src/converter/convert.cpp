@@ -4,6 +4,8 @@
 #include <cassert>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -17,6 +19,7 @@
 #include "converter/texture.hpp"
 #include "converter/tile.hpp"
 #include "converter/wrap.hpp"
+#include "lwofront/surface_index.hpp"
 #include "ultraback/check.hpp"
 
 namespace converter {
@@ -26,7 +29,8 @@ namespace {
 using lwofront::Object;
 using ultraback::Mesh;
 
-// One entry per clip: its image, or nothing when it could not be loaded.
+// One entry per clip: its image's size (its pixels are let go once its
+// texture is made), or nothing when it could not be loaded.
 using ImageList = std::vector<std::optional<image::Image>>;
 
 // The last component of a stored file name; empty when it has none ("",
@@ -54,46 +58,71 @@ std::string image_path(const lwofront::Clip& clip, const std::string& base_dir) 
     return base_dir + "/" + std::string(name);
 }
 
-// Pass 1: one image per clip, or nothing when it cannot be loaded.
-ImageList load_images(const Object& object, const std::string& base_dir, const LoadImage& load_image,
-                      const Warn& warn) {
+// A clip's texture as made from its image, and with -r the line that says
+// how it was fitted: said in pass 2, in the order of the clips.
+struct ClipTexture {
+    ultraback::Texture texture;
+    std::string fitted;  // the fitting line without its leading "texture N"
+};
+
+ClipTexture make_clip_texture(const image::Image& image, bool fit, bool wraps, std::string_view name) {
+    ClipTexture made{prepare_texture(image), {}};
+    if (fit && !fits_in_tmem(made.texture)) {
+        if (std::optional<Fitted> fitted = fit_texture(image, wraps)) {
+            made.fitted = fitted_line(0, name, made.texture, *fitted).substr(std::string_view("texture 0").size());
+            made.texture = std::move(fitted->texture);  // texture coordinates follow its size
+        }
+    }
+    return made;
+}
+
+// Passes 1 and 2: one texture per clip. Each distinct image file is decoded
+// once, made into its texture at once and its pixels let go, so no more than
+// one decoded image is held at any time; a later clip naming the same file
+// (and, with -r, wrapping alike) takes a copy of that texture. From here on
+// only whether an image loaded is read. The warnings come in the order of the
+// two passes: every image that could not be opened, then for every texture
+// its fitting and whether it is over the TMEM budget.
+ImageList load_textures(const Object& object, const Options& options, const LoadImage& load_image, Mesh& mesh,
+                        const Warn& warn) {
+    const std::size_t clips = object.clips.size();
+    const std::vector<bool> wrapped = options.fit_textures ? wrapped_clips(object) : std::vector<bool>(clips, false);
     ImageList images;
-    images.reserve(object.clips.size());
-    for (const lwofront::Clip& clip : object.clips) {
-        std::string path = image_path(clip, base_dir);
+    images.reserve(clips);
+    mesh.textures.reserve(clips);
+    std::vector<std::string> fitted(clips);
+    std::unordered_map<std::string, std::size_t> first_clip;  // image path (and wrapping) -> the clip that decoded it
+    for (std::size_t k = 0; k < clips; ++k) {
+        const lwofront::Clip& clip = object.clips[k];
+        std::string path = image_path(clip, options.base_dir);
         std::optional<image::Image> loaded;
+        std::optional<ultraback::Texture> texture;
         if (!path.empty() && load_image) {
-            if (Result<image::Image> image = load_image(path)) loaded = std::move(*image);
+            auto [seen, first] = first_clip.try_emplace(path + (wrapped[k] ? "\n1" : "\n0"), k);
+            if (!first) {
+                if (const std::optional<image::Image>& earlier = images[seen->second]) {
+                    loaded = image::Image{earlier->width, earlier->height, {}};
+                    texture = mesh.textures[seen->second];
+                    fitted[k] = fitted[seen->second];
+                }
+            } else if (Result<image::Image> image = load_image(path)) {
+                ClipTexture made =
+                    make_clip_texture(*image, options.fit_textures, wrapped[k], last_component(clip.stills.front()));
+                texture = std::move(made.texture);
+                fitted[k] = std::move(made.fitted);
+                loaded = image::Image{image->width, image->height, {}};
+            }
         }
         if (!loaded) say(warn, "Warning: Couldn't open texture: " + path + "\n");
         images.push_back(std::move(loaded));
+        mesh.textures.push_back(texture ? std::move(*texture) : placeholder_texture());
+    }
+    for (std::size_t k = 0; k < clips; ++k) {
+        if (!images[k]) continue;
+        if (!fitted[k].empty()) say(warn, "texture " + std::to_string(k) + fitted[k]);
+        if (!fits_in_tmem(mesh.textures[k])) say(warn, "Warning: texture won't fit into TMEM\n");
     }
     return images;
-}
-
-// Pass 2: one texture per clip. From here on only the images' sizes are
-// read, so their pixels are let go.
-void prepare_textures(const Object& object, bool fit, ImageList& images, Mesh& mesh, const Warn& warn) {
-    mesh.textures.reserve(images.size());
-    const std::vector<bool> wrapped = fit ? wrapped_clips(object) : std::vector<bool>(images.size(), false);
-    for (std::size_t k = 0; k < images.size(); ++k) {
-        std::optional<image::Image>& image = images[k];
-        if (!image) {
-            mesh.textures.push_back(placeholder_texture());
-            continue;
-        }
-        ultraback::Texture texture = prepare_texture(*image);
-        if (fit && !fits_in_tmem(texture)) {
-            if (std::optional<Fitted> fitted = fit_texture(*image, wrapped[k])) {
-                const std::string_view name = last_component(object.clips[k].stills.front());
-                say(warn, fitted_line(k, name, texture, *fitted));
-                texture = std::move(fitted->texture);  // texture coordinates follow its size
-            }
-        }
-        if (!fits_in_tmem(texture)) say(warn, "Warning: texture won't fit into TMEM\n");
-        mesh.textures.push_back(std::move(texture));
-        image->pixels = {};
-    }
 }
 
 // Pass 3: each surface read once, for its material here and its layers'
@@ -163,6 +192,10 @@ Status convert_layers(const Object& object, const Options& options, const ImageL
                       const std::vector<SurfaceUse>& uses, Mesh& mesh, const Warn& warn) {
     LayerPass pass{options, images, uses, 0, std::nullopt, mesh, warn};
     for (const lwofront::Layr& layer : object.layers) pass.highest_number = std::max(pass.highest_number, layer.number);
+    // One output layer per layer at least: room for them all at once, so many
+    // small layers do not pay for the list twice while it grows.
+    mesh.layers.reserve(mesh.layers.size() + object.layers.size());
+    const lwofront::SurfaceIndex surface_index = lwofront::index_surfaces(object);
 
     for (std::size_t i = 0; i < object.layers.size(); ++i) {
         const lwofront::Layr& layer = object.layers[i];
@@ -180,7 +213,7 @@ Status convert_layers(const Object& object, const Options& options, const ImageL
         if (!groups.empty()) continue;
 
         // The lowest surface the polygons name stands for the whole layer.
-        std::vector<std::size_t> surfaces = object.get_surfaces_in_layer(layer);
+        std::vector<std::size_t> surfaces = lwofront::surfaces_in_layer(surface_index, object, layer);
         if (surfaces.size() > 1) {
             say(warn, "Warning: more than one surface referenced in layer " + std::to_string(i) + ".\n");
         }
@@ -195,8 +228,7 @@ Status convert_layers(const Object& object, const Options& options, const ImageL
 
 Result<Mesh> convert(const Object& object, const Options& options, const LoadImage& load_image, const Warn& warn) {
     Mesh mesh;
-    ImageList images = load_images(object, options.base_dir, load_image, warn);
-    prepare_textures(object, options.fit_textures, images, mesh, warn);
+    ImageList images = load_textures(object, options, load_image, mesh, warn);
     const std::vector<SurfaceUse> uses = read_surfaces(object, mesh, warn);
     if (Status converted = convert_layers(object, options, images, uses, mesh, warn); !converted) {
         return std::unexpected(std::move(converted.error()));

@@ -1,6 +1,8 @@
 #include "converter/triangulate.hpp"
 
+#include <algorithm>
 #include <cmath>
+#include <numeric>
 #include <utility>
 
 namespace converter {
@@ -68,6 +70,39 @@ bool project(std::span<const Vec3> corners, std::vector<P2>& q) {
     return true;
 }
 
+// Whether two edges cross at a point inside both. Edges that only touch, meet
+// at a corner or run along each other do not count: polygons that touch
+// themselves are still cut into ears.
+bool edges_cross(P2 a, P2 b, P2 c, P2 d) {
+    const double c_side = area2(a, b, c), d_side = area2(a, b, d);
+    const double a_side = area2(c, d, a), b_side = area2(c, d, b);
+    return ((c_side > 0 && d_side < 0) || (c_side < 0 && d_side > 0)) &&
+           ((a_side > 0 && b_side < 0) || (a_side < 0 && b_side > 0));
+}
+
+// Whether two of the polygon's edges cross. A sweep along u tests only edges
+// whose u ranges overlap, so ordinary polygons take about n log n steps; one
+// that crosses itself everywhere, as a spiral of chords does, is found at
+// the first edges.
+bool crosses_itself(const std::vector<P2>& q) {
+    const auto n = static_cast<std::uint32_t>(q.size());
+    for (P2 p : q)
+        if (!std::isfinite(p.u) || !std::isfinite(p.v)) return false;
+    auto low = [&](std::uint32_t e) { return std::min(q[e].u, q[(e + 1) % n].u); };
+    auto high = [&](std::uint32_t e) { return std::max(q[e].u, q[(e + 1) % n].u); };
+    std::vector<std::uint32_t> edges(n);
+    std::iota(edges.begin(), edges.end(), 0u);
+    std::sort(edges.begin(), edges.end(), [&](std::uint32_t a, std::uint32_t b) { return low(a) < low(b); });
+    std::vector<std::uint32_t> open;  // edges whose u range reaches the sweep
+    for (std::uint32_t e : edges) {
+        std::erase_if(open, [&](std::uint32_t o) { return high(o) < low(e); });
+        for (std::uint32_t o : open)
+            if (edges_cross(q[o], q[(o + 1) % n], q[e], q[(e + 1) % n])) return true;
+        open.push_back(e);
+    }
+    return false;
+}
+
 }  // namespace
 
 void triangulate(std::span<const Vec3> corners, std::vector<Corners3>& triangles) {
@@ -81,6 +116,13 @@ void triangulate(std::span<const Vec3> corners, std::vector<Corners3>& triangles
     std::vector<P2> q;
     if (!project(corners, q)) {
         fan(n, triangles);  // no area to cover
+        return;
+    }
+    // A polygon that crosses itself has no inside to cover exactly, and
+    // searching it for ears is the slowest case there is: a fan gives its
+    // n - 2 triangles at once.
+    if (crosses_itself(q)) {
+        fan(n, triangles);
         return;
     }
 

@@ -21,8 +21,9 @@ std::optional<lwofront::Vec3> newell_normal(std::span<const lwofront::Vec3> corn
 // Appends corners.size() - 2 triangles that cover the polygon (for three or
 // more corners), each as three corner positions in the polygon's own winding.
 // Ear clipping in the plane of the polygon's normal, so concave polygons come
-// out right. Degenerate input (collinear, self-crossing, NaN) still gives
-// n - 2 triangles: the ones that cannot be ears are clipped anyway.
+// out right. A polygon whose edges cross is cut as a fan from its first
+// corner. Other degenerate input (collinear, touching itself, NaN) still
+// gives n - 2 triangles: the ones that cannot be ears are clipped anyway.
 void triangulate(std::span<const lwofront::Vec3> corners, std::vector<Corners3>& triangles);
 
 }  // namespace converter

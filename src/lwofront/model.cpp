@@ -1,5 +1,7 @@
 #include "lwofront/model.hpp"
 
+#include "lwofront/surface_index.hpp"
+
 namespace lwofront {
 
 Layr Layr::create(std::uint16_t number, std::uint16_t flags, Vec3 pivot, std::string_view name,
@@ -34,17 +36,7 @@ std::vector<VmapEntry> Vmap::collect_refs(std::span<const std::uint32_t> indices
 }
 
 std::vector<std::size_t> Object::get_surfaces_in_layer(const Layr& layer) const {
-    std::vector<std::size_t> found;
-    if (surfaces.empty() || layer.ptag.entries.empty()) return found;
-    for (std::size_t s = 0; s < surfaces.size(); ++s) {
-        for (const PtagEntry& entry : layer.ptag.entries) {
-            if (entry.tag < tags.size() && tags[entry.tag] == surfaces[s].name) {
-                found.push_back(s);
-                break;
-            }
-        }
-    }
-    return found;
+    return surfaces_in_layer(index_surfaces(*this), *this, layer);
 }
 
 void scale_points(Object& object, float scale) {

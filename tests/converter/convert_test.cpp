@@ -142,7 +142,29 @@ TEST(Convert, EveryClipGetsItsOwnTexture) {
     const auto& second = std::get<ultraback::Ci4>(c.mesh->textures[1].texels);
     EXPECT_EQ(first.indices, second.indices);
     EXPECT_EQ(first.palette, second.palette);
-    EXPECT_EQ(c.loaded, (std::vector<std::string>{"wood.png", "wood.png"}));
+    // Both clips name one file, which is decoded once.
+    EXPECT_EQ(c.loaded, std::vector<std::string>{"wood.png"});
+}
+
+// Each distinct file is decoded once, however many clips name it; each clip
+// still gets its texture and its warnings, in the order of the clips.
+TEST(Convert, EachImageFileIsDecodedOnce) {
+    lwofront::Object o = object_with(
+        {}, {}, {clip("big.png"), clip("missing.png"), clip("x/big.png"), clip("small.png"), clip("missing.png")}, {});
+    Converted c = convert(o, {{"big.png", picture(64, 64, 17)}, {"small.png", picture(2, 2)}});
+    EXPECT_EQ(c.loaded, (std::vector<std::string>{"big.png", "missing.png", "small.png"}));
+    EXPECT_EQ(text(c),
+              "texture 64 64 rgba16\n"
+              "texture 0 0 unknown\n"
+              "texture 64 64 rgba16\n"
+              "texture 2 2 ci4\n"
+              "texture 0 0 unknown\n");
+    EXPECT_EQ(c.warnings, (std::vector<std::string>{
+                              "Warning: Couldn't open texture: missing.png\n",
+                              "Warning: Couldn't open texture: missing.png\n",
+                              kTmemWarning,
+                              kTmemWarning,
+                          }));
 }
 
 TEST(Convert, MaterialsTakeTheLastColourAndTheLastImag) {

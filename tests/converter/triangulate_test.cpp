@@ -156,6 +156,26 @@ TEST(Triangulate, LargestPolygonCoversItsDisc) {
     expect_exact_cover(poly, triangles);
 }
 
+// Edges that cross leave no inside to cover; searching such a polygon for
+// ears costs the most, so it is cut as a fan from its first corner.
+TEST(Triangulate, PolygonWhoseEdgesCrossIsAFan) {
+    std::vector<Vec3> spiral;  // chords a little under half a turn long
+    double radius = 1;
+    for (int k = 0; k < 1023; ++k) {
+        const double angle = 2 * std::numbers::pi * 0.45 * k;
+        spiral.push_back({float(radius * std::cos(angle)), float(radius * std::sin(angle)), 0});
+        radius *= 1.002;
+    }
+    const std::vector<Vec3> figure_eight = flat({{0, 0}, {4, 4}, {4, 0}, {0, 4}, {-1, 2}});
+    for (const std::vector<Vec3>& poly : {spiral, figure_eight}) {
+        std::vector<Corners3> triangles;
+        converter::triangulate(poly, triangles);
+        std::vector<Corners3> fan;
+        for (std::uint32_t i = 1; i + 1 < poly.size(); ++i) fan.push_back({0, i, i + 1});
+        EXPECT_EQ(triangles, fan);
+    }
+}
+
 TEST(NewellNormal, UnitNormalOrNothing) {
     std::optional<Vec3> up = converter::newell_normal(flat({{0, 0}, {2, 0}, {2, 2}, {1, 3}, {0, 2}}));
     ASSERT_TRUE(up);

@@ -18,6 +18,7 @@
 #include "support/lwo_objects.hpp"
 #include "support/png_builder.hpp"
 #include "support/process.hpp"
+#include "warning_line.hpp"
 
 namespace fs = std::filesystem;
 using lwo_test::Builder;
@@ -232,6 +233,33 @@ std::vector<Case> failing_cases() {
     for (const auto& [place, write] : strings) {
         cases.push_back({"invalid UTF-8 in " + place, object(write), "invalid utf-8\n", 1});
     }
+
+    // An image name that would add its own rules to the dependency file, and
+    // other control characters no escaping carries through Make.
+    const std::vector<std::pair<std::string, std::string>> unwritable = {
+        {"a line feed", "a.png\n.RECIPEPREFIX=>\nall:\n>touch${IFS}pwned"},
+        {"a carriage return", "a.png\rb.png"},
+        {"an escape", "a\x1b.png"},
+    };
+    for (const auto& [character, name] : unwritable) {
+        cases.push_back({"image name holding " + character + ", with -d", textured_triangle(name),
+                         "Warning: Couldn't open texture: " + warning_line(name) + "\n" +
+                             "A dependency's path holds a control character that a Make rule cannot carry: " +
+                             warning_line(name) + "\n",
+                         1, {{"a.png", text(grey_png(4, 4))}}, "-d out.d"});
+    }
+    // The dependency file would replace the output it describes.
+    for (const std::string& depfile : {std::string("out.c"), std::string("./out.c"), std::string("../$(basename \"$PWD\")/out.c")}) {
+        cases.push_back({"-d " + depfile, textured_triangle("a.png"),
+                         "Dependency file is the output file; choose another with -d\n", 2,
+                         {{"a.png", text(grey_png(4, 4))}}, "-d " + depfile});
+    }
+    // The preview would be replaced by the output or the rule written after it.
+    for (const std::string& options : {std::string("-p out.c"), std::string("-p ./out.c"), std::string("-d out.d -p out.d")}) {
+        cases.push_back({options, textured_triangle("a.png"),
+                         "Preview file is the output or dependency file; choose another with -p\n", 2,
+                         {{"a.png", text(grey_png(4, 4))}}, options});
+    }
     return cases;
 }
 
@@ -378,6 +406,8 @@ std::vector<Case> succeeding_cases() {
         {"infinite scale", textured_triangle("a.png"), kCoordinate + kCoordinate, 0, {{"a.png", text(grey_png(4, 4))}},
          "-s inf"},
         {"missing image", textured_triangle("images/missing.png"), kMissing + "missing.png\n", 0},
+        {"image name holding a line feed, without -d", textured_triangle("a.png\nall:"), kMissing + "a.png?all:\n", 0,
+         {{"a.png", text(grey_png(4, 4))}}},
         {"damaged image", textured_triangle("a.png"), kMissing + "a.png\n", 0,
          {{"a.png", text(grey_png(4, 4)).substr(0, 40)}}},
         {"image that claims 40000 by 40000 pixels", textured_triangle("a.png"), kMissing + "a.png\n", 0,

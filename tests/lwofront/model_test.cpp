@@ -93,6 +93,16 @@ TEST(Model, SurfacesInLayer) {
     no_surfaces.tags = {"Wood"};
     layer.ptag.entries = {{0, 0}};
     EXPECT_TRUE(no_surfaces.get_surfaces_in_layer(layer).empty());
+
+    // Surfaces of one name are all named by its tag; unnamed surfaces by none
+    // but an empty tag.
+    Object twins;
+    twins.tags = {"Twin", "", "Other"};
+    for (const char* name : {"", "Twin", "Other", "Twin", ""}) twins.surfaces.push_back({name, "", {}});
+    layer.ptag.entries = {{0, 0}, {1, 0}};
+    EXPECT_EQ(twins.get_surfaces_in_layer(layer), (std::vector<std::size_t>{1, 3}));
+    layer.ptag.entries = {{0, 2}, {1, 1}};
+    EXPECT_EQ(twins.get_surfaces_in_layer(layer), (std::vector<std::size_t>{0, 2, 4}));
 }
 
 }  // namespace

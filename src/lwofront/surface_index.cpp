@@ -1,0 +1,38 @@
+#include "lwofront/surface_index.hpp"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace lwofront {
+
+SurfaceIndex index_surfaces(const Object& object) {
+    SurfaceIndex index;
+    index.by_name.reserve(object.surfaces.size());
+    for (std::size_t s = 0; s < object.surfaces.size(); ++s) index.by_name.emplace_back(object.surfaces[s].name, s);
+    std::sort(index.by_name.begin(), index.by_name.end());
+    return index;
+}
+
+std::vector<std::size_t> surfaces_in_layer(const SurfaceIndex& index, const Object& object, const Layr& layer) {
+    std::vector<std::size_t> found;
+    if (index.by_name.empty() || layer.ptag.entries.empty()) return found;
+    // Each tag once, however many polygons carry it.
+    std::vector<std::uint16_t> tags;
+    tags.reserve(layer.ptag.entries.size());
+    for (const PtagEntry& entry : layer.ptag.entries) tags.push_back(entry.tag);
+    std::sort(tags.begin(), tags.end());
+    tags.erase(std::unique(tags.begin(), tags.end()), tags.end());
+
+    for (std::uint16_t tag : tags) {
+        if (tag >= object.tags.size()) continue;  // names no surface
+        const std::string_view name = object.tags[tag];
+        auto first = std::lower_bound(index.by_name.begin(), index.by_name.end(), name,
+                                      [](const auto& entry, std::string_view key) { return entry.first < key; });
+        for (auto it = first; it != index.by_name.end() && it->first == name; ++it) found.push_back(it->second);
+    }
+    std::sort(found.begin(), found.end());
+    found.erase(std::unique(found.begin(), found.end()), found.end());
+    return found;
+}
+
+}  // namespace lwofront
