@@ -430,11 +430,13 @@ private:
     // The waiting triangle around the batch just closed that loads the
     // fewest vertices, the first-listed among equals.
     std::uint32_t next_seed() {
-        std::pair<std::size_t, std::uint32_t> best{3, kNone};
+        // Loads above the triangle, so that one comparison ranks both.
+        std::uint64_t best = std::uint64_t{3} << 32 | kNone;
         for (std::size_t q = 0; q < Candidates::kQueues; ++q)
             for (std::uint32_t t : candidates_.queues[q])
-                if (seen_[t].queue == q) best = std::min(best, {loads_of(weight(t)), t});
-        return best.second != kNone ? best.second : next_waiting();
+                if (seen_[t].queue == q) best = std::min(best, std::uint64_t{loads_of(weight(t))} << 32 | t);
+        const auto seed = static_cast<std::uint32_t>(best);
+        return seed != kNone ? seed : next_waiting();
     }
 
     const std::vector<Corners>& triangles_;
