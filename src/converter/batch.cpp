@@ -380,7 +380,12 @@ private:
         }
         std::sort(keyed.begin(), keyed.begin() + static_cast<std::ptrdiff_t>(count));
         for (std::size_t k = 0; k < count; ++k) loading_[k] = listed[static_cast<std::uint32_t>(keyed[k])];
+        // A slot that does not follow the one before starts a command.
+        const auto starts_run = [&](std::size_t k) { return k == 0 || slots[k - 1] + 1 != slots[k]; };
+        std::size_t runs = 0;
+        for (std::size_t k = 0; k < slots.size(); ++k) runs += starts_run(k);
         Batch batch;
+        batch.loads.reserve(runs);
         batch.triangles.reserve(drawn_.size());
         for (std::size_t k = 0; k < slots.size(); ++k) {
             const std::uint8_t s = slots[k];
@@ -390,7 +395,7 @@ private:
             }
             held_[s] = loading_[k];
             slot_of_[loading_[k]] = s;
-            if (k == 0 || slots[k - 1] + 1 != s)
+            if (starts_run(k))
                 batch.loads.push_back(Load{static_cast<std::uint32_t>(order_->size()), 0, s});
             ++batch.loads.back().count;
             order_->push_back(loading_[k]);
