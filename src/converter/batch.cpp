@@ -36,6 +36,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cassert>
 #include <cstdint>
 #include <span>
@@ -88,11 +89,14 @@ struct Around {
         : first(vertex_count + 1, 0), live(vertex_count, 0) {
         for (const Corners& t : triangles)
             for (std::uint32_t c : t.v) ++live[c];
-        for (std::size_t v = 0; v < vertex_count; ++v) first[v + 1] = first[v] + live[v];
-        list.resize(first[vertex_count]);
-        std::vector<std::size_t> fill(first.begin(), first.end() - 1);
-        for (std::uint32_t t = 0; t < triangles.size(); ++t)
-            for (std::uint32_t c : triangles[t].v) list[fill[c]++] = t;
+        // Each vertex's end first, then filled from the back, which leaves
+        // its entries in triangle order and `first` at their start.
+        std::size_t end = 0;
+        for (std::size_t v = 0; v < vertex_count; ++v) first[v] = end += live[v];
+        first[vertex_count] = end;
+        list.resize(end);
+        for (std::size_t t = triangles.size(); t-- > 0;)
+            for (std::uint32_t c : triangles[t].v) list[--first[c]] = static_cast<std::uint32_t>(t);
     }
 
     std::vector<std::size_t> first;    // per vertex: where its entries start
@@ -124,10 +128,16 @@ Slots choose_slots(std::span<std::uint32_t> keep, std::size_t count) {
         if (run_count > 0 && last.first + last.length == s) ++last.length;
         else runs[run_count++] = {1, static_cast<std::uint8_t>(s)};
     }
-    Slots chosen;
+    // A bit per slot, so that the slots come out in order.
+    std::uint64_t chosen = 0;
+    std::size_t chosen_count = 0;
+    const auto choose = [&](std::size_t s) {
+        chosen |= std::uint64_t{1} << s;
+        ++chosen_count;
+    };
     // The shortest run that holds what is left, else the longest whole.
-    while (chosen.size < count && run_count > 0) {
-        const std::size_t left = count - chosen.size;
+    while (chosen_count < count && run_count > 0) {
+        const std::size_t left = count - chosen_count;
         const auto better = [left](Run a, Run b) {
             const bool a_holds = a.length >= left, b_holds = b.length >= left;
             if (a_holds != b_holds) return a_holds;
@@ -137,29 +147,46 @@ Slots choose_slots(std::span<std::uint32_t> keep, std::size_t count) {
         for (std::size_t r = 1; r < run_count; ++r)
             if (better(runs[r], runs[best])) best = r;
         const std::size_t take = std::min<std::size_t>(left, runs[best].length);
-        for (std::size_t k = 0; k < take; ++k) chosen.push_back(runs[best].first + k);
+        for (std::size_t k = 0; k < take; ++k) choose(runs[best].first + k);
         runs[best] = runs[--run_count];
     }
-    while (chosen.size < count) {
-        std::size_t oldest = kMaxCacheSize;
-        for (std::size_t s = 0; s < keep.size(); ++s) {
-            if (keep[s] == 0 || keep[s] == kNone) continue;
-            if (oldest == kMaxCacheSize || keep[s] < keep[oldest]) oldest = s;
+    if (chosen_count < count) {
+        // By last use, then slot: the first of the least recently used.
+        std::array<std::uint64_t, kMaxCacheSize> used;
+        std::size_t used_count = 0;
+        for (std::size_t s = 0; s < keep.size(); ++s)
+            if (keep[s] != 0 && keep[s] != kNone) used[used_count++] = std::uint64_t{keep[s]} << 8 | s;
+        const std::size_t need = count - chosen_count;
+        assert(need <= used_count);
+        std::partial_sort(used.begin(), used.begin() + static_cast<std::ptrdiff_t>(need),
+                          used.begin() + static_cast<std::ptrdiff_t>(used_count));
+        for (std::size_t k = 0; k < need; ++k) {
+            const std::size_t oldest = used[k] & 0xFF;
+            choose(oldest);
+            keep[oldest] = kNone;
         }
-        assert(oldest != kMaxCacheSize);
-        chosen.push_back(oldest);
-        keep[oldest] = kNone;
     }
-    std::sort(chosen.at.begin(), chosen.at.begin() + static_cast<std::ptrdiff_t>(chosen.size));
-    return chosen;
+    Slots in_order;
+    for (; chosen != 0; chosen &= chosen - 1) in_order.push_back(static_cast<std::size_t>(std::countr_zero(chosen)));
+    return in_order;
 }
 
+// What a vertex adds to a triangle's cost while a batch grows: nothing if
+// the batch uses it, a slot if an earlier batch left it in one, else a slot
+// and a load. With a load weighing 4, a triangle's weight (its distinct
+// corners summed) is 3 * loads + slots and holds both: loads = weight / 4,
+// slots = loads + weight % 4.
+enum Weight : std::uint8_t { kInBatch = 0, kResident = 1, kAbsent = 4 };
+
+std::size_t loads_of(std::uint32_t weight) { return weight / 4; }
+std::size_t slots_of(std::uint32_t weight) { return weight / 4 + weight % 4; }
+
 // The growing batch's candidates, in queues by the vertices each would load
-// and then the slots it would add (a triangle that adds none is taken at
-// once), each queue in the order the triangles entered it.
+// and then the slots it would add, that is by weight (a triangle that adds
+// none is taken at once), each queue in the order the triangles entered it.
 struct Candidates {
     static constexpr std::size_t kQueues = 12;
-    static std::size_t queue(std::size_t loads, std::size_t slots) { return 3 * loads + slots - 1; }
+    static std::size_t queue(std::uint32_t weight) { return weight - 1; }
 
     void clear() {
         for (auto& q : queues) q.clear();
@@ -176,7 +203,9 @@ struct Candidates {
     std::size_t lowest = 0;                    // queues before it are used up
 };
 
-// The batch that last queued a triangle, and in which queue.
+// The batch that last queued a triangle, and in which queue; kTaken once
+// the triangle is drawn, which no queue matches.
+constexpr std::uint8_t kTaken = UINT8_MAX;
 struct Sighting {
     std::uint32_t batch = kNone;
     std::uint8_t queue = 0;
@@ -186,8 +215,8 @@ class Batcher {
 public:
     Batcher(const std::vector<Corners>& triangles, std::size_t vertex_count, std::size_t cache_size)
         : triangles_(triangles), around_(triangles, vertex_count), cache_size_(cache_size),
-          taken_(triangles.size(), 0), seen_(triangles.size()), remaining_(around_.live),
-          in_batch_(vertex_count, kNone), slot_of_(vertex_count, kNone), held_(cache_size, kNone) {}
+          seen_(triangles.size()), remaining_(around_.live),
+          weight_(vertex_count, kAbsent), slot_of_(vertex_count, kNone), held_(cache_size, kNone) {}
 
     // Fills `order` with the layer vertex of every loaded vertex, load after
     // load, and `batches` with the loads and their slot triangles.
@@ -213,82 +242,81 @@ public:
                 open();
             }
             take(t);
-            fresh_.clear();
+            settled_ = batch_vertices_.size();
         }
         if (batch_ != 0) close();
     }
 
 private:
-    bool in_batch(std::uint32_t v) const { return in_batch_[v] == batch_; }
-    bool cached(std::uint32_t v) const { return in_batch(v) || slot_of_[v] != kNone; }
+    bool taken(std::uint32_t t) const { return seen_[t].queue == kTaken; }
 
-    // Slots a triangle would add to the batch and vertices it would load; a
-    // repeated corner counts once.
-    std::pair<std::size_t, std::size_t> cost(const Corners& t) const {
-        std::size_t slots = 0, loads = 0;
-        for (int k = 0; k < 3; ++k) {
-            const std::uint32_t c = t.v[k];
-            if ((k > 0 && c == t.v[0]) || (k > 1 && c == t.v[1])) continue;
-            slots += !in_batch(c);
-            loads += !cached(c);
-        }
-        return {slots, loads};
+    // A repeated corner counts once.
+    std::uint32_t weight(std::uint32_t t) const {
+        const auto [a, b, c] = triangles_[t].v;
+        if (a != b && b != c && c != a) [[likely]]
+            return weight_[a] + weight_[b] + weight_[c];
+        return weight_[a] + (b != a) * weight_[b] + (c != a && c != b) * weight_[c];
     }
-    bool fits(std::uint32_t t) const { return batch_size_ + cost(triangles_[t]).first <= cache_size_; }
+    bool fits(std::uint32_t t) const { return batch_vertices_.size() + slots_of(weight(t)) <= cache_size_; }
 
     void open() {
         ++batch_;
-        batch_size_ = 0;
+        batch_vertices_.clear();
+        settled_ = 0;
         candidates_.clear();
     }
 
     void take(std::uint32_t t) {
         for (std::uint32_t c : triangles_[t].v) {
             --remaining_[c];
-            if (in_batch(c)) continue;
-            in_batch_[c] = batch_;
-            ++batch_size_;
-            if (slot_of_[c] == kNone) loading_.push_back(c);
-            fresh_.push_back(c);
+            if (weight_[c] == kInBatch) continue;
+            if (weight_[c] == kAbsent) loading_.push_back(c);
+            weight_[c] = kInBatch;
+            batch_vertices_.push_back(c);
         }
-        taken_[t] = 1;
+        seen_[t].queue = kTaken;
         drawn_.push_back(t);
     }
 
-    // Takes what the fresh vertices complete and queues the rest around them.
+    // Takes what the vertices the batch gained last complete and queues the
+    // rest around them, the last gained first. Only a triangle that adds no
+    // vertex is taken meanwhile, so the list holds still.
     void settle() {
-        while (!fresh_.empty()) {
-            const std::uint32_t v = fresh_.back();
-            fresh_.pop_back();
+        const std::size_t from = settled_;
+        settled_ = batch_vertices_.size();
+        for (std::size_t i = settled_; i-- > from;) {
+            const std::uint32_t v = batch_vertices_[i];
             std::uint32_t* entries = around_.list.data() + around_.first[v];
-            std::uint32_t& live = around_.live[v];
+            // A local count, which the stores below cannot alias. Visiting
+            // takes only triangles that bring no vertex, so no other list
+            // changes meanwhile.
+            std::uint32_t live = around_.live[v];
             // A vertex shared by very many triangles (the middle of a large
             // fan) shows only some of them to each batch, so that the
             // batches around it cost time in proportion to their size.
-            std::size_t looked = 0;
-            for (std::uint32_t k = 0; k < live && looked < kMaxLookAround;) {
+            for (std::uint32_t k = 0; k < live && k < kMaxLookAround;) {
                 const std::uint32_t t = entries[k];
-                if (taken_[t]) {
+                if (taken(t)) {
                     entries[k] = entries[--live];
                     continue;
                 }
                 ++k;
-                ++looked;
                 visit(t);
             }
+            around_.live[v] = live;
         }
     }
 
     // A cost only falls while the batch grows, so a triangle's entry in a
     // queue that no longer matches its cost lies behind a better one.
     void visit(std::uint32_t t) {
-        const auto [slots, loads] = cost(triangles_[t]);
-        if (slots == 0) {
+        const std::uint32_t w = weight(t);
+        if (w == 0) {
             take(t);
             return;
         }
         Sighting& seen = seen_[t];
-        const auto queue = static_cast<std::uint8_t>(Candidates::queue(loads, slots));
+        const auto queue = static_cast<std::uint8_t>(Candidates::queue(w));
         if (seen.batch != batch_) {
             seen = {batch_, queue};
         } else if (seen.queue == queue) {
@@ -306,7 +334,7 @@ private:
             std::size_t& head = candidates_.heads[q];
             while (head < queue.size()) {
                 const std::uint32_t t = queue[head++];
-                if (!taken_[t] && seen_[t].queue == q && fits(t)) return t;
+                if (seen_[t].queue == q && fits(t)) return t;
             }
         }
         return kNone;
@@ -333,31 +361,50 @@ private:
         std::array<std::uint32_t, kMaxCacheSize> keep{};
         for (std::size_t s = 0; s < cache_size_; ++s) {
             const std::uint32_t v = held_[s];
-            if (v != kNone) keep[s] = in_batch(v) ? kNone : remaining_[v] == 0 ? 0 : last_used_[s];
+            if (v != kNone) keep[s] = weight_[v] == kInBatch ? kNone : remaining_[v] == 0 ? 0 : last_used_[s];
         }
         const Slots chosen = choose_slots(std::span(keep).first(cache_size_), loading_.size());
         const std::span<const std::uint8_t> slots(chosen.at.data(), chosen.size);
         // Vertices that no later triangle needs go first, then the others
         // by the first waiting triangle around them: the slots that the
         // next batches free then form runs.
-        keyed_.clear();
-        for (std::uint32_t v : loading_) keyed_.push_back({first_waiting_around(v), v});
-        std::stable_sort(keyed_.begin(), keyed_.end(), [](auto x, auto y) { return x.first < y.first; });
-        for (std::size_t k = 0; k < keyed_.size(); ++k) loading_[k] = keyed_[k].second;
+        // Each key is followed by the vertex's place in the list, which
+        // keeps equals in their order.
+        const std::size_t count = loading_.size();
+        assert(count <= kMaxCacheSize);
+        std::array<std::uint64_t, kMaxCacheSize> keyed;
+        std::array<std::uint32_t, kMaxCacheSize> listed;
+        for (std::size_t k = 0; k < count; ++k) {
+            keyed[k] = std::uint64_t{first_waiting_around(loading_[k])} << 32 | k;
+            listed[k] = loading_[k];
+        }
+        std::sort(keyed.begin(), keyed.begin() + static_cast<std::ptrdiff_t>(count));
+        for (std::size_t k = 0; k < count; ++k) loading_[k] = listed[static_cast<std::uint32_t>(keyed[k])];
+        // A slot that does not follow the one before starts a command.
+        const auto starts_run = [&](std::size_t k) { return k == 0 || slots[k - 1] + 1 != slots[k]; };
+        std::size_t runs = 0;
+        for (std::size_t k = 0; k < slots.size(); ++k) runs += starts_run(k);
         Batch batch;
+        batch.loads.reserve(runs);
         batch.triangles.reserve(drawn_.size());
         for (std::size_t k = 0; k < slots.size(); ++k) {
             const std::uint8_t s = slots[k];
-            if (held_[s] != kNone) slot_of_[held_[s]] = kNone;
+            if (held_[s] != kNone) {
+                slot_of_[held_[s]] = kNone;
+                weight_[held_[s]] = kAbsent;
+            }
             held_[s] = loading_[k];
             slot_of_[loading_[k]] = s;
-            if (k == 0 || slots[k - 1] + 1 != s)
+            if (starts_run(k))
                 batch.loads.push_back(Load{static_cast<std::uint32_t>(order_->size()), 0, s});
             ++batch.loads.back().count;
             order_->push_back(loading_[k]);
         }
-        for (std::size_t s = 0; s < cache_size_; ++s)
-            if (held_[s] != kNone && in_batch(held_[s])) last_used_[s] = batch_;
+        // Every vertex of the batch now has its slot.
+        for (std::uint32_t v : batch_vertices_) {
+            last_used_[slot_of_[v]] = batch_;
+            weight_[v] = kResident;
+        }
         for (std::uint32_t t : drawn_) {
             const Corners& c = triangles_[t];
             batch.triangles.push_back({static_cast<std::uint8_t>(slot_of_[c.v[0]]),
@@ -376,44 +423,43 @@ private:
         const std::uint32_t* entries = around_.list.data() + around_.first[v];
         const std::size_t looked = std::min<std::size_t>(around_.live[v], kMaxLookAround);
         for (std::size_t k = 0; k < looked; ++k)
-            if (!taken_[entries[k]]) first = std::min(first, entries[k] + 1);
+            if (!taken(entries[k])) first = std::min(first, entries[k] + 1);
         return first;
     }
 
     std::uint32_t next_waiting() {
-        while (scan_ < triangles_.size() && taken_[scan_]) ++scan_;
+        while (scan_ < triangles_.size() && taken(static_cast<std::uint32_t>(scan_))) ++scan_;
         return scan_ < triangles_.size() ? static_cast<std::uint32_t>(scan_) : kNone;
     }
 
     // The waiting triangle around the batch just closed that loads the
     // fewest vertices, the first-listed among equals.
     std::uint32_t next_seed() {
-        ++batch_;  // nothing is in a batch between batches
-        std::pair<std::size_t, std::uint32_t> best{3, kNone};
+        // Loads above the triangle, so that one comparison ranks both.
+        std::uint64_t best = std::uint64_t{3} << 32 | kNone;
         for (std::size_t q = 0; q < Candidates::kQueues; ++q)
             for (std::uint32_t t : candidates_.queues[q])
-                if (!taken_[t] && seen_[t].queue == q) best = std::min(best, {cost(triangles_[t]).second, t});
-        return best.second != kNone ? best.second : next_waiting();
+                if (seen_[t].queue == q) best = std::min(best, std::uint64_t{loads_of(weight(t))} << 32 | t);
+        const auto seed = static_cast<std::uint32_t>(best);
+        return seed != kNone ? seed : next_waiting();
     }
 
     const std::vector<Corners>& triangles_;
     Around around_;
     const std::size_t cache_size_;
 
-    std::vector<std::uint8_t> taken_;                          // per triangle
     std::vector<Sighting> seen_;                               // per triangle
     std::vector<std::uint32_t> remaining_;                     // per vertex: triangles not taken
-    std::vector<std::uint32_t> in_batch_;                      // per vertex: last batch using it
+    std::vector<Weight> weight_;                               // per vertex
     std::vector<std::uint32_t> slot_of_;                       // per vertex: its slot, or kNone
     std::vector<std::uint32_t> held_;                          // per slot: its vertex, or kNone
     std::vector<std::uint32_t> last_used_ = std::vector<std::uint32_t>(kMaxCacheSize, 0);  // per slot
 
     Candidates candidates_;
-    std::vector<std::uint32_t> fresh_;      // in the batch, not yet settled
-    std::vector<std::uint32_t> loading_;    // to be loaded by the batch
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> keyed_;  // loading_ with sort keys
-    std::vector<std::uint32_t> drawn_;      // triangles of the batch
-    std::size_t batch_size_ = 0;            // vertices the batch uses
+    std::vector<std::uint32_t> batch_vertices_;  // the batch uses, in the order it gained them
+    std::size_t settled_ = 0;                    // batch_vertices_ before it are settled
+    std::vector<std::uint32_t> loading_;         // to be loaded by the batch
+    std::vector<std::uint32_t> drawn_;           // triangles of the batch
     std::size_t scan_ = 0;                  // triangles before it are taken
     std::uint32_t batch_ = 0;               // number of the batch growing, from 1
 
