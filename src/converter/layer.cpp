@@ -68,22 +68,9 @@ struct Working {
 };
 
 // The entries of a VMAD for points as read, by point in ascending order and
-// for one point in stored order: bucketed by point (a counting sort keeps
-// their stored order), so nothing is rescanned.
+// for one point in stored order.
 std::vector<std::uint32_t> by_point(const lwofront::Vmad& vmad, std::uint32_t n) {
-    const auto& entries = vmad.entries;
-    std::vector<std::uint32_t> bucket_end(std::size_t{n} + 1, 0);
-    for (const lwofront::VmadEntry& e : entries) {
-        if (e.vertex < n) ++bucket_end[e.vertex + 1];
-    }
-    for (std::uint32_t i = 0; i < n; ++i) bucket_end[i + 1] += bucket_end[i];
-    std::vector<std::uint32_t> order(bucket_end[n]);
-    // Placing advances each bucket's start to its end: bucket i is then
-    // [bucket_end[i - 1], bucket_end[i]).
-    for (std::uint32_t k = 0; k < entries.size(); ++k) {
-        if (entries[k].vertex < n) order[bucket_end[entries[k].vertex]++] = k;
-    }
-    return order;
+    return bucket(vmad.entries, n, [](const lwofront::VmadEntry& e) { return e.vertex; }).entries;
 }
 
 // For each point i as read, in ascending order, and each VMAD entry for i in

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <variant>
 #include <vector>
 
@@ -39,5 +40,33 @@ const Map* first_color(const std::vector<Map>& maps) {
 // Per point below `point_count`, the position of its first entry in `map`, or
 // kNoEntry. Built once, so a point's entry needs no search.
 std::vector<std::uint32_t> first_entry_per_point(const lwofront::Vmap& map, std::size_t point_count);
+
+// Entry positions of a map bucketed by a key below `key_count` (a point or a
+// polygon), each bucket in stored order: a counting sort, so nothing is
+// rescanned. Entries whose key is not below `key_count` are left out.
+struct Buckets {
+    std::vector<std::uint32_t> start;    // bucket b is [start[b], start[b + 1])
+    std::vector<std::uint32_t> entries;  // by key, then in stored order
+
+    std::span<const std::uint32_t> of(std::size_t b) const {
+        return std::span(entries).subspan(start[b], start[b + 1] - start[b]);
+    }
+};
+
+template <class Entries, class Key>
+Buckets bucket(const Entries& entries, std::size_t key_count, Key key) {
+    Buckets b{std::vector<std::uint32_t>(key_count + 1, 0), {}};
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+        if (const std::uint32_t at = key(entries[k]); at < key_count) ++b.start[at + 1];
+    }
+    for (std::size_t i = 0; i < key_count; ++i) b.start[i + 1] += b.start[i];
+    b.entries.resize(b.start[key_count]);
+    std::vector<std::uint32_t> next(b.start.begin(), b.start.end() - 1);
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+        const std::uint32_t at = key(entries[k]);
+        if (at < key_count) b.entries[next[at]++] = static_cast<std::uint32_t>(k);
+    }
+    return b;
+}
 
 }  // namespace converter

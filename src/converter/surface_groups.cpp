@@ -6,6 +6,8 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "converter/maps.hpp"
+
 namespace converter {
 
 namespace {
@@ -33,32 +35,6 @@ std::vector<std::uint32_t> surface_per_polygon(const lwofront::Object& object, c
         surface[entry.polygon] = surface_of_tag[entry.tag];
     }
     return surface;
-}
-
-// Entry positions of a vertex map bucketed by a key (point or polygon), each
-// bucket in stored order.
-struct Buckets {
-    std::vector<std::uint32_t> start;  // bucket b is [start[b], start[b + 1])
-    std::vector<std::uint32_t> entries;
-
-    std::span<const std::uint32_t> of(std::size_t b) const {
-        return std::span(entries).subspan(start[b], start[b + 1] - start[b]);
-    }
-};
-
-template <class Entries, class Key>
-Buckets bucket(const Entries& entries, std::size_t key_count, Key key) {
-    Buckets b{std::vector<std::uint32_t>(key_count + 1, 0), {}};
-    for (std::size_t k = 0; k < entries.size(); ++k) {
-        if (const std::uint32_t at = key(entries[k]); at < key_count) ++b.start[at + 1];
-    }
-    for (std::size_t i = 0; i < key_count; ++i) b.start[i + 1] += b.start[i];
-    b.entries.resize(b.start[key_count]);
-    std::vector<std::uint32_t> next(b.start.begin(), b.start.end() - 1);
-    for (std::size_t k = 0; k < entries.size(); ++k) {
-        if (const std::uint32_t at = key(entries[k]); at < key_count) b.entries[next[at]++] = static_cast<std::uint32_t>(k);
-    }
-    return b;
 }
 
 // What every group's cut reads: the maps' entries by point (VMAP) and by
