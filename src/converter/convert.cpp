@@ -235,9 +235,7 @@ Result<Mesh> convert(const Object& object, const Options& options, const LoadIma
     }
     // Pass 5: with batching, every layer (tile layers too) is redrawn through
     // the vertex cache.
-    if (options.batch) {
-        for (ultraback::Layer& layer : mesh.layers) batch_layer(layer, options.cache_size);
-    }
+    if (options.batch) batch_layers(mesh.layers, options.cache_size);
     assert(ultraback::find_mesh_fault(mesh, options.cache_size).empty());
     return mesh;
 }

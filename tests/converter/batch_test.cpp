@@ -255,3 +255,30 @@ TEST(ConvertLayer, BatchedLayersMayHoldMoreVerticesThanSixteenBitIndices) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(BatchLayers, EveryLayerAsIfBatchedAlone) {
+    // More layers than cores, of different sizes, so that threads share them.
+    std::vector<Layer> layers;
+    for (int copy = 0; copy < 3; ++copy)
+        for (const Case& c : cases()) layers.push_back(c.layer);
+    layers.push_back(numbered(0, {}));
+    std::vector<Layer> alone = layers;
+    for (Layer& layer : alone) converter::batch_layer(layer, 16);
+
+    converter::batch_layers(layers, 16);
+    ASSERT_EQ(layers.size(), alone.size());
+    for (std::size_t i = 0; i < layers.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_TRUE(layers[i].primitives.empty());
+        EXPECT_EQ(xs(layers[i]), xs(alone[i]));
+        ASSERT_EQ(layers[i].batches.size(), alone[i].batches.size());
+        for (std::size_t b = 0; b < layers[i].batches.size(); ++b) {
+            EXPECT_EQ(layers[i].batches[b].loads, alone[i].batches[b].loads);
+            EXPECT_EQ(layers[i].batches[b].triangles, alone[i].batches[b].triangles);
+        }
+    }
+}
+
+}  // namespace
