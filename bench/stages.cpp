@@ -28,6 +28,7 @@
 #include "object_file.hpp"
 #include "converter/batch.hpp"
 #include "converter/convert.hpp"
+#include "converter/layer_batching.hpp"
 #include "image.hpp"
 #include "lwofront/reader.hpp"
 #include "output_file.hpp"

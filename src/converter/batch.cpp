@@ -36,13 +36,10 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <bit>
 #include <cassert>
 #include <cstdint>
 #include <span>
-#include <system_error>
-#include <thread>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -491,21 +488,6 @@ void batch_layer(Layer& layer, std::size_t cache_size, BatchOrder order) {
     layer.vertices = std::move(vertices);
     layer.primitives = {};
     layer.batches = std::move(batches);
-}
-
-void batch_layers(std::span<Layer> layers, std::size_t cache_size) {
-    std::atomic<std::size_t> next{0};
-    const auto work = [&] {
-        for (std::size_t i = next++; i < layers.size(); i = next++) batch_layer(layers[i], cache_size);
-    };
-    const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
-    std::vector<std::jthread> helpers;
-    try {
-        while (helpers.size() + 1 < std::min(cores, layers.size())) helpers.emplace_back(work);
-    } catch (const std::system_error&) {
-        // No more threads to be had: those there are do the work.
-    }
-    work();
 }
 
 }  // namespace converter

@@ -3,7 +3,6 @@
 // loads into free slots followed by the triangles drawn from the cache.
 
 #include <cstddef>
-#include <span>
 
 #include "ultraback/mesh.hpp"
 
@@ -27,10 +26,5 @@ enum class BatchOrder {
 // loaded vertices, load after load, so a vertex loaded twice appears twice
 // and one used by no triangle is dropped. The primitives are cleared.
 void batch_layer(ultraback::Layer& layer, std::size_t cache_size, BatchOrder order = BatchOrder::Grown);
-
-// batch_layer for every layer, the layers shared out among the processor's
-// cores. Each layer is batched on its own, so the result is the same however
-// many cores there are.
-void batch_layers(std::span<ultraback::Layer> layers, std::size_t cache_size);
 
 }  // namespace converter

@@ -9,9 +9,9 @@
 #include <utility>
 #include <vector>
 
-#include "converter/batch.hpp"
 #include "converter/fit.hpp"
 #include "converter/layer.hpp"
+#include "converter/layer_batching.hpp"
 #include "converter/maps.hpp"
 #include "converter/scale_check.hpp"
 #include "converter/surface.hpp"
@@ -186,10 +186,38 @@ struct LayerPass {
     }
 };
 
-// Pass 4: the layers, whole or, with tiling, one layer per polygon; with -m
-// first one layer per surface its polygons name.
+// One layer of the object, whole or, with tiling, one layer per polygon;
+// with -m first one layer per surface its polygons name.
+Status convert_object_layer(LayerPass& pass, const Object& object, const lwofront::SurfaceIndex& surface_index,
+                            std::size_t i) {
+    const lwofront::Layr& layer = object.layers[i];
+    const std::string collapse = collapse_warning(layer.points.vec, pass.options.scale, i);
+    if (!collapse.empty()) say(pass.warn, collapse);
+    if (pass.options.vertex_colors && !first_color(layer.vmaps)) {
+        say(pass.warn, "Warning: layer " + std::to_string(i) + " has no vertex colour map; it keeps its normals.\n");
+    }
+
+    std::vector<SurfaceGroup> groups;
+    if (pass.options.split_surfaces) groups = group_by_surface(object, layer);
+    for (SurfaceGroup& group : groups) {
+        if (Status done = pass.convert(group.layer, i, pass.surface(group.surface)); !done) return done;
+    }
+    if (!groups.empty()) return {};
+
+    // The lowest surface the polygons name stands for the whole layer.
+    std::vector<std::size_t> surfaces = lwofront::surfaces_in_layer(surface_index, object, layer);
+    if (surfaces.size() > 1) {
+        say(pass.warn, "Warning: more than one surface referenced in layer " + std::to_string(i) + ".\n");
+    }
+    std::optional<std::size_t> named;
+    if (!surfaces.empty()) named = surfaces.front();
+    return pass.convert(layer, i, pass.surface(named));
+}
+
+// Pass 4: the layers, each object layer's handed on to `batching` (with -b)
+// once made.
 Status convert_layers(const Object& object, const Options& options, const ImageList& images,
-                      const std::vector<SurfaceUse>& uses, Mesh& mesh, const Warn& warn) {
+                      const std::vector<SurfaceUse>& uses, Mesh& mesh, const Warn& warn, LayerBatching* batching) {
     LayerPass pass{options, images, uses, 0, std::nullopt, mesh, warn};
     for (const lwofront::Layr& layer : object.layers) pass.highest_number = std::max(pass.highest_number, layer.number);
     // One output layer per layer at least: room for them all at once, so many
@@ -198,28 +226,9 @@ Status convert_layers(const Object& object, const Options& options, const ImageL
     const lwofront::SurfaceIndex surface_index = lwofront::index_surfaces(object);
 
     for (std::size_t i = 0; i < object.layers.size(); ++i) {
-        const lwofront::Layr& layer = object.layers[i];
-        const std::string collapse = collapse_warning(layer.points.vec, options.scale, i);
-        if (!collapse.empty()) say(warn, collapse);
-        if (options.vertex_colors && !first_color(layer.vmaps)) {
-            say(warn, "Warning: layer " + std::to_string(i) + " has no vertex colour map; it keeps its normals.\n");
-        }
-
-        std::vector<SurfaceGroup> groups;
-        if (options.split_surfaces) groups = group_by_surface(object, layer);
-        for (SurfaceGroup& group : groups) {
-            if (Status done = pass.convert(group.layer, i, pass.surface(group.surface)); !done) return done;
-        }
-        if (!groups.empty()) continue;
-
-        // The lowest surface the polygons name stands for the whole layer.
-        std::vector<std::size_t> surfaces = lwofront::surfaces_in_layer(surface_index, object, layer);
-        if (surfaces.size() > 1) {
-            say(warn, "Warning: more than one surface referenced in layer " + std::to_string(i) + ".\n");
-        }
-        std::optional<std::size_t> named;
-        if (!surfaces.empty()) named = surfaces.front();
-        if (Status done = pass.convert(layer, i, pass.surface(named)); !done) return done;
+        const std::size_t made = mesh.layers.size();
+        if (Status done = convert_object_layer(pass, object, surface_index, i); !done) return done;
+        if (batching) batching->hand_over(mesh.layers, made);
     }
     return {};
 }
@@ -230,12 +239,15 @@ Result<Mesh> convert(const Object& object, const Options& options, const LoadIma
     Mesh mesh;
     ImageList images = load_textures(object, options, load_image, mesh, warn);
     const std::vector<SurfaceUse> uses = read_surfaces(object, mesh, warn);
-    if (Status converted = convert_layers(object, options, images, uses, mesh, warn); !converted) {
+    // Pass 5: with batching, every layer (tile layers too) is redrawn through
+    // the vertex cache, on the other cores while the next layers are made.
+    std::optional<LayerBatching> batching;
+    if (options.batch) batching.emplace(options.cache_size);
+    if (Status converted = convert_layers(object, options, images, uses, mesh, warn, batching ? &*batching : nullptr);
+        !converted) {
         return std::unexpected(std::move(converted.error()));
     }
-    // Pass 5: with batching, every layer (tile layers too) is redrawn through
-    // the vertex cache.
-    if (options.batch) batch_layers(mesh.layers, options.cache_size);
+    if (batching) batching->finish(mesh.layers);
     assert(ultraback::find_mesh_fault(mesh, options.cache_size).empty());
     return mesh;
 }

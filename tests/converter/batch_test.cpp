@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "converter/layer.hpp"
+#include "converter/layer_batching.hpp"
 #include "converter/model_builder.hpp"
 
 namespace {
@@ -258,16 +259,7 @@ TEST(ConvertLayer, BatchedLayersMayHoldMoreVerticesThanSixteenBitIndices) {
 
 namespace {
 
-TEST(BatchLayers, EveryLayerAsIfBatchedAlone) {
-    // More layers than cores, of different sizes, so that threads share them.
-    std::vector<Layer> layers;
-    for (int copy = 0; copy < 3; ++copy)
-        for (const Case& c : cases()) layers.push_back(c.layer);
-    layers.push_back(numbered(0, {}));
-    std::vector<Layer> alone = layers;
-    for (Layer& layer : alone) converter::batch_layer(layer, 16);
-
-    converter::batch_layers(layers, 16);
+void expect_same_batches(const std::vector<Layer>& layers, const std::vector<Layer>& alone) {
     ASSERT_EQ(layers.size(), alone.size());
     for (std::size_t i = 0; i < layers.size(); ++i) {
         SCOPED_TRACE(i);
@@ -279,6 +271,51 @@ TEST(BatchLayers, EveryLayerAsIfBatchedAlone) {
             EXPECT_EQ(layers[i].batches[b].triangles, alone[i].batches[b].triangles);
         }
     }
+}
+
+// More layers than cores, of different sizes, so that threads share them.
+std::vector<Layer> many_layers() {
+    std::vector<Layer> layers;
+    for (int copy = 0; copy < 3; ++copy)
+        for (const Case& c : cases()) layers.push_back(c.layer);
+    layers.push_back(numbered(0, {}));
+    return layers;
+}
+
+std::vector<Layer> batched_alone(std::vector<Layer> layers) {
+    for (Layer& layer : layers) converter::batch_layer(layer, 16);
+    return layers;
+}
+
+TEST(BatchLayers, EveryLayerAsIfBatchedAlone) {
+    std::vector<Layer> layers = many_layers();
+    const std::vector<Layer> alone = batched_alone(layers);
+    converter::batch_layers(layers, 16);
+    expect_same_batches(layers, alone);
+}
+
+TEST(LayerBatching, LayersHandedOverWhileTheListGrowsComeBackInPlace) {
+    const std::vector<Layer> all = many_layers();
+    const std::vector<Layer> alone = batched_alone(all);
+    std::vector<Layer> layers;
+    converter::LayerBatching batching(16);
+    // Handed over a few at a time, as the converter makes them; the list
+    // moves as it grows, which the batching must not mind.
+    for (std::size_t made = 0; made < all.size(); made += 4) {
+        layers.shrink_to_fit();
+        for (std::size_t i = made; i < std::min(made + 4, all.size()); ++i) layers.push_back(all[i]);
+        batching.hand_over(layers, made);
+    }
+    batching.finish(layers);
+    expect_same_batches(layers, alone);
+}
+
+TEST(LayerBatching, LetGoUnfinishedWhenTheConversionFails) {
+    std::vector<Layer> layers = many_layers();
+    converter::LayerBatching batching(16);
+    batching.hand_over(layers, 0);
+    // Destroyed without `finish`: the helpers stop, nothing is left running
+    // on the layers.
 }
 
 }  // namespace
