@@ -242,7 +242,7 @@ Result<Mesh> convert(const Object& object, const Options& options, const LoadIma
     // Pass 5: with batching, every layer (tile layers too) is redrawn through
     // the vertex cache, on the other cores while the next layers are made.
     std::optional<LayerBatching> batching;
-    if (options.batch) batching.emplace(options.cache_size);
+    if (options.batch) batching.emplace(options.cache_size, object.layers.size());
     if (Status converted = convert_layers(object, options, images, uses, mesh, warn, batching ? &*batching : nullptr);
         !converted) {
         return std::unexpected(std::move(converted.error()));

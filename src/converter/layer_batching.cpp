@@ -1,6 +1,7 @@
 #include "converter/layer_batching.hpp"
 
 #include <algorithm>
+#include <cassert>
 #include <system_error>
 #include <utility>
 
@@ -8,10 +9,14 @@
 
 namespace converter {
 
-LayerBatching::LayerBatching(std::size_t cache_size) : cache_size_(cache_size) {
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+LayerBatching::LayerBatching(std::size_t cache_size, std::size_t layers_expected) : cache_size_(cache_size) {
+    const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t wanted = std::min(cores - 1, layers_expected);
+    // Room first: a helper started must be in the list, which the destructor
+    // stops.
+    helpers_.reserve(wanted);
     try {
-        while (helpers_.size() + 1 < cores) helpers_.emplace_back([this] { work(); });
+        while (helpers_.size() < wanted) helpers_.emplace_back([this] { help(); });
     } catch (const std::system_error&) {
         // No more threads to be had: those there are do the work.
     }
@@ -42,7 +47,11 @@ void LayerBatching::finish(std::span<ultraback::Layer> layers) {
     wake_.notify_all();
     work();
     helpers_.clear();  // joins them
-    for (Job& job : done_) layers[job.position] = std::move(job.layer);
+    if (failure_) std::rethrow_exception(failure_);
+    for (Job& job : done_) {
+        assert(job.position < layers.size());
+        layers[job.position] = std::move(job.layer);
+    }
     done_.clear();
 }
 
@@ -60,8 +69,18 @@ void LayerBatching::work() {
     }
 }
 
+void LayerBatching::help() {
+    try {
+        work();
+    } catch (...) {
+        // Out of memory: `finish` throws it on the caller's thread.
+        const std::lock_guard lock(mutex_);
+        failure_ = std::current_exception();
+    }
+}
+
 void batch_layers(std::span<ultraback::Layer> layers, std::size_t cache_size) {
-    LayerBatching batching(cache_size);
+    LayerBatching batching(cache_size, layers.size());
     batching.hand_over(layers, 0);
     batching.finish(layers);
 }

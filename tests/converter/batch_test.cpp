@@ -298,7 +298,7 @@ TEST(LayerBatching, LayersHandedOverWhileTheListGrowsComeBackInPlace) {
     const std::vector<Layer> all = many_layers();
     const std::vector<Layer> alone = batched_alone(all);
     std::vector<Layer> layers;
-    converter::LayerBatching batching(16);
+    converter::LayerBatching batching(16, all.size());
     // Handed over a few at a time, as the converter makes them; the list
     // moves as it grows, which the batching must not mind.
     for (std::size_t made = 0; made < all.size(); made += 4) {
@@ -312,7 +312,7 @@ TEST(LayerBatching, LayersHandedOverWhileTheListGrowsComeBackInPlace) {
 
 TEST(LayerBatching, LetGoUnfinishedWhenTheConversionFails) {
     std::vector<Layer> layers = many_layers();
-    converter::LayerBatching batching(16);
+    converter::LayerBatching batching(16, layers.size());
     batching.hand_over(layers, 0);
     // Destroyed without `finish`: the helpers stop, nothing is left running
     // on the layers.
