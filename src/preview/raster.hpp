@@ -78,14 +78,35 @@ inline Bounds bounds(const Clip& clip, const Position& p0, const Position& p1, c
             std::min(clip.bottom - 1, static_cast<int>((y_max - kHalf) >> kSubpixelBits))};
 }
 
+// The fill rule, for an edge a -> b of a triangle of positive area: a pixel
+// centre exactly on an edge belongs to the triangle on one side only, so the
+// edge's value there counts as inside when the bias is 0 and as outside when
+// it is -1.
+inline std::int64_t edge_bias(const Position& a, const Position& b) {
+    const std::int64_t dx = std::int64_t{b.x} - a.x, dy = std::int64_t{b.y} - a.y;
+    return (dy > 0 || (dy == 0 && dx < 0)) ? 0 : -1;
+}
+
+inline bool inside_edge(const Position& a, const Position& b, std::int64_t px, std::int64_t py) {
+    return orient(a, b, px, py) + edge_bias(a, b) >= 0;
+}
+
 }  // namespace detail
 
-// Whether draw_triangle would test a pixel centre: the triangle faces the
-// viewer and its bounds within `clip` hold a pixel centre. Inline and cheap,
-// so a caller can skip finding the attributes of the many triangles of a
-// dense object that cover nothing.
+// Whether draw_triangle may colour a pixel: the triangle faces the viewer
+// and its bounds within `clip` hold a pixel centre; when they hold just one,
+// the common case on a dense object, whether the triangle covers it. Inline
+// and cheap, so a caller can skip finding the attributes of the many
+// triangles that cover nothing.
 inline bool may_cover(const Clip& clip, const Position& p0, const Position& p1, const Position& p2) {
-    return !detail::bounds(clip, p0, p1, p2).empty() && detail::signed_area(p0, p1, p2) < 0;
+    const detail::Bounds box = detail::bounds(clip, p0, p1, p2);
+    if (box.empty() || detail::signed_area(p0, p1, p2) >= 0) return false;
+    if (box.left != box.right || box.top != box.bottom) return true;
+    const std::int64_t px = std::int64_t{box.left} * detail::kOne + detail::kHalf;
+    const std::int64_t py = std::int64_t{box.top} * detail::kOne + detail::kHalf;
+    // As draw_triangle tests it, with the front face's corners swapped.
+    return detail::inside_edge(p2, p1, px, py) && detail::inside_edge(p1, p0, px, py) &&
+           detail::inside_edge(p0, p2, px, py);
 }
 
 // Draws a triangle whose corners run counter-clockwise as the picture shows
