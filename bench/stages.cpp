@@ -31,6 +31,7 @@
 #include "image.hpp"
 #include "lwofront/reader.hpp"
 #include "output_file.hpp"
+#include "parallel.hpp"
 #include "preview/preview.hpp"
 #include "stream.hpp"
 #include "ultraback/writer.hpp"
@@ -182,7 +183,9 @@ int main(int argc, char** argv) {
     // -b: every layer of a copy of the mesh redrawn through the vertex cache.
     std::optional<ultraback::Mesh> batched;
     const Timing batch = best_of(repeats, [&] { batched = *mesh; }, [&] {
-        for (ultraback::Layer& layer : batched->layers) converter::batch_layer(layer, converter::kDefaultCacheSize);
+        parallel::for_each_index(batched->layers.size(), [&](std::size_t i) {
+            converter::batch_layer(batched->layers[i], converter::kDefaultCacheSize);
+        });
     });
     row("batch", batch, heap_mib());
     batched.reset();

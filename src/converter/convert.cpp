@@ -20,6 +20,7 @@
 #include "converter/tile.hpp"
 #include "converter/wrap.hpp"
 #include "lwofront/surface_index.hpp"
+#include "parallel.hpp"
 #include "ultraback/check.hpp"
 
 namespace converter {
@@ -234,9 +235,11 @@ Result<Mesh> convert(const Object& object, const Options& options, const LoadIma
         return std::unexpected(std::move(converted.error()));
     }
     // Pass 5: with batching, every layer (tile layers too) is redrawn through
-    // the vertex cache.
+    // the vertex cache. Each layer is batched on its own, so the layers share
+    // out the cores.
     if (options.batch) {
-        for (ultraback::Layer& layer : mesh.layers) batch_layer(layer, options.cache_size);
+        parallel::for_each_index(mesh.layers.size(),
+                                 [&](std::size_t i) { batch_layer(mesh.layers[i], options.cache_size); });
     }
     assert(ultraback::find_mesh_fault(mesh, options.cache_size).empty());
     return mesh;
