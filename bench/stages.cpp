@@ -28,10 +28,10 @@
 #include "object_file.hpp"
 #include "converter/batch.hpp"
 #include "converter/convert.hpp"
-#include "converter/layer_batching.hpp"
 #include "image.hpp"
 #include "lwofront/reader.hpp"
 #include "output_file.hpp"
+#include "parallel.hpp"
 #include "preview/preview.hpp"
 #include "stream.hpp"
 #include "ultraback/writer.hpp"
@@ -181,10 +181,12 @@ int main(int argc, char** argv) {
     picture.reset();
 
     // -b: every layer of a copy of the mesh redrawn through the vertex cache,
-    // on all cores as the program does it, then on one.
+    // on all cores, then on one.
     std::optional<ultraback::Mesh> batched;
     const Timing batch = best_of(repeats, [&] { batched = *mesh; }, [&] {
-        converter::batch_layers(batched->layers, converter::kDefaultCacheSize);
+        parallel::for_each_index(batched->layers.size(), [&](std::size_t i) {
+            converter::batch_layer(batched->layers[i], converter::kDefaultCacheSize);
+        });
     });
     row("batch", batch, heap_mib());
     const Timing batch_one = best_of(repeats, [&] { batched = *mesh; }, [&] {

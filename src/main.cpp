@@ -6,10 +6,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <fcntl.h>
+#include <future>
 #include <new>
 #include <optional>
 #include <sys/stat.h>
 #include <string>
+#include <system_error>
 #include <string_view>
 #include <unistd.h>
 #include <vector>
@@ -58,9 +60,24 @@ struct InputFile {
     int fd;
 };
 
-// The picture of the mesh as written, into the preview's temporary file.
-Status write_preview(const ultraback::Mesh& mesh, const output::OutputFile& file) {
-    Result<std::vector<char>> png = preview::encode_png(preview::render(mesh));
+using PreviewBytes = std::future<Result<std::vector<char>>>;
+
+// The picture of the mesh as written, as PNG bytes. It only reads the mesh,
+// so it is drawn on another thread while the C text is formatted and
+// written; without a thread to be had, it is drawn when its bytes are asked
+// for.
+PreviewBytes start_preview(const ultraback::Mesh& mesh) {
+    const auto draw = [&mesh] { return preview::encode_png(preview::render(mesh)); };
+    try {
+        return std::async(std::launch::async, draw);
+    } catch (const std::system_error&) {
+        return std::async(std::launch::deferred, draw);
+    }
+}
+
+// The picture, into the preview's temporary file.
+Status write_preview(PreviewBytes& bytes, const output::OutputFile& file) {
+    Result<std::vector<char>> png = bytes.get();
     if (!png) return std::unexpected(png.error());
     output::FdSink sink(file.fd);
     return sink.write(*png);
@@ -114,6 +131,8 @@ bool create_optional(const std::optional<std::string>& path, std::string_view fa
 int write_outputs(const cli::Settings& settings, const ultraback::Mesh& mesh,
                   const std::vector<std::string>& dependencies, output::OutputFile& out,
                   std::optional<output::OutputFile>& dependency_file, std::optional<output::OutputFile>& preview_file) {
+    PreviewBytes preview_bytes;
+    if (preview_file) preview_bytes = start_preview(mesh);
     output::FdSink sink(out.fd);
     ultraback::SaveOptions save_options{settings.fast3d};
     if (Status saved = ultraback::save(mesh, settings.object_name, sink, save_options); !saved) {
@@ -125,7 +144,7 @@ int write_outputs(const cli::Settings& settings, const ultraback::Mesh& mesh,
         if (Status written = rule_sink.write(rule); !written) return fail(written.error());
     }
     if (preview_file) {
-        if (Status written = write_preview(mesh, *preview_file); !written) return fail(written.error());
+        if (Status written = write_preview(preview_bytes, *preview_file); !written) return fail(written.error());
     }
     for (std::optional<output::OutputFile>* other : {&dependency_file, &preview_file}) {
         if (!*other) continue;

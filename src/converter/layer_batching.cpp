@@ -79,10 +79,4 @@ void LayerBatching::help() {
     }
 }
 
-void batch_layers(std::span<ultraback::Layer> layers, std::size_t cache_size) {
-    LayerBatching batching(cache_size, layers.size());
-    batching.hand_over(layers, 0);
-    batching.finish(layers);
-}
-
 }  // namespace converter

@@ -54,7 +54,4 @@ private:
     std::vector<std::jthread> helpers_;  // last, so that they stop before the rest goes
 };
 
-// Every layer batched, shared out among the cores.
-void batch_layers(std::span<ultraback::Layer> layers, std::size_t cache_size);
-
 }  // namespace converter

@@ -18,18 +18,14 @@ using detail::kOne;
 using detail::orient;
 using detail::signed_area;
 
-// One edge a -> b: its value at a pixel centre and its steps per pixel. A
-// centre exactly on the edge belongs to the triangle on one side only: the
-// edge's bias is 0 there and -1 on the other side.
+// One edge a -> b: its value at a pixel centre, its steps per pixel and its
+// bias under the fill rule.
 struct Edge {
     Edge(const Position& a, const Position& b, std::int64_t px, std::int64_t py)
         : value(orient(a, b, px, py)), step_x(-(std::int64_t{b.y} - a.y) * kOne),
-          step_y((std::int64_t{b.x} - a.x) * kOne) {
-        const std::int64_t dx = std::int64_t{b.x} - a.x, dy = std::int64_t{b.y} - a.y;
-        bias = (dy > 0 || (dy == 0 && dx < 0)) ? 0 : -1;
-    }
+          step_y((std::int64_t{b.x} - a.x) * kOne), bias(detail::edge_bias(a, b)) {}
     bool outside() const { return value + bias < 0; }
-    std::int64_t value, step_x, step_y, bias = 0;
+    std::int64_t value, step_x, step_y, bias;
 };
 
 std::uint8_t channel(float value) { return static_cast<std::uint8_t>(std::clamp(value + 0.5f, 0.0f, 255.0f)); }

@@ -287,13 +287,6 @@ std::vector<Layer> batched_alone(std::vector<Layer> layers) {
     return layers;
 }
 
-TEST(BatchLayers, EveryLayerAsIfBatchedAlone) {
-    std::vector<Layer> layers = many_layers();
-    const std::vector<Layer> alone = batched_alone(layers);
-    converter::batch_layers(layers, 16);
-    expect_same_batches(layers, alone);
-}
-
 TEST(LayerBatching, LayersHandedOverWhileTheListGrowsComeBackInPlace) {
     const std::vector<Layer> all = many_layers();
     const std::vector<Layer> alone = batched_alone(all);

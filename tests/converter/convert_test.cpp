@@ -7,9 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "converter/batch.hpp"
 #include "converter/mesh_text.hpp"
 #include "converter/model_builder.hpp"
 #include "ultraback/check.hpp"
+#include "ultraback/writer.hpp"
 
 namespace {
 
@@ -417,6 +419,36 @@ TEST(Convert, IsDeterministic) {
         EXPECT_EQ(std::get<ultraback::Rgba16>(first.mesh->textures[0].texels).texels,
                   std::get<ultraback::Rgba16>(second.mesh->textures[0].texels).texels);
         EXPECT_EQ(first.warnings, second.warnings);
+    }
+}
+
+// Layers of different sizes, batched side by side on the machine's threads:
+// each comes out as if batched alone, one after another.
+TEST(Convert, BatchedLayersAreEachBatchedAlone) {
+    const auto grid = [](std::uint32_t side, std::uint16_t number) {
+        std::vector<Vec3> points;
+        std::vector<std::vector<std::uint32_t>> quads;
+        for (std::uint32_t y = 0; y <= side; ++y)
+            for (std::uint32_t x = 0; x <= side; ++x) points.push_back({float(x), float(y), float((x * y) % 3)});
+        for (std::uint32_t y = 0; y < side; ++y) {
+            for (std::uint32_t x = 0; x < side; ++x) {
+                const std::uint32_t p = y * (side + 1) + x;
+                quads.push_back({p, p + 1, p + side + 2, p + side + 1});
+            }
+        }
+        return layer(points, quads, number);
+    };
+    const lwofront::Object o = object_with({}, {}, {}, {grid(40, 0), grid(3, 1), grid(25, 2), grid(1, 3), grid(60, 4)});
+    for (std::size_t cache_size : {3u, 16u, 32u}) {
+        SCOPED_TRACE(cache_size);
+        Converted together = convert(o, {}, {"", false, true, cache_size});
+        Converted alone = convert(o, {}, {"", false, false, cache_size});
+        ASSERT_TRUE(together.mesh && alone.mesh);
+        for (ultraback::Layer& l : alone.mesh->layers) converter::batch_layer(l, cache_size);
+        ultraback::StringSink together_text, alone_text;
+        ASSERT_TRUE(ultraback::save(*together.mesh, "mesh", together_text));
+        ASSERT_TRUE(ultraback::save(*alone.mesh, "mesh", alone_text));
+        EXPECT_EQ(together_text.text, alone_text.text);
     }
 }
 

@@ -196,6 +196,8 @@ TEST(PreviewRun, FailedRunsWriteNoPicture) {
              {"FORM", "in.lwo -o out.c -p out.png", "IO error\n"},
              {lit_cube(), "in.lwo -o out.c -p nodir/out.png", "Couldn't create preview file\n"},
              {lit_cube(), "in.lwo -o out.c -p /dev/full", "No space left on device\n"},
+             // The C text fails while the picture is being drawn.
+             {lit_cube(), "in.lwo -o /dev/full -p out.png", "No space left on device\n"},
          }) {
         for (bool existing : {false, true}) {
             SCOPED_TRACE(c.args + (existing ? " over existing files" : ""));

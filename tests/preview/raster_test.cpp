@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <vector>
 
 #include "preview/raster.hpp"
 
@@ -72,6 +73,35 @@ TEST(PreviewRaster, BackFacesAndTrianglesWithoutAreaAreCulled) {
     EXPECT_TRUE(may_cover(kWhole, at(2, 2).position, at(2, 10).position, at(10, 2).position));
     // Bounds between pixel centres: nothing to cover.
     EXPECT_FALSE(may_cover(kWhole, at(2.6f, 2.6f).position, at(2.6f, 3.4f).position, at(3.4f, 2.6f).position));
+}
+
+// Triangles within one pixel, corners on a lattice of sixteenths that puts
+// some exactly on the pixel centre or on its row or column: the cheap test
+// says yes exactly when the triangle colours the pixel, by the same fill rule.
+TEST(PreviewRaster, CheapTestAgreesWithDrawingWithinOnePixel) {
+    std::vector<Position> lattice;
+    for (std::int32_t x : {32, 36, 40, 44, 47})
+        for (std::int32_t y : {32, 37, 40, 43, 47}) lattice.push_back({x, y, 0});
+    std::size_t drawn = 0;
+    for (const Position& p0 : lattice) {
+        for (const Position& p1 : lattice) {
+            for (const Position& p2 : lattice) {
+                Canvas canvas(4, 4, kBlack);
+                const auto corner = [](const Position& p) {
+                    Corner c;
+                    c.position = p;
+                    c.attributes.shade[0] = c.attributes.shade[1] = c.attributes.shade[2] = 255;
+                    return c;
+                };
+                draw_triangle(canvas, {0, 0, 4, 4}, flat(1, 1, 1), corner(p0), corner(p1), corner(p2));
+                const std::size_t colored = count_colored(canvas);
+                ASSERT_EQ(may_cover({0, 0, 4, 4}, p0, p1, p2), colored == 1)
+                    << p0.x << "," << p0.y << " " << p1.x << "," << p1.y << " " << p2.x << "," << p2.y;
+                drawn += colored;
+            }
+        }
+    }
+    EXPECT_GT(drawn, 1000u);  // the lattice is not all misses
 }
 
 TEST(PreviewRaster, NearerWinsWhateverTheOrderAndTheClipHolds) {
