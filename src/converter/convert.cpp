@@ -154,6 +154,7 @@ struct LayerPass {
     std::optional<std::size_t> default_material;
     Mesh& mesh;
     const Warn& warn;
+    LayerBatching* batching = nullptr;
 
     LayerSurface surface(std::optional<std::size_t> named) {
         if (named) return {*named, &uses[*named]};
@@ -165,8 +166,15 @@ struct LayerPass {
     }
 
     // A layer, or one surface's polygons of it, drawn with that surface:
-    // whole or, with tiling, one layer per polygon.
+    // whole or, with tiling, one layer per polygon; then batched meanwhile.
     Status convert(const lwofront::Layr& layer, std::size_t position, LayerSurface surface) {
+        const std::size_t made = mesh.layers.size();
+        Status done = make(layer, position, surface);
+        if (done && batching) batching->hand_over(mesh.layers, made);
+        return done;
+    }
+
+    Status make(const lwofront::Layr& layer, std::size_t position, LayerSurface surface) {
         const std::optional<std::size_t> t = surface.use ? surface.use->layer_texture : std::nullopt;
         LayerSettings settings{surface.material, std::nullopt, {}, position, kMaxIndexedVertices,
                                options.vertex_colors};
@@ -186,39 +194,12 @@ struct LayerPass {
     }
 };
 
-// One layer of the object, whole or, with tiling, one layer per polygon;
-// with -m first one layer per surface its polygons name.
-Status convert_object_layer(LayerPass& pass, const Object& object, const lwofront::SurfaceIndex& surface_index,
-                            std::size_t i) {
-    const lwofront::Layr& layer = object.layers[i];
-    const std::string collapse = collapse_warning(layer.points.vec, pass.options.scale, i);
-    if (!collapse.empty()) say(pass.warn, collapse);
-    if (pass.options.vertex_colors && !first_color(layer.vmaps)) {
-        say(pass.warn, "Warning: layer " + std::to_string(i) + " has no vertex colour map; it keeps its normals.\n");
-    }
-
-    std::vector<SurfaceGroup> groups;
-    if (pass.options.split_surfaces) groups = group_by_surface(object, layer);
-    for (SurfaceGroup& group : groups) {
-        if (Status done = pass.convert(group.layer, i, pass.surface(group.surface)); !done) return done;
-    }
-    if (!groups.empty()) return {};
-
-    // The lowest surface the polygons name stands for the whole layer.
-    std::vector<std::size_t> surfaces = lwofront::surfaces_in_layer(surface_index, object, layer);
-    if (surfaces.size() > 1) {
-        say(pass.warn, "Warning: more than one surface referenced in layer " + std::to_string(i) + ".\n");
-    }
-    std::optional<std::size_t> named;
-    if (!surfaces.empty()) named = surfaces.front();
-    return pass.convert(layer, i, pass.surface(named));
-}
-
-// Pass 4: the layers, each object layer's handed on to `batching` (with -b)
-// once made.
+// Pass 4: the layers, whole or, with tiling, one layer per polygon; with -m
+// first one layer per surface its polygons name. With -b each is handed to
+// `batching` once made.
 Status convert_layers(const Object& object, const Options& options, const ImageList& images,
                       const std::vector<SurfaceUse>& uses, Mesh& mesh, const Warn& warn, LayerBatching* batching) {
-    LayerPass pass{options, images, uses, 0, std::nullopt, mesh, warn};
+    LayerPass pass{options, images, uses, 0, std::nullopt, mesh, warn, batching};
     for (const lwofront::Layr& layer : object.layers) pass.highest_number = std::max(pass.highest_number, layer.number);
     // One output layer per layer at least: room for them all at once, so many
     // small layers do not pay for the list twice while it grows.
@@ -226,9 +207,28 @@ Status convert_layers(const Object& object, const Options& options, const ImageL
     const lwofront::SurfaceIndex surface_index = lwofront::index_surfaces(object);
 
     for (std::size_t i = 0; i < object.layers.size(); ++i) {
-        const std::size_t made = mesh.layers.size();
-        if (Status done = convert_object_layer(pass, object, surface_index, i); !done) return done;
-        if (batching) batching->hand_over(mesh.layers, made);
+        const lwofront::Layr& layer = object.layers[i];
+        const std::string collapse = collapse_warning(layer.points.vec, options.scale, i);
+        if (!collapse.empty()) say(warn, collapse);
+        if (options.vertex_colors && !first_color(layer.vmaps)) {
+            say(warn, "Warning: layer " + std::to_string(i) + " has no vertex colour map; it keeps its normals.\n");
+        }
+
+        std::vector<SurfaceGroup> groups;
+        if (options.split_surfaces) groups = group_by_surface(object, layer);
+        for (SurfaceGroup& group : groups) {
+            if (Status done = pass.convert(group.layer, i, pass.surface(group.surface)); !done) return done;
+        }
+        if (!groups.empty()) continue;
+
+        // The lowest surface the polygons name stands for the whole layer.
+        std::vector<std::size_t> surfaces = lwofront::surfaces_in_layer(surface_index, object, layer);
+        if (surfaces.size() > 1) {
+            say(warn, "Warning: more than one surface referenced in layer " + std::to_string(i) + ".\n");
+        }
+        std::optional<std::size_t> named;
+        if (!surfaces.empty()) named = surfaces.front();
+        if (Status done = pass.convert(layer, i, pass.surface(named)); !done) return done;
     }
     return {};
 }
