@@ -273,7 +273,7 @@ void expect_same_batches(const std::vector<Layer>& layers, const std::vector<Lay
     }
 }
 
-// More layers than cores, of different sizes, so that threads share them.
+// Sixteen layers of different sizes, for the threads to share.
 std::vector<Layer> many_layers() {
     std::vector<Layer> layers;
     for (int copy = 0; copy < 3; ++copy)
