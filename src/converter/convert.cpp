@@ -9,9 +9,9 @@
 #include <utility>
 #include <vector>
 
-#include "converter/batch.hpp"
 #include "converter/fit.hpp"
 #include "converter/layer.hpp"
+#include "converter/layer_batching.hpp"
 #include "converter/maps.hpp"
 #include "converter/scale_check.hpp"
 #include "converter/surface.hpp"
@@ -20,7 +20,6 @@
 #include "converter/tile.hpp"
 #include "converter/wrap.hpp"
 #include "lwofront/surface_index.hpp"
-#include "parallel.hpp"
 #include "ultraback/check.hpp"
 
 namespace converter {
@@ -155,6 +154,7 @@ struct LayerPass {
     std::optional<std::size_t> default_material;
     Mesh& mesh;
     const Warn& warn;
+    LayerBatching* batching = nullptr;
 
     LayerSurface surface(std::optional<std::size_t> named) {
         if (named) return {*named, &uses[*named]};
@@ -166,8 +166,15 @@ struct LayerPass {
     }
 
     // A layer, or one surface's polygons of it, drawn with that surface:
-    // whole or, with tiling, one layer per polygon.
+    // whole or, with tiling, one layer per polygon; then batched meanwhile.
     Status convert(const lwofront::Layr& layer, std::size_t position, LayerSurface surface) {
+        const std::size_t made = mesh.layers.size();
+        Status done = make(layer, position, surface);
+        if (done && batching) batching->hand_over(mesh.layers, made);
+        return done;
+    }
+
+    Status make(const lwofront::Layr& layer, std::size_t position, LayerSurface surface) {
         const std::optional<std::size_t> t = surface.use ? surface.use->layer_texture : std::nullopt;
         LayerSettings settings{surface.material, std::nullopt, {}, position, kMaxIndexedVertices,
                                options.vertex_colors};
@@ -188,10 +195,11 @@ struct LayerPass {
 };
 
 // Pass 4: the layers, whole or, with tiling, one layer per polygon; with -m
-// first one layer per surface its polygons name.
+// first one layer per surface its polygons name. With -b each is handed to
+// `batching` once made.
 Status convert_layers(const Object& object, const Options& options, const ImageList& images,
-                      const std::vector<SurfaceUse>& uses, Mesh& mesh, const Warn& warn) {
-    LayerPass pass{options, images, uses, 0, std::nullopt, mesh, warn};
+                      const std::vector<SurfaceUse>& uses, Mesh& mesh, const Warn& warn, LayerBatching* batching) {
+    LayerPass pass{options, images, uses, 0, std::nullopt, mesh, warn, batching};
     for (const lwofront::Layr& layer : object.layers) pass.highest_number = std::max(pass.highest_number, layer.number);
     // One output layer per layer at least: room for them all at once, so many
     // small layers do not pay for the list twice while it grows.
@@ -231,16 +239,15 @@ Result<Mesh> convert(const Object& object, const Options& options, const LoadIma
     Mesh mesh;
     ImageList images = load_textures(object, options, load_image, mesh, warn);
     const std::vector<SurfaceUse> uses = read_surfaces(object, mesh, warn);
-    if (Status converted = convert_layers(object, options, images, uses, mesh, warn); !converted) {
+    // Pass 5: with batching, every layer (tile layers too) is redrawn through
+    // the vertex cache, on the other cores while the next layers are made.
+    std::optional<LayerBatching> batching;
+    if (options.batch) batching.emplace(options.cache_size, object.layers.size());
+    if (Status converted = convert_layers(object, options, images, uses, mesh, warn, batching ? &*batching : nullptr);
+        !converted) {
         return std::unexpected(std::move(converted.error()));
     }
-    // Pass 5: with batching, every layer (tile layers too) is redrawn through
-    // the vertex cache. Each layer is batched on its own, so the layers share
-    // out the cores.
-    if (options.batch) {
-        parallel::for_each_index(mesh.layers.size(),
-                                 [&](std::size_t i) { batch_layer(mesh.layers[i], options.cache_size); });
-    }
+    if (batching) batching->finish(mesh.layers);
     assert(ultraback::find_mesh_fault(mesh, options.cache_size).empty());
     return mesh;
 }

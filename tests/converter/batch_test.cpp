@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "converter/layer.hpp"
+#include "converter/layer_batching.hpp"
 #include "converter/model_builder.hpp"
 
 namespace {
@@ -252,6 +253,62 @@ TEST(ConvertLayer, BatchedLayersMayHoldMoreVerticesThanSixteenBitIndices) {
     ASSERT_FALSE(refused);
     EXPECT_EQ(refused.error().description(),
               "layer 4 has 40000 vertices, more than the 32768 a display list can address");
+}
+
+}  // namespace
+
+namespace {
+
+void expect_same_batches(const std::vector<Layer>& layers, const std::vector<Layer>& alone) {
+    ASSERT_EQ(layers.size(), alone.size());
+    for (std::size_t i = 0; i < layers.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_TRUE(layers[i].primitives.empty());
+        EXPECT_EQ(xs(layers[i]), xs(alone[i]));
+        ASSERT_EQ(layers[i].batches.size(), alone[i].batches.size());
+        for (std::size_t b = 0; b < layers[i].batches.size(); ++b) {
+            EXPECT_EQ(layers[i].batches[b].loads, alone[i].batches[b].loads);
+            EXPECT_EQ(layers[i].batches[b].triangles, alone[i].batches[b].triangles);
+        }
+    }
+}
+
+// Sixteen layers of different sizes, for the threads to share.
+std::vector<Layer> many_layers() {
+    std::vector<Layer> layers;
+    for (int copy = 0; copy < 3; ++copy)
+        for (const Case& c : cases()) layers.push_back(c.layer);
+    layers.push_back(numbered(0, {}));
+    return layers;
+}
+
+std::vector<Layer> batched_alone(std::vector<Layer> layers) {
+    for (Layer& layer : layers) converter::batch_layer(layer, 16);
+    return layers;
+}
+
+TEST(LayerBatching, LayersHandedOverWhileTheListGrowsComeBackInPlace) {
+    const std::vector<Layer> all = many_layers();
+    const std::vector<Layer> alone = batched_alone(all);
+    std::vector<Layer> layers;
+    converter::LayerBatching batching(16, all.size());
+    // Handed over a few at a time, as the converter makes them; the list
+    // moves as it grows, which the batching must not mind.
+    for (std::size_t made = 0; made < all.size(); made += 4) {
+        layers.shrink_to_fit();
+        for (std::size_t i = made; i < std::min(made + 4, all.size()); ++i) layers.push_back(all[i]);
+        batching.hand_over(layers, made);
+    }
+    batching.finish(layers);
+    expect_same_batches(layers, alone);
+}
+
+TEST(LayerBatching, LetGoUnfinishedWhenTheConversionFails) {
+    std::vector<Layer> layers = many_layers();
+    converter::LayerBatching batching(16, layers.size());
+    batching.hand_over(layers, 0);
+    // Destroyed without `finish`: the helpers stop, nothing is left running
+    // on the layers.
 }
 
 }  // namespace

@@ -1,0 +1,82 @@
+#include "converter/layer_batching.hpp"
+
+#include <algorithm>
+#include <cassert>
+#include <system_error>
+#include <utility>
+
+#include "converter/batch.hpp"
+
+namespace converter {
+
+LayerBatching::LayerBatching(std::size_t cache_size, std::size_t layers_expected) : cache_size_(cache_size) {
+    const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t wanted = std::min(cores - 1, layers_expected);
+    // Room first: a helper started must be in the list, which the destructor
+    // stops.
+    helpers_.reserve(wanted);
+    try {
+        while (helpers_.size() < wanted) helpers_.emplace_back([this] { help(); });
+    } catch (const std::system_error&) {
+        // No more threads to be had: those there are do the work.
+    }
+}
+
+LayerBatching::~LayerBatching() {
+    {
+        const std::lock_guard lock(mutex_);
+        closed_ = true;
+        waiting_.clear();
+    }
+    wake_.notify_all();
+}
+
+void LayerBatching::hand_over(std::span<ultraback::Layer> layers, std::size_t from) {
+    {
+        const std::lock_guard lock(mutex_);
+        for (std::size_t i = from; i < layers.size(); ++i) waiting_.push_back({i, std::move(layers[i])});
+    }
+    wake_.notify_all();
+}
+
+void LayerBatching::finish(std::span<ultraback::Layer> layers) {
+    {
+        const std::lock_guard lock(mutex_);
+        closed_ = true;
+    }
+    wake_.notify_all();
+    work();
+    helpers_.clear();  // joins them
+    if (failure_) std::rethrow_exception(failure_);
+    for (Job& job : done_) {
+        assert(job.position < layers.size());
+        layers[job.position] = std::move(job.layer);
+    }
+    done_.clear();
+}
+
+void LayerBatching::work() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        wake_.wait(lock, [this] { return !waiting_.empty() || closed_; });
+        if (waiting_.empty()) return;
+        Job job = std::move(waiting_.front());
+        waiting_.pop_front();
+        lock.unlock();
+        batch_layer(job.layer, cache_size_);
+        lock.lock();
+        done_.push_back(std::move(job));
+    }
+}
+
+void LayerBatching::help() {
+    try {
+        work();
+    } catch (...) {
+        // Out of memory: `finish` throws it on the caller's thread.
+        const std::lock_guard lock(mutex_);
+        failure_ = std::current_exception();
+    }
+}
+
+}  // namespace converter

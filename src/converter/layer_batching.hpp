@@ -1,0 +1,57 @@
+#pragma once
+// Batching (-b) on the processor's other cores while the layers are still
+// being made. Each layer is batched on its own by batch_layer, so the result
+// is the same however many cores there are and whichever thread takes it.
+
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <span>
+#include <thread>
+#include <vector>
+
+#include "ultraback/mesh.hpp"
+
+namespace converter {
+
+class LayerBatching {
+public:
+    // Starts a helper thread per core beyond the caller's, at most one per
+    // layer expected, or none when the system gives no thread.
+    LayerBatching(std::size_t cache_size, std::size_t layers_expected);
+    // Without `finish`, drops the layers not yet taken and waits for those
+    // being batched.
+    ~LayerBatching();
+    LayerBatching(const LayerBatching&) = delete;
+    LayerBatching& operator=(const LayerBatching&) = delete;
+
+    // Takes layers[from..] to be batched, leaving them empty until `finish`.
+    void hand_over(std::span<ultraback::Layer> layers, std::size_t from);
+    // Batches what the helpers have not taken, waits for them, and puts
+    // every layer handed over back in its place. Throws what a helper threw
+    // (running out of memory), as batching on this thread would have.
+    void finish(std::span<ultraback::Layer> layers);
+
+private:
+    struct Job {
+        std::size_t position = 0;
+        ultraback::Layer layer;
+    };
+    // A helper's loop, and the caller's in `finish`: jobs until none are
+    // left and no more will come.
+    void work();
+    void help();
+
+    const std::size_t cache_size_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<Job> waiting_;
+    std::vector<Job> done_;
+    bool closed_ = false;
+    std::exception_ptr failure_;
+    std::vector<std::jthread> helpers_;  // last, so that they stop before the rest goes
+};
+
+}  // namespace converter
