@@ -28,10 +28,10 @@
 #include "object_file.hpp"
 #include "converter/batch.hpp"
 #include "converter/convert.hpp"
+#include "converter/layer_batching.hpp"
 #include "image.hpp"
 #include "lwofront/reader.hpp"
 #include "output_file.hpp"
-#include "parallel.hpp"
 #include "preview/preview.hpp"
 #include "stream.hpp"
 #include "ultraback/writer.hpp"
@@ -184,9 +184,9 @@ int main(int argc, char** argv) {
     // on all cores, then on one.
     std::optional<ultraback::Mesh> batched;
     const Timing batch = best_of(repeats, [&] { batched = *mesh; }, [&] {
-        parallel::for_each_index(batched->layers.size(), [&](std::size_t i) {
-            converter::batch_layer(batched->layers[i], converter::kDefaultCacheSize);
-        });
+        converter::LayerBatching batching(converter::kDefaultCacheSize, batched->layers.size());
+        batching.hand_over(batched->layers, 0);
+        batching.finish(batched->layers);
     });
     row("batch", batch, heap_mib());
     const Timing batch_one = best_of(repeats, [&] { batched = *mesh; }, [&] {
