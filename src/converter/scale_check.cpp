@@ -35,19 +35,26 @@ std::vector<lwofront::Vec3> distinct_points(std::span<const lwofront::Vec3> poin
     return out;
 }
 
-// The distinct vertex positions of the points multiplied by `factor`,
-// truncated as the layer conversion truncates them; each packed into 48 bits
-// so that they sort as plain integers.
+// The number of distinct vertex positions of the points multiplied by
+// `factor`, truncated as the layer conversion truncates them. Every layer is
+// counted, so the positions, packed into 48 bits, go into an open-addressing
+// set (at most half full) rather than being sorted.
 std::size_t distinct_positions(std::span<const lwofront::Vec3> points, float factor) {
-    std::vector<std::uint64_t> positions;
-    positions.reserve(points.size());
+    constexpr std::uint64_t kEmpty = UINT64_MAX;  // no packed position has the top bits
+    const int bits_for_index = std::bit_width(2 * points.size() | 1);
+    std::vector<std::uint64_t> set(std::size_t{1} << bits_for_index, kEmpty);
+    const std::size_t mask = set.size() - 1;
     auto bits = [](std::int16_t v) { return static_cast<std::uint64_t>(static_cast<std::uint16_t>(v)); };
+    std::size_t distinct = 0;
     for (const lwofront::Vec3& p : points) {
-        positions.push_back(bits(trunc_i16(p.x * factor)) << 32 | bits(trunc_i16(p.y * factor)) << 16 |
-                            bits(trunc_i16(-p.z * factor)));
+        const std::uint64_t position = bits(trunc_i16(p.x * factor)) << 32 | bits(trunc_i16(p.y * factor)) << 16 |
+                                       bits(trunc_i16(-p.z * factor));
+        // Fibonacci hashing: the top bits of the product spread grid-like keys.
+        std::size_t at = static_cast<std::size_t>((position * 0x9E3779B97F4A7C15ull) >> (64 - bits_for_index)) & mask;
+        while (set[at] != kEmpty && set[at] != position) at = (at + 1) & mask;
+        if (set[at] == kEmpty) set[at] = position, ++distinct;
     }
-    std::sort(positions.begin(), positions.end());
-    return static_cast<std::size_t>(std::unique(positions.begin(), positions.end()) - positions.begin());
+    return distinct;
 }
 
 float largest_magnitude(std::span<const lwofront::Vec3> points) {

@@ -1,6 +1,7 @@
 #include "lwofront/surface_index.hpp"
 
 #include <algorithm>
+#include <bitset>
 #include <cstdint>
 
 namespace lwofront {
@@ -16,12 +17,16 @@ SurfaceIndex index_surfaces(const Object& object) {
 std::vector<std::size_t> surfaces_in_layer(const SurfaceIndex& index, const Object& object, const Layr& layer) {
     std::vector<std::size_t> found;
     if (index.by_name.empty() || layer.ptag.entries.empty()) return found;
-    // Each tag once, however many polygons carry it.
+    // Each tag once, however many polygons carry it: a bit per possible tag
+    // finds the few distinct ones without sorting one tag per polygon.
+    std::bitset<std::size_t{1} << 16> carried;
     std::vector<std::uint16_t> tags;
-    tags.reserve(layer.ptag.entries.size());
-    for (const PtagEntry& entry : layer.ptag.entries) tags.push_back(entry.tag);
+    for (const PtagEntry& entry : layer.ptag.entries) {
+        if (carried.test(entry.tag)) continue;
+        carried.set(entry.tag);
+        tags.push_back(entry.tag);
+    }
     std::sort(tags.begin(), tags.end());
-    tags.erase(std::unique(tags.begin(), tags.end()), tags.end());
 
     for (std::uint16_t tag : tags) {
         if (tag >= object.tags.size()) continue;  // names no surface

@@ -19,6 +19,16 @@ std::vector<lwofront::Vec3> unit_box() {
     return corners;
 }
 
+// A 200 x 200 grid of points an eighth apart (exact in binary): 40000
+// points, 64 to each of 25 x 25 whole positions, and apart again at ten
+// times the scale (1.25 apart).
+std::vector<lwofront::Vec3> fine_grid() {
+    std::vector<lwofront::Vec3> points;
+    for (int i = 0; i < 200; ++i)
+        for (int j = 0; j < 200; ++j) points.push_back({static_cast<float>(i) / 8, static_cast<float>(j) / 8, 0});
+    return points;
+}
+
 TEST(ScaleCheck, WarnsWhenFewerThanHalfThePositionsRemain) {
     struct Case {
         const char* what;
@@ -37,6 +47,8 @@ TEST(ScaleCheck, WarnsWhenFewerThanHalfThePositionsRemain) {
              {"half the positions remain", {{0, 0, 0}, {0.5f, 0, 0}, {1, 0, 0}, {1.5f, 0, 0}}, 1.0f, ""},
              {"points a unit apart", {{0, 0, 0}, {1, 0, 0}, {2, 0, 0}}, 1.0f, ""},
              {"no points", {}, 1.0f, ""},
+             {"a large layer", fine_grid(), 1.0f,
+              "Warning: the 40000 distinct points of layer 3 fall onto 625 positions at this scale; try -s 10\n"},
              {"a factor of 100 keeps them apart", {{0, 0, 0}, {0.01f, 0, 0}, {0.02f, 0, 0}}, 1.0f,
               "Warning: the 3 distinct points of layer 3 fall onto 1 position at this scale; try -s 100\n"},
              // Ten times larger would leave the 16-bit range: no factor named.
