@@ -72,7 +72,8 @@ struct Span {
 
 inline Span centres_within(std::int32_t a, std::int32_t b, std::int32_t c) {
     const std::int32_t low = std::min({a, b, c}), high = std::max({a, b, c});
-    return {static_cast<int>((low - kHalf + kOne - 1) >> kSubpixelBits), static_cast<int>((high - kHalf) >> kSubpixelBits)};
+    return {static_cast<int>((low - kHalf + kOne - 1) >> kSubpixelBits),
+            static_cast<int>((high - kHalf) >> kSubpixelBits)};
 }
 
 // The pixels whose centres lie within a triangle's bounds and the clip.
