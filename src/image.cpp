@@ -189,6 +189,11 @@ Result<Image> load(BufferedReader<Source>& reader) {
             return std::unexpected(image_error());
         }
     }
+    if (format == guard::Format::Png) {
+        if (!guard::png_chunks_fit(reader, reader.source.size()) || reader.failed() || !reader.seek(0)) {
+            return std::unexpected(image_error());
+        }
+    }
 
     // The header alone tells the size; refuse before the decoder allocates.
     int width = 0, height = 0, channels = 0;

@@ -7,7 +7,9 @@
 // it writes past its Huffman tables when a JPEG DHT segment declares more than
 // 256 codes. So the loader looks at the file first: it takes only the formats
 // the program supports, only sizes the file's bytes could really encode, and
-// for JPEG only baseline files whose Huffman tables fit.
+// for JPEG only baseline files whose Huffman tables fit; and it grows a PNG's
+// data buffer by a chunk's declared length before the bytes are there, so a
+// PNG's chunks must lie within the file.
 
 #include <cstdint>
 #include <span>
@@ -110,6 +112,41 @@ bool jpeg_is_safe(Reader& in) {
             return false;  // progressive, another coding, or a marker the decoder rejects anyway
         }
         m = marker(!in_frame);
+    }
+}
+
+// Walks a PNG's chunks as the decoder will, up to IEND, and tells whether
+// each one's data and CRC lie within the file's `file_bytes`. The decoder
+// grows its buffer for the image data by the length a chunk declares before
+// it reads the chunk, doubling as it goes, so a file of a few hundred bytes
+// could make it ask for 2 GiB. Reader is as for jpeg_is_safe, at the file's
+// start.
+template <class Reader>
+bool png_chunks_fit(Reader& in, std::uint64_t file_bytes) {
+    // A big-endian 32-bit field; -1 at the end of the data.
+    auto field = [&]() -> std::int64_t {
+        std::int64_t value = 0;
+        for (int i = 0; i < 4; ++i) {
+            const int b = in.get();
+            if (b < 0) return -1;
+            value = value << 8 | b;
+        }
+        return value;
+    };
+    constexpr std::int64_t kIend = 0x49454E44;
+    in.skip(8);  // the signature, which sniff has seen
+    std::uint64_t at = 8;
+    for (;;) {
+        const std::int64_t length = field();
+        const std::int64_t type = field();
+        // Data that ends between chunks is the decoder's to report.
+        if (length < 0 || type < 0) return true;
+        if (type == kIend) return true;  // the decoder reads nothing after it
+        at += 8;
+        const std::uint64_t left = file_bytes > at ? file_bytes - at : 0;
+        if (static_cast<std::uint64_t>(length) + 4 > left) return false;
+        in.skip(length + 4);
+        at += static_cast<std::uint64_t>(length) + 4;
     }
 }
 

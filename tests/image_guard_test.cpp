@@ -1,6 +1,6 @@
 // The checks the image loader makes before the decoder sees a file: the
 // format it would be read as, whether the file's size can hold the pixels its
-// header claims, and the JPEG segment walk.
+// header claims, the JPEG segment walk and the PNG chunk walk.
 
 #include "image_guard.hpp"
 
@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -153,6 +154,40 @@ TEST(ImageGuard, JpegWalk) {
          }) {
         SpanReader reader{c.file};
         EXPECT_EQ(image::guard::jpeg_is_safe(reader), c.safe) << c.name;
+    }
+}
+
+// A PNG chunk as the walk sees it: its length and type, then `present` bytes
+// of data and CRC (zeros: the walk checks no CRC).
+Bytes png_chunk(std::uint32_t length, std::string_view type, std::size_t present) {
+    Bytes out{std::uint8_t(length >> 24), std::uint8_t(length >> 16), std::uint8_t(length >> 8), std::uint8_t(length)};
+    for (char letter : type) out.push_back(static_cast<std::uint8_t>(letter));
+    out.resize(out.size() + present, 0);
+    return out;
+}
+
+// Every chunk up to IEND must lie within the file; what follows IEND is never
+// read.
+TEST(ImageGuard, PngWalk) {
+    const Bytes signature{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    const Bytes head = join({signature, png_chunk(13, "IHDR", 17), png_chunk(10, "IDAT", 14)});
+    const Bytes iend = png_chunk(0, "IEND", 4);
+    struct Case {
+        std::string name;
+        Bytes file;
+        bool fits;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"a whole file", join({head, iend}), true},
+             {"a chunk running to the end, CRC included", join({head, png_chunk(100, "quIl", 104)}), true},
+             {"IDAT declaring 1 GiB", join({head, png_chunk(1u << 30, "IDAT", 4), iend}), false},
+             {"a chunk one byte longer than the file", join({head, png_chunk(5, "quIl", 8)}), false},
+             {"IEND without its CRC", join({head, png_chunk(0, "IEND", 0)}), true},
+             {"a huge claim after IEND", join({head, iend, png_chunk(0x7FFFFFFF, "IDAT", 0)}), true},
+             {"data ending between chunks", head, true},
+         }) {
+        SpanReader reader{c.file};
+        EXPECT_EQ(image::guard::png_chunks_fit(reader, c.file.size()), c.fits) << c.name;
     }
 }
 

@@ -103,6 +103,19 @@ Bytes png_header_claims(std::uint32_t width, std::uint32_t height) {
     return file({chunk("IHDR", ihdr(width, height, 8, 0)), chunk("IDAT", zlib_stored({0, 7}))});
 }
 
+// A whole 2 x 1 PNG with, before its IEND, an IDAT chunk that declares
+// 1 GiB and holds 4 bytes: the decoder would grow its data buffer to 2 GiB
+// before finding the bytes missing.
+Bytes png_idat_claims_1gib() {
+    using namespace png_builder;
+    Bytes file = png(2, 1, 8, 0, {{5, 250}});
+    Bytes claim;
+    put_be32(claim, 1u << 30);
+    claim.insert(claim.end(), {'I', 'D', 'A', 'T', 1, 2, 3, 4});
+    file.insert(file.end() - 12, claim.begin(), claim.end());
+    return file;
+}
+
 // A complete grey PNG of a flat colour.
 Bytes png_grey(std::uint32_t width, std::uint32_t height) {
     return png_builder::png(width, height, 8, 0, std::vector<Bytes>(height, Bytes(width, 90)));
@@ -280,6 +293,7 @@ std::vector<BadCase> bad_cases() {
         {"png_claims_40000_square", png_header_claims(40000, 40000)},
         {"png_claims_30000x17000", png_header_claims(30000, 17000)},
         {"bmp_claims_30000x17000", bmp_header_only(30000, 17000)},
+        {"png_idat_claims_1gib", png_idat_claims_1gib()},
     };
 }
 
@@ -306,7 +320,7 @@ std::optional<std::uint64_t> peak_virtual_kib() {
     std::optional<std::uint64_t> before = peak_virtual_kib();
     bool all_failed = true;
     for (const Bytes& file : {png_header_claims(30000, 17000), bmp_header_only(30000, 17000),
-                              png_header_claims(16385, 16384)}) {
+                              png_header_claims(16385, 16384), png_idat_claims_1gib()}) {
         std::ofstream(path, std::ios::binary)
             .write(reinterpret_cast<const char*>(file.data()),
                    static_cast<std::streamsize>(file.size()));
