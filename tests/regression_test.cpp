@@ -22,6 +22,14 @@ using Bytes = std::vector<std::uint8_t>;
 
 std::span<const std::byte> as_span(const Bytes& bytes) { return std::as_bytes(std::span(bytes)); }
 
+// The reader the guard's walks take: a byte at a time, or a skip.
+struct ByteReader {
+    const Bytes& data;
+    std::size_t pos = 0;
+    int get() { return pos < data.size() ? data[pos++] : -1; }
+    void skip(long long n) { pos += static_cast<std::size_t>(n); }
+};
+
 void expect_refused(const Bytes& file) {
     Result<image::Image> image = image::Image::decode(as_span(file));
     ASSERT_FALSE(image);
@@ -38,12 +46,7 @@ TEST(Regression, JpegHuffmanTableOfMoreThan256Codes) {
     file.resize(file.size() + 257, 0);
     file.insert(file.end(), {0xFF, 0xD9});
 
-    struct Reader {
-        const Bytes& data;
-        std::size_t pos = 0;
-        int get() { return pos < data.size() ? data[pos++] : -1; }
-        void skip(long long n) { pos += static_cast<std::size_t>(n); }
-    } reader{file};
+    ByteReader reader{file};
     EXPECT_FALSE(image::guard::jpeg_is_safe(reader));
     expect_refused(file);
 }
@@ -88,12 +91,7 @@ TEST(Regression, PngChunkLongerThanTheFile) {
         0x02, 0x2B, 0x00, 0x18, 0x6A, 0x5F, 0x5C, 0x25, 0x16, 0x1E, 0x33, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E,
         0x44, 0xAE, 0x42, 0x60, 0x82,
     };
-    struct Reader {
-        const Bytes& data;
-        std::size_t pos = 0;
-        int get() { return pos < data.size() ? data[pos++] : -1; }
-        void skip(long long n) { pos += static_cast<std::size_t>(n); }
-    } reader{file};
+    ByteReader reader{file};
     EXPECT_FALSE(image::guard::png_chunks_fit(reader, file.size()));
     expect_refused(file);
 }
