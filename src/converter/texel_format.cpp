@@ -1,18 +1,16 @@
 // Texel formats: the layouts the RDP reads. 4-bit texels are packed two per
 // byte, the earlier one in the high nibble. Grey formats round each channel
-// to their precision; the decoder widens a channel by repeating its bits, as
-// the RDP does, so that the widest value is 255.
+// to their precision; decoding is ultraback's, as the RDP reads the texels.
 
 #include "converter/texel_format.hpp"
 
 #include <algorithm>
 #include <cassert>
 #include <cstdint>
-#include <type_traits>
 #include <unordered_set>
-#include <variant>
 
 #include "converter/texture.hpp"
+#include "ultraback/texels.hpp"
 
 namespace converter {
 namespace {
@@ -33,19 +31,9 @@ std::uint8_t narrow(std::uint8_t value, unsigned bits) {
     return static_cast<std::uint8_t>((value * top + 127u) / 255u);
 }
 
-// A `bits`-bit channel back to 8 bits.
-std::uint8_t widen(unsigned value, unsigned bits) {
-    const unsigned top = (1u << bits) - 1;
-    return static_cast<std::uint8_t>((value * 255u + top / 2) / top);
-}
+Pixel pixel(ultraback::Rgba c) { return {c.r, c.g, c.b, c.a}; }
 
-Pixel grey_pixel(std::uint8_t i, std::uint8_t a) { return {i, i, i, a}; }
-
-Pixel from_5551(std::uint16_t v) {
-    const auto channel = [](unsigned five) { return static_cast<std::uint8_t>(five << 3 | five >> 2); };
-    return {channel(v >> 11 & 31), channel(v >> 6 & 31), channel(v >> 1 & 31),
-            static_cast<std::uint8_t>(v & 1 ? 255 : 0)};
-}
+Pixel from_5551(std::uint16_t v) { return pixel(ultraback::from_5551(v)); }
 
 // One grey texel of a direct format, as its bits.
 unsigned grey_texel(TexelFormat format, Pixel p) {
@@ -62,11 +50,11 @@ unsigned grey_texel(TexelFormat format, Pixel p) {
 
 Pixel grey_decode(TexelFormat format, unsigned texel) {
     switch (format) {
-        case TexelFormat::I4: return grey_pixel(widen(texel, 4), 255);
-        case TexelFormat::I8: return grey_pixel(static_cast<std::uint8_t>(texel), 255);
-        case TexelFormat::Ia4: return grey_pixel(widen(texel >> 1, 3), widen(texel & 1, 1));
-        case TexelFormat::Ia8: return grey_pixel(widen(texel >> 4, 4), widen(texel & 15, 4));
-        case TexelFormat::Ia16: return grey_pixel(static_cast<std::uint8_t>(texel >> 8), static_cast<std::uint8_t>(texel));
+        case TexelFormat::I4: return pixel(ultraback::from_i4(texel));
+        case TexelFormat::I8: return pixel(ultraback::from_i8(texel));
+        case TexelFormat::Ia4: return pixel(ultraback::from_ia4(texel));
+        case TexelFormat::Ia8: return pixel(ultraback::from_ia8(texel));
+        case TexelFormat::Ia16: return pixel(ultraback::from_ia16(texel));
         default: assert(false && "not a grey format"); return {};
     }
 }
@@ -87,11 +75,6 @@ std::vector<std::uint8_t> pack_nibbles(std::size_t count, Nibble nibble) {
         bytes[k / 2] |= static_cast<std::uint8_t>(k % 2 == 0 ? value << 4 : value);
     }
     return bytes;
-}
-
-unsigned nibble_at(const std::vector<std::uint8_t>& bytes, std::size_t k) {
-    const std::uint8_t byte = bytes[k / 2];
-    return k % 2 == 0 ? byte >> 4 : byte & 15u;
 }
 
 std::size_t distinct_colors_up_to(std::span<const Pixel> pixels, std::size_t limit) {
@@ -234,40 +217,9 @@ ultraback::TexelData encode_indexed(TexelFormat format, std::span<const Pixel> p
 }
 
 std::vector<Pixel> decode_texels(const ultraback::TexelData& texels, std::size_t count) {
-    std::vector<Pixel> out(count);
-    std::visit(
-        [&](const auto& data) {
-            using T = std::decay_t<decltype(data)>;
-            for (std::size_t k = 0; k < count; ++k) {
-                if constexpr (std::is_same_v<T, ultraback::Ci4>) {
-                    const unsigned e = nibble_at(data.indices, k);
-                    out[k] = e < data.palette.size() ? from_5551(data.palette[e]) : Pixel{};
-                } else if constexpr (std::is_same_v<T, ultraback::Ci8>) {
-                    const unsigned e = data.indices[k];
-                    out[k] = e < data.palette.size() ? from_5551(data.palette[e]) : Pixel{};
-                } else if constexpr (std::is_same_v<T, ultraback::Rgba16>) {
-                    out[k] = from_5551(data.texels[k]);
-                } else if constexpr (std::is_same_v<T, ultraback::Rgba32>) {
-                    const std::uint32_t v = data.texels[k];
-                    out[k] = {static_cast<std::uint8_t>(v >> 24), static_cast<std::uint8_t>(v >> 16),
-                              static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v)};
-                } else if constexpr (std::is_same_v<T, ultraback::Unknown>) {
-                    out[k] = {};
-                } else if constexpr (std::is_same_v<T, ultraback::I4>) {
-                    out[k] = grey_decode(TexelFormat::I4, nibble_at(data.texels, k));
-                } else if constexpr (std::is_same_v<T, ultraback::Ia4>) {
-                    out[k] = grey_decode(TexelFormat::Ia4, nibble_at(data.texels, k));
-                } else if constexpr (std::is_same_v<T, ultraback::I8>) {
-                    out[k] = grey_decode(TexelFormat::I8, data.texels[k]);
-                } else if constexpr (std::is_same_v<T, ultraback::Ia8>) {
-                    out[k] = grey_decode(TexelFormat::Ia8, data.texels[k]);
-                } else {
-                    static_assert(std::is_same_v<T, ultraback::Ia16>);
-                    out[k] = grey_decode(TexelFormat::Ia16, data.texels[k]);
-                }
-            }
-        },
-        texels);
+    std::vector<Pixel> out;
+    out.reserve(count);
+    for (ultraback::Rgba c : ultraback::decode_texels(texels, count)) out.push_back(pixel(c));
     return out;
 }
 

@@ -57,9 +57,8 @@ ultraback::TexelData encode_direct(TexelFormat format, std::span<const image::Pi
 ultraback::TexelData encode_indexed(TexelFormat format, std::span<const image::Pixel> pixels,
                                     std::span<const image::Pixel> palette);
 
-// The 8-bit RGBA pixels a texture's texels show, `count` of them; the texel
-// list must hold at least that many. An index past the palette shows as
-// transparent black.
+// The 8-bit RGBA pixels a texture's texels show, `count` of them, as
+// ultraback::decode_texels reads them.
 std::vector<image::Pixel> decode_texels(const ultraback::TexelData& texels, std::size_t count);
 
 }  // namespace converter

@@ -1,6 +1,6 @@
 #pragma once
-// Textures as the RDP reads them: decoded from the very texel and palette
-// data the C file holds.
+// Textures as the RDP reads them: decoded (ultraback/texels.hpp) from the
+// very texel and palette data the C file holds.
 
 #include <cstdint>
 #include <vector>
@@ -24,9 +24,5 @@ struct TextureImage {
 };
 
 TextureImage decode_texture(const ultraback::Texture& texture);
-
-// RGBA 5551 to 8-bit channels, the low bits copied from the high ones as the
-// video interface widens them.
-Rgb rgb_from_5551(std::uint16_t value);
 
 }  // namespace preview
