@@ -16,7 +16,9 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <new>
 
+#include "image_decoder.hpp"
 #include "image_guard.hpp"
 
 namespace image {
@@ -170,6 +172,14 @@ void take_pixels(const stbi_uc* data, std::size_t count, std::vector<Pixel>& pix
     }
 }
 
+// A decoder that failed for want of memory fails the run as any other
+// allocation does; only a file that is missing or cannot be decoded is an
+// image that could not be opened.
+Error decoder_error() {
+    if (decoder::memory_failed()) throw std::bad_alloc();
+    return image_error();
+}
+
 struct StbFree {
     void operator()(stbi_uc* data) const { stbi_image_free(data); }
 };
@@ -197,8 +207,9 @@ Result<Image> load(BufferedReader<Source>& reader) {
 
     // The header alone tells the size; refuse before the decoder allocates.
     int width = 0, height = 0, channels = 0;
+    decoder::forget_memory_failure();
     if (!stbi_info_from_callbacks(&callbacks, &reader, &width, &height, &channels)) {
-        return std::unexpected(image_error());
+        return std::unexpected(decoder_error());
     }
     if (width <= 0 || height <= 0 ||
         !loadable_size(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height)) ||
@@ -213,7 +224,7 @@ Result<Image> load(BufferedReader<Source>& reader) {
         stbi_load_from_callbacks(&callbacks, &reader, &width, &height, &channels, 4));
     if (!data || reader.failed() || width <= 0 || height <= 0 ||
         !loadable_size(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height))) {
-        return std::unexpected(image_error());
+        return std::unexpected(decoder_error());
     }
 
     Image image;

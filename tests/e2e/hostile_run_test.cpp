@@ -18,6 +18,8 @@
 #include <thread>
 #include <vector>
 
+#include <stb/stb_image_write.h>
+
 #include "e2e/e2e_support.hpp"
 
 namespace {
@@ -160,6 +162,35 @@ TEST(InterruptedRun, OutOfMemoryFailsTheRunCleanly) {
     EXPECT_EQ(run.output, "Out of memory\n");
     EXPECT_EQ(run.exit_status, 1);
     EXPECT_EQ(files_in(dir.path()), (std::vector<std::string>{"empty.lwo", "in.lwo", "out.c"}));
+    EXPECT_EQ(read_file(dir.path() / "out.c"), "keep me");
+#endif
+}
+
+// A texture the decoder cannot get memory for is the run's out of memory,
+// not a texture that could not be opened: what a build ships must not depend
+// on the memory of the machine that built it.
+TEST(InterruptedRun, DecoderOutOfMemoryFailsTheRun) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "address-space limits and AddressSanitizer do not mix";
+#else
+    TempDir dir;
+    // 4096 x 4096 grey, about 100 KB of file: the decoder wants 16 MiB of
+    // rows and 64 MiB of RGBA pixels, over the 48 MiB the run may use.
+    constexpr int kSide = 4096;
+    const std::vector<unsigned char> grey(std::size_t{kSide} * kSide, 128);
+    std::string png;
+    stbi_write_png_to_func(
+        [](void* out, void* data, int size) { static_cast<std::string*>(out)->append(static_cast<char*>(data), size); },
+        &png, kSide, kSide, 1, grey.data(), kSide);
+    write_file(dir.path() / "big.png", png);
+    write_file(dir.path() / "in.lwo", textured_triangle("big.png"));
+    write_file(dir.path() / "out.c", "keep me");
+    test_support::CommandResult run = test_support::run_command(
+        "ulimit -v 49152 && cd " + shell_quote(dir.path().string()) + " && " + shell_quote(QUILLMESH_EXE) +
+        " in.lwo -o out.c -d out.d");
+    EXPECT_EQ(run.output, "Out of memory\n");
+    EXPECT_EQ(run.exit_status, 1);
+    EXPECT_EQ(files_in(dir.path()), (std::vector<std::string>{"big.png", "in.lwo", "out.c"}));
     EXPECT_EQ(read_file(dir.path() / "out.c"), "keep me");
 #endif
 }
