@@ -11,6 +11,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <new>
 #include <string>
 #include <span>
 #include <vector>
@@ -31,14 +32,16 @@ std::size_t budget_texels(TexelFormat format) {
 }
 std::size_t texels_per_word(TexelFormat format) { return 8 * 2 / texel_bytes(format, 2); }
 
-// An sRGB-aware resize with alpha weighting; nothing when stb cannot allocate.
-std::optional<std::vector<Pixel>> resize(std::span<const Pixel> pixels, Size from, Size to) {
+// An sRGB-aware resize with alpha weighting. stb fails only when it cannot
+// allocate its working memory, which is the run's out of memory: a fit
+// chosen without the candidate would depend on the machine's memory.
+std::vector<Pixel> resize(std::span<const Pixel> pixels, Size from, Size to) {
     std::vector<Pixel> out(to.width * to.height);
     const int done = stbir_resize_uint8_srgb(reinterpret_cast<const unsigned char*>(pixels.data()),
                                              static_cast<int>(from.width), static_cast<int>(from.height), 0,
                                              reinterpret_cast<unsigned char*>(out.data()),
                                              static_cast<int>(to.width), static_cast<int>(to.height), 0, 4, 3, 0);
-    if (!done) return std::nullopt;
+    if (!done) throw std::bad_alloc();
     return out;
 }
 
@@ -54,17 +57,10 @@ double mean_squared_error(std::span<const Pixel> a, std::span<const Pixel> b) {
 bool is_power_of_two(std::size_t n) { return std::has_single_bit(n); }
 
 // The image in `format` at `size`, and how far it strays from the source.
-std::optional<Fitted> make_candidate(const image::Image& image, TexelFormat format, Size size) {
+Fitted make_candidate(const image::Image& image, TexelFormat format, Size size) {
     const Size source{image.width, image.height};
     const bool same_size = size.width == source.width && size.height == source.height;
-    std::vector<Pixel> scaled;
-    if (same_size) {
-        scaled = image.pixels;
-    } else if (auto resized = resize(image.pixels, source, size)) {
-        scaled = std::move(*resized);
-    } else {
-        return std::nullopt;
-    }
+    std::vector<Pixel> scaled = same_size ? image.pixels : resize(image.pixels, source, size);
 
     Fitted fitted;
     fitted.format = format;
@@ -77,11 +73,7 @@ std::optional<Fitted> make_candidate(const image::Image& image, TexelFormat form
     }
 
     std::vector<Pixel> shown = decode_texels(fitted.texture.texels, scaled.size());
-    if (!same_size) {
-        auto back = resize(shown, size, source);
-        if (!back) return std::nullopt;
-        shown = std::move(*back);
-    }
+    if (!same_size) shown = resize(shown, size, source);
     fitted.error = mean_squared_error(shown, image.pixels);
     return fitted;
 }
@@ -140,8 +132,8 @@ std::optional<Fitted> fit_texture(const image::Image& image, bool wraps) {
     std::optional<Fitted> best;
     for (TexelFormat format : kTexelFormats) {
         if (!worth_trying(format, pixels)) continue;
-        std::optional<Fitted> candidate = make_candidate(image, format, fitted_size(format, source, wraps));
-        if (candidate && (!best || candidate->error < best->error)) best = std::move(candidate);
+        Fitted candidate = make_candidate(image, format, fitted_size(format, source, wraps));
+        if (!best || candidate.error < best->error) best = std::move(candidate);
     }
     return best;
 }

@@ -19,10 +19,17 @@ LayerBatching::LayerBatching(std::size_t cache_size, std::size_t layers_expected
         while (helpers_.size() < wanted) helpers_.emplace_back([this] { help(); });
     } catch (const std::system_error&) {
         // No more threads to be had: those there are do the work.
+    } catch (...) {
+        // Out of memory while starting one: the helpers started must stop
+        // waiting for work, or unwinding would wait for them for ever.
+        close();
+        throw;
     }
 }
 
-LayerBatching::~LayerBatching() {
+LayerBatching::~LayerBatching() { close(); }
+
+void LayerBatching::close() {
     {
         const std::lock_guard lock(mutex_);
         closed_ = true;

@@ -43,6 +43,8 @@ private:
     // left and no more will come.
     void work();
     void help();
+    // Drops the layers not yet taken and lets the helpers end.
+    void close();
 
     const std::size_t cache_size_;
     std::mutex mutex_;

@@ -1,6 +1,38 @@
-#include <stb/stb_image_write.h>
+// The PNG writer is compiled here, private to this file, with allocations
+// that fail as the rest of the program's do: the packaged one asserts that
+// each of its allocations succeeded, which ends a run short of memory by
+// abort() with its temporaries left behind, instead of by std::bad_alloc.
+
+#include <cstdlib>
+#include <new>
 
 #include "preview/preview.hpp"
+
+namespace {
+
+void* writer_malloc(std::size_t size) {
+    void* block = std::malloc(size);
+    if (block == nullptr) throw std::bad_alloc();
+    return block;
+}
+
+void* writer_realloc(void* block, std::size_t size) {
+    void* grown = std::realloc(block, size);
+    if (grown == nullptr) throw std::bad_alloc();
+    return grown;
+}
+
+}  // namespace
+
+#define STB_IMAGE_WRITE_STATIC
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#define STBIW_MALLOC(size) writer_malloc(size)
+#define STBIW_REALLOC(block, size) writer_realloc(block, size)
+#define STBIW_FREE(block) std::free(block)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
+#include <stb/stb_image_write.h>
+#pragma GCC diagnostic pop
 
 namespace preview {
 

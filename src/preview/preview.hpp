@@ -23,7 +23,9 @@ struct Picture {
 
 Picture render(const ultraback::Mesh& mesh);
 
-// The same picture always gives the same bytes. Fails only when memory runs out.
+// The same picture always gives the same bytes. Out of memory throws
+// std::bad_alloc, as any allocation does; the error is the encoder refusing
+// the picture, which a picture of the right size never makes it do.
 Result<std::vector<char>> encode_png(const Picture& picture);
 
 }  // namespace preview

@@ -166,6 +166,82 @@ TEST(InterruptedRun, OutOfMemoryFailsTheRunCleanly) {
 #endif
 }
 
+// A textured grid of n x n quads in one layer, its 64 x 64 RGBA texture over
+// the texture-memory budget, so that -r fits it.
+std::string textured_grid(std::uint32_t n) {
+    lwo_test::Builder b;
+    b.form([&] {
+        tags(b, {"Skin"});
+        layer(b, 0);
+        b.chunk("PNTS", [&] {
+            for (std::uint32_t y = 0; y <= n; ++y)
+                for (std::uint32_t x = 0; x <= n; ++x) b.vec3(float(x), float(y), 0);
+        });
+        b.chunk("VMAP", [&] {
+            b.id("TXUV").u2(2).str("UV");
+            for (std::uint32_t k = 0; k < (n + 1) * (n + 1); ++k)
+                b.vx(k).f4(float(k % (n + 1)) / float(n)).f4(float(k / (n + 1)) / float(n));
+        });
+        b.chunk("POLS", [&] {
+            b.id("FACE");
+            for (std::uint32_t y = 0; y < n; ++y)
+                for (std::uint32_t x = 0; x < n; ++x) {
+                    const std::uint32_t k = y * (n + 1) + x;
+                    b.u2(4).vx(k).vx(k + 1).vx(k + n + 2).vx(k + n + 1);
+                }
+        });
+        b.chunk("PTAG", [&] {
+            b.id("SURF");
+            for (std::uint32_t k = 0; k < n * n; ++k) b.vx(k).u2(0);
+        });
+        clip(b, 1, "skin.png");
+        surface(b, "Skin", std::nullopt, 1);
+    });
+    return bytes_text(b);
+}
+
+// Every thread's work under address-space limits from too little to enough,
+// 2 MiB apart: whichever allocation fails, in the conversion, the batching
+// helpers, the fitting or the preview drawn beside the writing, the run either
+// succeeds whole or fails as out of memory, with no new file and no temporary.
+TEST(InterruptedRun, OutOfMemoryInAnyThreadFailsTheRunCleanly) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "address-space limits and AddressSanitizer do not mix";
+#else
+    TempDir dir;
+    write_file(dir.path() / "in.lwo", textured_grid(150));
+    std::vector<Rgba> pixels;
+    for (int k = 0; k < 64 * 64; ++k) pixels.push_back({std::uint8_t(k % 64 * 4), std::uint8_t(k / 64 * 4), 7, 255});
+    write_file(dir.path() / "skin.png", rgba_png(64, 64, pixels));
+    for (const std::string options : {"-p out.png", "-b", "-b -p out.png", "-r", "-r -b -p out.png"}) {
+        int failed = 0, succeeded = 0;
+        for (int mib = 8; mib <= 40; mib += 2) {
+            SCOPED_TRACE(options + " within " + std::to_string(mib) + " MiB");
+            write_file(dir.path() / "out.c", "keep me");
+            std::filesystem::remove(dir.path() / "out.png");
+            test_support::CommandResult run = test_support::run_command(
+                "ulimit -c 0 && ulimit -v " + std::to_string(mib * 1024) + " && cd " + shell_quote(dir.path().string()) +
+                " && " + shell_quote(QUILLMESH_EXE) + " in.lwo -q -o out.c " + options);
+            ASSERT_FALSE(holds_temporary(dir.path()));
+            if (run.exit_status == 0) {
+                ++succeeded;
+                EXPECT_NE(read_file(dir.path() / "out.c"), "keep me");
+                EXPECT_EQ(std::filesystem::exists(dir.path() / "out.png"), options.find("-p") != std::string::npos);
+            } else {
+                ++failed;
+                ASSERT_EQ(run.exit_status, 1) << run.output;
+                EXPECT_TRUE(run.output.ends_with("Out of memory\n")) << run.output;
+                EXPECT_EQ(read_file(dir.path() / "out.c"), "keep me");
+                EXPECT_FALSE(std::filesystem::exists(dir.path() / "out.png"));
+            }
+        }
+        // The limits span both outcomes, so every stage met its limit somewhere.
+        EXPECT_GT(failed, 0) << options;
+        EXPECT_GT(succeeded, 0) << options;
+    }
+#endif
+}
+
 // A texture the decoder cannot get memory for is the run's out of memory,
 // not a texture that could not be opened: what a build ships must not depend
 // on the memory of the machine that built it.

@@ -3,7 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstddef>
+#include <cstdio>
+#include <new>
 
 #include "preview/preview.hpp"
 
@@ -94,6 +100,43 @@ TEST(PreviewRender, PngHasTheSizeAndTheSameBytesEveryTime) {
     // The PNG signature, then IHDR with width and height 1024.
     EXPECT_EQ(std::string(first->data() + 1, 3), "PNG");
     EXPECT_EQ(std::string(first->data() + 16, 8), std::string("\0\0\4\0\0\0\4\0", 8));
+}
+
+// The encoder out of memory throws as every allocation of the program does,
+// so the run ends as out of memory: an encoder that asserts its allocations
+// would abort and leave the run's temporaries behind.
+TEST(PreviewRender, PngEncoderOutOfMemoryThrows) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "address-space limits and AddressSanitizer do not mix";
+#else
+    // Noise, so that the compressed picture is as large as the picture.
+    Picture picture{kSize, kSize, std::vector<std::uint8_t>(std::size_t{kSize} * kSize * 3)};
+    std::uint32_t state = 1;
+    for (std::uint8_t& byte : picture.rgb) byte = static_cast<std::uint8_t>((state = state * 1664525u + 1013904223u) >> 24);
+    const pid_t child = fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        // Address space for a little more than the program holds now.
+        long pages = 0;
+        if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+            if (std::fscanf(statm, "%ld", &pages) != 1) pages = 0;
+            std::fclose(statm);
+        }
+        const rlim_t limit = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (1u << 20);
+        const rlimit as{limit, limit};
+        if (pages == 0 || setrlimit(RLIMIT_AS, &as) != 0) _exit(2);
+        try {
+            const Result<std::vector<char>> png = encode_png(picture);
+            _exit(png ? 1 : 3);  // 1: it fitted after all, so nothing was tested
+        } catch (const std::bad_alloc&) {
+            _exit(0);
+        }
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+#endif
 }
 
 }  // namespace
