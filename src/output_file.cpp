@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <string>
 #include <utility>
 
 #include "interrupt.hpp"
@@ -62,19 +63,60 @@ struct SignalsHeld {
     sigset_t previous;
 };
 
-Status make_temporary(OutputFile& file) {
+// A new name for `fd`'s file in `dir_fd`, made by `make(name)` (a create or a
+// link that fails with EEXIST when the name is taken), and registered for the
+// signal handler to remove.
+template <class Make>
+Result<std::string> take_temp_name(int dir_fd, int& cleanup_slot, Make make) {
     SignalsHeld held;
     for (int attempt = 0; attempt < kTempAttempts; ++attempt) {
         std::string name = temp_name();
-        file.fd = openat(file.target.dir_fd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (file.fd >= 0) {
-            file.temp_name = std::move(name);
-            file.cleanup_slot = interrupt::register_temporary(file.target.dir_fd, file.temp_name.c_str());
-            return {};
+        if (make(name)) {
+            cleanup_slot = interrupt::register_temporary(dir_fd, name.c_str());
+            return name;
         }
         if (errno != EEXIST) return std::unexpected(errno_error());
     }
     return std::unexpected(errno_error(EEXIST));
+}
+
+Status make_named_temporary(OutputFile& file) {
+    const int dir_fd = file.target.dir_fd;
+    Result<std::string> name = take_temp_name(dir_fd, file.cleanup_slot, [&](const std::string& candidate) {
+        file.fd = openat(dir_fd, candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        return file.fd >= 0;
+    });
+    if (!name) return std::unexpected(std::move(name.error()));
+    file.temp_name = std::move(*name);
+    return {};
+}
+
+// An unnamed file in the output's directory; false where the file system or
+// the kernel refuses one, or the file could not be named later through /proc.
+bool make_unnamed_temporary(OutputFile& file) {
+    file.fd = openat(file.target.dir_fd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (file.fd < 0) return false;
+    if (access(("/proc/self/fd/" + std::to_string(file.fd)).c_str(), F_OK) != 0) {
+        close(file.fd);
+        file.fd = -1;
+        return false;
+    }
+    file.unnamed = true;
+    return true;
+}
+
+// Gives the unnamed file a temporary name beside the output: linkat cannot
+// replace a file, so the name is the step before the rename.
+Status name_unnamed_temporary(OutputFile& file) {
+    const std::string proc_path = "/proc/self/fd/" + std::to_string(file.fd);
+    const int dir_fd = file.target.dir_fd;
+    Result<std::string> name = take_temp_name(dir_fd, file.cleanup_slot, [&](const std::string& candidate) {
+        return linkat(AT_FDCWD, proc_path.c_str(), dir_fd, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0;
+    });
+    if (!name) return std::unexpected(std::move(name.error()));
+    file.temp_name = std::move(*name);
+    file.unnamed = false;
+    return {};
 }
 
 mode_t new_file_mode() {
@@ -132,9 +174,11 @@ OutputFile::OutputFile(OutputFile&& other) noexcept
     : fd(other.fd),
       target(std::move(other.target)),
       temp_name(std::move(other.temp_name)),
+      unnamed(other.unnamed),
       cleanup_slot(other.cleanup_slot) {
     other.fd = -1;
     other.temp_name.clear();
+    other.unnamed = false;
     other.cleanup_slot = -1;
 }
 
@@ -144,7 +188,7 @@ OutputFile::~OutputFile() {
     interrupt::forget_temporary(cleanup_slot);
 }
 
-Result<OutputFile> create(const std::string& path) {
+Result<OutputFile> create(const std::string& path, Temporary temporary) {
     OutputFile file;
     // The kernel follows the links here, /proc's links to pipes included,
     // which name no file to replace.
@@ -157,20 +201,21 @@ Result<OutputFile> create(const std::string& path) {
     Result<Place> target = resolve(path);
     if (!target) return std::unexpected(std::move(target.error()));
     file.target = std::move(*target);
-    if (Status made = make_temporary(file); !made) return std::unexpected(std::move(made.error()));
+    if (temporary == Temporary::unnamed_if_possible && make_unnamed_temporary(file)) return file;
+    if (Status made = make_named_temporary(file); !made) return std::unexpected(std::move(made.error()));
     return file;
 }
 
 Status commit(OutputFile& file) {
+    const bool replaces = file.unnamed || !file.temp_name.empty();
+    if (replaces && fchmod(file.fd, new_file_mode()) != 0) return std::unexpected(errno_error());
+    if (file.unnamed) {
+        if (Status named = name_unnamed_temporary(file); !named) return named;
+    }
     int fd = file.fd;
     file.fd = -1;
-    if (!file.temp_name.empty() && fchmod(fd, new_file_mode()) != 0) {
-        int code = errno;
-        close(fd);
-        return std::unexpected(errno_error(code));
-    }
     if (close(fd) != 0) return std::unexpected(errno_error());
-    if (file.temp_name.empty()) return {};
+    if (!replaces) return {};
     const int dir_fd = file.target.dir_fd;
     if (renameat(dir_fd, file.temp_name.c_str(), dir_fd, file.target.name.c_str()) != 0)
         return std::unexpected(errno_error());

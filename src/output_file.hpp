@@ -4,6 +4,12 @@
 // was written and flushed. Outputs that are not regular files (a pipe,
 // /dev/stdout on a terminal) are written directly.
 //
+// Where the file system allows it the temporary has no name while it is
+// written (O_TMPFILE), so a run killed outright (SIGKILL, the out-of-memory
+// killer, a power cut) leaves nothing behind; it is given a temporary name
+// only to be renamed over the output at once. Elsewhere it is a named
+// temporary from the start, removed by its owner or the signal handler.
+//
 // Everything happens relative to a descriptor of the output's directory, and
 // the temporary's name is short and fixed in length, so every path the system
 // accepts for the output works, however long the output's name or the
@@ -42,12 +48,18 @@ struct OutputFile {
 
     int fd = -1;
     Place target;           // where the temporary is moved
-    std::string temp_name;  // in target.dir_fd; empty when writing directly
+    std::string temp_name;  // in target.dir_fd; empty when unnamed or writing directly
+    bool unnamed = false;   // an O_TMPFILE temporary, named only by commit
     int cleanup_slot = -1;  // the temporary's entry in the interrupt table
 };
 
+enum class Temporary {
+    unnamed_if_possible,  // O_TMPFILE, or a named one where it is refused
+    named,
+};
+
 // Creates the temporary file (or opens a non-regular output directly).
-Result<OutputFile> create(const std::string& path);
+Result<OutputFile> create(const std::string& path, Temporary temporary = Temporary::unnamed_if_possible);
 
 // Closes the file and moves the temporary onto the output path, with the
 // permissions a newly created file gets.

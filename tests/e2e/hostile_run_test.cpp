@@ -65,6 +65,20 @@ bool holds_temporary(const fs::path& dir) {
     return false;
 }
 
+// The temporaries in `dir` that process `pid` holds open, named or not (an
+// unnamed one shows in /proc as the directory, "/#" and its inode number).
+int temporaries_open(pid_t pid, const fs::path& dir) {
+    int count = 0;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
+        const fs::path target = fs::read_symlink(entry.path(), error);
+        if (error || target.parent_path() != fs::canonical(dir)) continue;
+        const std::string name = target.filename().string();
+        if (name.starts_with(".quillmesh-") || name.starts_with("#")) ++count;
+    }
+    return count;
+}
+
 // quillmesh started in `dir` with its standard output into a pipe, and the
 // signals it handles back at their default action.
 struct Child {
@@ -109,9 +123,9 @@ TEST(InterruptedRun, SignalRemovesTheTemporaryAndEndsTheRunBySignal) {
         // temporaries made.
         Child child = start(dir.path(), {"in.lwo", "-o", "out.c", "-d", "out.d"});
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (files_in(dir.path()).size() < 4 && std::chrono::steady_clock::now() < deadline)
+        while (temporaries_open(child.pid, dir.path()) < 2 && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        ASSERT_TRUE(holds_temporary(dir.path()));
+        ASSERT_EQ(temporaries_open(child.pid, dir.path()), 2);
         kill(child.pid, signal);
         const int status = wait_for(child);
         ASSERT_TRUE(WIFSIGNALED(status));
@@ -119,6 +133,29 @@ TEST(InterruptedRun, SignalRemovesTheTemporaryAndEndsTheRunBySignal) {
         EXPECT_EQ(files_in(dir.path()), (std::vector<std::string>{"in.lwo", "out.c"}));
         EXPECT_EQ(read_file(dir.path() / "out.c"), "keep me");
     }
+}
+
+// Killed outright, where no handler runs, the run leaves no temporary: it
+// writes to unnamed files, named only for the moment of the rename. (A file
+// system without unnamed files gets named temporaries, which a SIGKILL
+// leaves behind.)
+TEST(InterruptedRun, KilledRunLeavesNoTemporary) {
+    TempDir dir;
+    const int probe = open(dir.path().c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (probe < 0) GTEST_SKIP() << "this file system makes no unnamed files";
+    close(probe);
+    write_file(dir.path() / "in.lwo", chatty_object(20000));
+    write_file(dir.path() / "out.c", "keep me");
+    Child child = start(dir.path(), {"in.lwo", "-o", "out.c", "-d", "out.d"});
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (temporaries_open(child.pid, dir.path()) < 2 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(temporaries_open(child.pid, dir.path()), 2);
+    kill(child.pid, SIGKILL);
+    const int status = wait_for(child);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(files_in(dir.path()), (std::vector<std::string>{"in.lwo", "out.c"}));
+    EXPECT_EQ(read_file(dir.path() / "out.c"), "keep me");
 }
 
 TEST(InterruptedRun, ClosedPipeEndsTheRunBySigpipeWithoutTemporaries) {
