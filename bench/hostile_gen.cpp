@@ -13,6 +13,10 @@
 //   big-polygons    N polygons of 1023 corners over the same 1023 points on
 //                   a widening spiral, so that every corner's triangle holds
 //                   all earlier corners: the ear search's worst case
+//   comb            N polygons of 1023 corners over the same 1023 points: a
+//                   simple comb of 255 long thin teeth, whose every reflex
+//                   corner sits in a notch: quadratic for a crossing test
+//                   or an ear search that rescans every corner
 //   tiled-fan       shared-point with a texture map and a clip whose image,
 //                   tile.bmp (written beside OUT), is over the TMEM budget:
 //                   converted with -t, every triangle becomes a layer
@@ -155,6 +159,27 @@ void big_polygons(Builder& b, std::uint32_t n) {
     });
 }
 
+void comb(Builder& b, std::uint32_t n) {
+    constexpr int kTeeth = 255;
+    layer(b);
+    b.chunk("PNTS", [&] {
+        // Tooth k rises from x = 2k to 2k + 1, over a base strip 0 <= y <= 1;
+        // one point below the base closes the outline.
+        for (int k = 0; k < kTeeth; ++k) {
+            const float x = float(2 * k);
+            b.vec3(x, 1, 0).vec3(x, 100, 0).vec3(x + 1, 100, 0).vec3(x + 1, 1, 0);
+        }
+        b.vec3(float(2 * kTeeth - 1), 0, 0).vec3(float(kTeeth), -1, 0).vec3(0, 0, 0);
+    });
+    b.chunk("POLS", [&] {
+        b.id("FACE");
+        for (std::uint32_t p = 0; p < n; ++p) {
+            b.u2(4 * kTeeth + 3);
+            for (int k = 0; k < 4 * kTeeth + 3; ++k) b.vx(std::uint32_t(k));
+        }
+    });
+}
+
 void empty_records(Builder& b, std::uint32_t n) {
     b.chunk("TAGS", [&] {
         for (std::uint32_t k = 0; k < n; ++k) b.u2(0);
@@ -258,6 +283,7 @@ int main(int argc, char** argv) {
         else if (kind == "vmad-one-point") vmad_one_point(b, n);
         else if (kind == "claims-4gib") claims_4gib(b, n);
         else if (kind == "big-polygons") big_polygons(b, n);
+        else if (kind == "comb") comb(b, n);
         else if (kind == "tiled-fan") tiled_fan(b, n);
         else if (kind == "empty-records") empty_records(b, n);
         else if (kind == "tiny-chunks") tiny_chunks(b, n);

@@ -30,6 +30,7 @@ cases=(
   "tiled-fan 50000"
   "vmad-one-point 87000"
   "big-polygons 512"
+  "comb 512"
   "claims-4gib 1024"
   "empty-records 174000"
   "tiny-chunks 58000"

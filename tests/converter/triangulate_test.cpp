@@ -156,6 +156,47 @@ TEST(Triangulate, LargestPolygonCoversItsDisc) {
     expect_exact_cover(poly, triangles);
 }
 
+// A comb of 1023 corners, 255 long thin teeth over a base, within -10..10
+// and turned by `degrees`: every corner but the teeth's tops is near many
+// others, which the crossing test and the ear search find by grid.
+std::vector<Vec3> comb(double degrees) {
+    std::vector<std::pair<double, double>> xy;
+    for (int k = 0; k < 255; ++k) {
+        const double x = -9.9 + k * 0.0776;
+        xy.insert(xy.end(), {{x, -8}, {x, 9}, {x + 0.0388, 9}, {x + 0.0388, -8}});
+    }
+    xy.insert(xy.end(), {{9.9, -9}, {0, -9.5}, {-9.9, -9}});
+    const double turn = degrees * std::numbers::pi / 180;
+    std::vector<Vec3> poly;
+    for (auto [x, y] : xy)
+        poly.push_back({float(x * std::cos(turn) - y * std::sin(turn)), float(x * std::sin(turn) + y * std::cos(turn)), 0});
+    return poly;
+}
+
+TEST(Triangulate, CombsAreCoveredExactlyAtAnyTurn) {
+    for (double degrees : {0.0, 90.0, 30.0, 45.0}) {
+        SCOPED_TRACE(degrees);
+        const std::vector<Vec3> poly = comb(degrees);
+        std::vector<Corners3> triangles;
+        converter::triangulate(poly, triangles);
+        expect_exact_cover(poly, triangles);
+    }
+}
+
+TEST(Triangulate, CombWithOneToothAcrossItsNeighbourIsAFan) {
+    for (double degrees : {0.0, 45.0}) {
+        SCOPED_TRACE(degrees);
+        std::vector<Vec3> poly = comb(degrees);
+        poly[4 * 100 + 2] = poly[4 * 101 + 2];  // tooth 100's top reaches over tooth 101
+        poly[4 * 100 + 2].y -= 1;
+        std::vector<Corners3> triangles;
+        converter::triangulate(poly, triangles);
+        std::vector<Corners3> fan;
+        for (std::uint32_t i = 1; i + 1 < poly.size(); ++i) fan.push_back({0, i, i + 1});
+        EXPECT_EQ(triangles, fan);
+    }
+}
+
 // Edges that cross leave no inside to cover; searching such a polygon for
 // ears costs the most, so it is cut as a fan from its first corner.
 TEST(Triangulate, PolygonWhoseEdgesCrossIsAFan) {
