@@ -30,7 +30,7 @@ struct OptionHelp {
 
 // One row per option, in the order of the usage lines.
 constexpr OptionHelp kOptionHelp[] = {
-    {"-o FILE", "output file; default: the input path with .c appended"},
+    {"-o FILE", "output file (- for standard output); default: the input path with .c appended"},
     {"-s SCALE", "multiply every coordinate by SCALE; default 1"},
     {"-n NAME", "name of the StaticMesh record, a C identifier; default mesh"},
     {"-t", "split layers whose texture does not fit TMEM into tiles"},
@@ -61,6 +61,7 @@ constexpr std::string_view kCKeywords[] = {
 
 struct OptionValues {
     Request request = Request::convert;
+    std::optional<std::string> input;
     std::optional<std::string> scale, output, name, cache_size, depfile, preview;
     bool tile = false, batch = false, skip_unknown_blocks = false, quiet = false, warnings_are_errors = false;
     bool fast3d = false, split_surfaces = false, vertex_colors = false, fit_textures = false;
@@ -93,7 +94,8 @@ bool* flag_slot(OptionValues& values, char letter) {
     }
 }
 
-// Fast3D's vertex buffer holds 16 vertices, F3DEX2's 64.
+// Fast3D's vertex buffer holds 16 vertices; F3DEX and F3DEX2 hold 32, and
+// their rejection variants 64.
 constexpr int kMaxCacheSize = 64;
 constexpr int kMaxFast3dCacheSize = 16;
 
@@ -111,19 +113,31 @@ std::string extra_operand(std::string_view operand) {
 
 // Short options, and the long --help and --version: values attached (-s2) or
 // in the next argument even when it starts with a dash (-s -1), flags grouped
-// (-tt is refused as a repeat), "--" ends the options. The first argument is
-// the input; any other argument that is not an option is refused. A help or
-// version request ends the parsing where it stands.
-std::expected<OptionValues, std::string> parse_options(std::span<const std::string_view> args) {
+// (-tt is refused as a repeat), "--" ends the options. Options may stand
+// before and after the input, which is the one argument that is not an
+// option (or the first, when `first_is_input`); any other is refused. A help
+// or version request ends the parsing where it stands.
+std::expected<OptionValues, std::string> parse_options(std::span<const std::string_view> args, bool first_is_input) {
     OptionValues values;
+    auto take_operand = [&](std::string_view arg) -> std::expected<void, std::string> {
+        if (values.input) return std::unexpected(extra_operand(arg));
+        values.input = std::string(arg);
+        return {};
+    };
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string_view arg = args[i];
+        if (i == 0 && first_is_input) {
+            // Still read as options too, if it looks like them.
+            values.input = std::string(arg);
+            if (arg.size() < 2 || arg[0] != '-' || arg == "--") continue;
+        }
         if (arg == "--") {
-            if (i + 1 < args.size()) return std::unexpected(extra_operand(args[i + 1]));
+            for (std::size_t k = i + 1; k < args.size(); ++k)
+                if (auto taken = take_operand(args[k]); !taken) return std::unexpected(taken.error());
             break;
         }
         if (arg.size() < 2 || arg[0] != '-') {
-            if (i > 0) return std::unexpected(extra_operand(arg));
+            if (auto taken = take_operand(arg); !taken) return std::unexpected(taken.error());
             continue;
         }
         if (arg == "--help" || arg == "--version") {
@@ -245,22 +259,24 @@ std::optional<InputPath> split_input_path(std::string_view path) {
     return result;
 }
 
-std::expected<Settings, std::string> parse_command_line(std::span<const std::string_view> args) {
+std::expected<Settings, std::string> parse_command_line(std::span<const std::string_view> args,
+                                                       bool first_names_a_file) {
     for (std::string_view arg : args)
         if (!is_valid_utf8(arg)) return std::unexpected(std::string("Argument is not valid UTF-8"));
 
     // A help or version request stands even when no input is named.
-    std::expected<OptionValues, std::string> options = parse_options(args);
+    std::expected<OptionValues, std::string> options = parse_options(args, first_names_a_file);
     Settings settings;
     if (options && options->request != Request::convert) {
         settings.request = options->request;
         return settings;
     }
-
-    settings.input_path = std::string(args[0]);
-    std::optional<InputPath> input = split_input_path(args[0]);
-    if (!input) return std::unexpected("Input path has no file name: '" + settings.input_path + "'");
     if (!options) return std::unexpected(options.error());
+    if (!options->input) return std::unexpected(std::string(kNoInput));
+
+    settings.input_path = *options->input;
+    std::optional<InputPath> input = split_input_path(settings.input_path);
+    if (!input) return std::unexpected("Input path has no file name: '" + settings.input_path + "'");
 
     // An unset variable in a build script gives an empty path.
     if (options->output && options->output->empty()) return std::unexpected(std::string("Empty output path for -o"));
@@ -289,7 +305,11 @@ std::expected<Settings, std::string> parse_command_line(std::span<const std::str
     settings.split_surfaces = options->split_surfaces;
     settings.vertex_colors = options->vertex_colors;
     settings.texture_dir = input->directory;
-    settings.output_path = options->output ? *options->output : default_output_path(*input);
+    // "-" is standard output, as for most tools that write a file.
+    settings.output_path = !options->output ? default_output_path(*input)
+                           : *options->output == "-" ? std::string(kStandardOutput)
+                                                     : *options->output;
+    settings.cache_size_unused = options->cache_size && !options->batch;
     if (options->name) settings.object_name = *options->name;
     if (!is_c_identifier(settings.object_name))
         return std::unexpected("Invalid object name: '" + settings.object_name + "' (not a C identifier)");

@@ -32,6 +32,7 @@ struct Settings {
     bool tile = false;
     bool batch = false;                  // -b: fill the vertex cache
     int cache_size = 32;                 // -c: vertex cache slots, 3 to 64 (16 with -f)
+    bool cache_size_unused = false;      // -c given without -b, where it changes nothing
     std::optional<std::string> depfile;  // -d: Make rule naming what the output depends on
     bool skip_unknown_blocks = false;    // -k: warn about non-image texture blocks instead of failing
     bool quiet = false;                  // -q: print no warnings
@@ -43,9 +44,16 @@ struct Settings {
     std::optional<std::string> preview;  // -p: PNG picture of the converted mesh
 };
 
+inline constexpr std::string_view kNoInput = "No input file";
+inline constexpr std::string_view kStandardOutput = "/dev/stdout";
+
 // The settings, or the one-line reason why the command line is refused.
-// `args` are the arguments after the program name; the first is the input.
-std::expected<Settings, std::string> parse_command_line(std::span<const std::string_view> args);
+// `args` are the arguments after the program name. Options may come before
+// and after the input, the one argument that is not an option; "--" ends the
+// options. When `first_names_a_file` (the first argument names an existing
+// file, whatever it looks like), that argument is the input.
+std::expected<Settings, std::string> parse_command_line(std::span<const std::string_view> args,
+                                                       bool first_names_a_file);
 
 // An optional sign, then digits with an optional point and fraction (at
 // least one digit in all) and an optional exponent; or "inf" or "NaN" after

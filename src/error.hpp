@@ -26,6 +26,9 @@ struct Error {
     ErrorKind kind = ErrorKind::Io;
     LwoError lwo = LwoError::None;
     std::string text;
+    // What was found or what to do about it, printed as a line of its own
+    // after the description where it helps; empty for most errors.
+    std::string hint = {};
 
     const std::string& description() const { return text; }
 };

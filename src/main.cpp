@@ -1,10 +1,15 @@
 // The driver: settings from the command line, then read, scale, convert and
-// write, in that order. Every message goes to standard output, unless the
-// output is standard output itself. Exit status: 0 for success, the banner,
-// help and version, 1 for a run that fails, 2 for a refused command line.
+// write, in that order. Errors, warnings and their hints go to standard
+// error, so that a build log shows them even when standard output is thrown
+// away; the banner, help, version and the lines that say what was done to a
+// texture go to standard output, unless the output is standard output
+// itself. Exit status: 0 for success, the banner, help and version, 1 for a
+// run that fails, 2 for a refused command line.
 
 #include <cstdint>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <future>
 #include <new>
@@ -34,20 +39,34 @@ constexpr int kFailed = 1;
 constexpr int kRefused = 2;
 
 // Standard output, or standard error when the C text or the rule goes to
-// standard output (-o /dev/stdout), where messages would land inside it.
-FILE* message_stream = stdout;
+// standard output (-o -, -o /dev/stdout), where news would land inside it.
+FILE* news_stream = stdout;
 
-void print(std::string_view text) { std::fwrite(text.data(), 1, text.size(), message_stream); }
+// Errors, warnings and hints.
+void print(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stderr); }
 
-void choose_message_stream(const cli::Settings& settings) {
+// What the program was asked to say, or did beyond the plain conversion.
+void print_news(std::string_view text) { std::fwrite(text.data(), 1, text.size(), news_stream); }
+
+void choose_news_stream(const cli::Settings& settings) {
     if (output::is_same_file(STDOUT_FILENO, settings.output_path) ||
         (settings.depfile && output::is_same_file(STDOUT_FILENO, *settings.depfile)))
-        message_stream = stderr;
+        news_stream = stderr;
 }
 
+// A failure's fixed line, then, where it helps, a line that says more.
 int fail(const Error& error) {
     print(error.description());
     print("\n");
+    if (!error.hint.empty()) print(warning_line("Hint: " + error.hint + "\n"));
+    return kFailed;
+}
+
+// A file that could not be opened or made: the fixed line, then the path and
+// the system's reason.
+int fail_on_file(std::string_view message, const std::string& path, std::string_view reason) {
+    print(message);
+    print(warning_line(path + ": " + std::string(reason) + "\n"));
     return kFailed;
 }
 
@@ -118,7 +137,7 @@ bool create_optional(const std::optional<std::string>& path, std::string_view fa
     if (!path) return true;
     Result<output::OutputFile> created = output::create(*path);
     if (!created) {
-        print(failure);
+        fail_on_file(failure, *path, created.error().description());
         return false;
     }
     file.emplace(std::move(*created));
@@ -155,7 +174,7 @@ int write_outputs(const cli::Settings& settings, const ultraback::Mesh& mesh,
 }
 
 int run(const cli::Settings& settings) {
-    choose_message_stream(settings);
+    choose_news_stream(settings);
     if (settings.depfile && output::is_same_target(settings.output_path, *settings.depfile)) {
         print("Dependency file is the output file; choose another with -d\n");
         return kRefused;
@@ -167,10 +186,7 @@ int run(const cli::Settings& settings) {
         return kRefused;
     }
     InputFile input(open(settings.input_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (input.fd < 0) {
-        print("Couldn't open input file\n");
-        return kFailed;
-    }
+    if (input.fd < 0) return fail_on_file("Couldn't open input file\n", settings.input_path, std::strerror(errno));
     if (output::is_same_file(input.fd, settings.output_path) ||
         (settings.depfile && output::is_same_file(input.fd, *settings.depfile)) ||
         (settings.preview && output::is_same_file(input.fd, *settings.preview))) {
@@ -190,10 +206,7 @@ int run(const cli::Settings& settings) {
     }
 
     Result<output::OutputFile> out = output::create(settings.output_path);
-    if (!out) {
-        print("Couldn't create output file\n");
-        return kFailed;
-    }
+    if (!out) return fail_on_file("Couldn't create output file\n", settings.output_path, out.error().description());
     std::optional<output::OutputFile> dependency_file, preview_file;
     if (!create_optional(settings.depfile, "Couldn't create dependency file\n", dependency_file) ||
         !create_optional(settings.preview, "Couldn't create preview file\n", preview_file))
@@ -204,8 +217,16 @@ int run(const cli::Settings& settings) {
     // -q silences warnings; -e makes them errors, which are always printed.
     std::size_t warnings = 0;
     auto warn = [&](std::string_view line) {
-        if (line.starts_with("Warning: ")) ++warnings;  // a fitted texture's line is news, not a fault
-        if (!settings.quiet || settings.warnings_are_errors) print(line);
+        // A fitted texture's line is news, not a fault; a hint goes with the
+        // warning before it.
+        const bool warning = line.starts_with("Warning: ");
+        if (warning) ++warnings;
+        if (settings.quiet && !settings.warnings_are_errors) return;
+        if (warning || line.starts_with("Hint: ")) {
+            print(line);
+        } else {
+            print_news(line);
+        }
     };
     lwofront::ReadOptions read_options{settings.skip_unknown_blocks, warn};
     Result<lwofront::Object> object = lwofront::process(in, read_options);
@@ -240,12 +261,14 @@ int run(const cli::Settings& settings) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        print(cli::kBanner);
-        print(cli::kUsage);
+        print_news(cli::kBanner);
+        print_news(cli::kUsage);
         return 0;
     }
     std::vector<std::string_view> args(argv + 1, argv + argc);
-    std::expected<cli::Settings, std::string> settings = cli::parse_command_line(args);
+    struct stat first;
+    const bool first_names_a_file = stat(argv[1], &first) == 0;
+    std::expected<cli::Settings, std::string> settings = cli::parse_command_line(args, first_names_a_file);
     if (!settings) {
         print(settings.error());
         print("\n");
@@ -253,12 +276,20 @@ int main(int argc, char** argv) {
         return kRefused;
     }
     if (settings->request == cli::Request::help) {
-        print(cli::help_text());
+        print_news(cli::help_text());
         return 0;
     }
     if (settings->request == cli::Request::version) {
-        print(cli::kBanner);
+        print_news(cli::kBanner);
         return 0;
+    }
+    if (settings->cache_size_unused) {
+        // A warning like any other: -q silences it, -e fails on it.
+        if (!settings->quiet || settings->warnings_are_errors) print("Warning: -c sets the cache size of -b, which is not given\n");
+        if (settings->warnings_are_errors) {
+            print("Warnings treated as errors (-e)\n");
+            return kFailed;
+        }
     }
     interrupt::install_handlers();
     try {

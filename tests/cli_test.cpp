@@ -9,8 +9,9 @@
 
 namespace {
 
-std::expected<cli::Settings, std::string> parse(std::vector<std::string_view> args) {
-    return cli::parse_command_line(args);
+// `args` as parsed when the first names no existing file, unless told.
+std::expected<cli::Settings, std::string> parse(std::vector<std::string_view> args, bool first_names_a_file = false) {
+    return cli::parse_command_line(args, first_names_a_file);
 }
 
 TEST(CommandLine, DefaultsFollowTheInputPath) {
@@ -75,12 +76,42 @@ TEST(CommandLine, OptionsInAnyPlaceAndForm) {
     EXPECT_TRUE(fit->tile);
     EXPECT_FALSE(parse({"cube.lwo", "-r", "-r"}));
 
-    // The input is always the first argument, and the parser sees it too.
-    auto first = parse({"-t", "-o", "out.c"});
+    // A first argument that names a file is the input, and the parser sees
+    // it too.
+    auto first = parse({"-t", "-o", "out.c"}, true);
     ASSERT_TRUE(first);
     EXPECT_EQ(first->input_path, "-t");
     EXPECT_EQ(first->output_path, "out.c");
     EXPECT_TRUE(first->tile);
+}
+
+// Options before, after and around the input, as compilers take them.
+TEST(CommandLine, TheInputAmongTheOptions) {
+    struct Case {
+        std::vector<std::string_view> args;
+        std::string_view input, output;
+        bool batch;
+    };
+    for (const Case& c : std::vector<Case>{
+             {{"-b", "model.lwo"}, "model.lwo", "model.lwo.c", true},
+             {{"-o", "out.c", "model.lwo"}, "model.lwo", "out.c", false},
+             {{"-o", "out.c", "model.lwo", "-b"}, "model.lwo", "out.c", true},
+             {{"-bo", "out.c", "--", "-model.lwo"}, "-model.lwo", "out.c", true},
+             {{"model.lwo", "-o", "-"}, "model.lwo", "/dev/stdout", false},
+             {{"-o-", "model.lwo"}, "model.lwo", "/dev/stdout", false},
+         }) {
+        auto settings = parse(c.args);
+        ASSERT_TRUE(settings) << settings.error();
+        EXPECT_EQ(settings->input_path, c.input);
+        EXPECT_EQ(settings->output_path, c.output);
+        EXPECT_EQ(settings->batch, c.batch);
+    }
+}
+
+TEST(CommandLine, CacheSizeWithoutBatchingIsMarked) {
+    EXPECT_TRUE(parse({"cube.lwo", "-c", "16"})->cache_size_unused);
+    EXPECT_FALSE(parse({"cube.lwo", "-b", "-c", "16"})->cache_size_unused);
+    EXPECT_FALSE(parse({"cube.lwo"})->cache_size_unused);
 }
 
 TEST(CommandLine, Fast3dCacheIsSixteenByDefaultAndAtMost) {
@@ -146,7 +177,11 @@ TEST(CommandLine, RefusedWithAReason) {
              {{"cube.lwo", "extra"}, "Extra argument: 'extra' (one input file per run)"},
              {{"cube.lwo", "-"}, "Extra argument: '-' (one input file per run)"},
              {{"cube.lwo", "--", "-t"}, "Extra argument: '-t' (one input file per run)"},
-             {{"-o", "out.c", "cube.lwo"}, "Extra argument: 'cube.lwo' (one input file per run)"},
+             {{"-o", "out.c"}, "No input file"},
+             {{"-b"}, "No input file"},
+             {{"--"}, "No input file"},
+             {{"a.lwo", "b.lwo"}, "Extra argument: 'b.lwo' (one input file per run)"},
+             {{"-b", "a.lwo", "--", "b.lwo"}, "Extra argument: 'b.lwo' (one input file per run)"},
              {{"cube.lwo", "-qq"}, "Option 'q' given more than once"},
              {{"cube.lwo", "-s", "--help"}, "Invalid scale factor: '--help'"},
              {{"cube.lwo", "-x", "--help"}, "Unrecognized option: 'x'"},
@@ -156,6 +191,10 @@ TEST(CommandLine, RefusedWithAReason) {
         ASSERT_FALSE(settings) << c.reason;
         EXPECT_EQ(settings.error(), c.reason);
     }
+    // A first argument that names a file is the input, whatever follows.
+    auto named = parse({"-o", "out.c", "cube.lwo"}, true);
+    ASSERT_FALSE(named);
+    EXPECT_EQ(named.error(), "Extra argument: 'cube.lwo' (one input file per run)");
 }
 
 // A help or version request wins over what follows it, and over an input

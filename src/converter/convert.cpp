@@ -117,11 +117,17 @@ ImageList load_textures(const Object& object, const Options& options, const Load
         images.push_back(std::move(loaded));
         mesh.textures.push_back(texture ? std::move(*texture) : placeholder_texture());
     }
+    bool over_budget = false;
     for (std::size_t k = 0; k < clips; ++k) {
         if (!images[k]) continue;
         if (!fitted[k].empty()) say(warn, "texture " + std::to_string(k) + fitted[k]);
-        if (!fits_in_tmem(mesh.textures[k])) say(warn, "Warning: texture won't fit into TMEM\n");
+        if (!fits_in_tmem(mesh.textures[k])) {
+            say(warn, "Warning: texture won't fit into TMEM\n");
+            over_budget = true;
+        }
     }
+    if (over_budget && !options.tile && !options.fit_textures)
+        say(warn, "Hint: -r fits such textures into texture memory; -t splits their layers into tiles\n");
     return images;
 }
 
@@ -205,6 +211,7 @@ Status convert_layers(const Object& object, const Options& options, const ImageL
     // small layers do not pay for the list twice while it grows.
     mesh.layers.reserve(mesh.layers.size() + object.layers.size());
     const lwofront::SurfaceIndex surface_index = lwofront::index_surfaces(object);
+    bool shared_layers = false;  // a layer whose polygons name several surfaces
 
     for (std::size_t i = 0; i < object.layers.size(); ++i) {
         const lwofront::Layr& layer = object.layers[i];
@@ -225,6 +232,8 @@ Status convert_layers(const Object& object, const Options& options, const ImageL
         std::vector<std::size_t> surfaces = lwofront::surfaces_in_layer(surface_index, object, layer);
         if (surfaces.size() > 1) {
             say(warn, "Warning: more than one surface referenced in layer " + std::to_string(i) + ".\n");
+            if (!shared_layers) say(warn, "Hint: -m gives each surface of a layer an output layer of its own\n");
+            shared_layers = true;
         }
         std::optional<std::size_t> named;
         if (!surfaces.empty()) named = surfaces.front();

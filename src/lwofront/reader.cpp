@@ -22,7 +22,27 @@ using stream::Stream;
 
 namespace {
 
-Error invalid_error() { return lwo_error(LwoError::Invalid, "IO error"); }
+Error invalid_error(std::string hint) {
+    Error error = lwo_error(LwoError::Invalid, "IO error");
+    error.hint = std::move(hint);
+    return error;
+}
+
+// What a file that is not an IFF FORM is, by its first four bytes.
+std::string what_is_not_a_form(std::uint32_t head) {
+    if (head == 0x89504E47) return "the file is a PNG image, not a LightWave object";
+    if (head >> 8 == 0xFFD8FF) return "the file is a JPEG image, not a LightWave object";
+    if (head >> 16 == 0x424D) return "the file is a BMP image, not a LightWave object";
+    if (head == make_id("GIF8")) return "the file is a GIF image, not a LightWave object";
+    return "the file does not begin with an IFF FORM header, as a LightWave object does";
+}
+
+std::string what_form_is_not_lwo2(std::uint32_t type) {
+    if (type == make_id("LWOB") || type == make_id("LWO3"))
+        return "the file is a LightWave object in the " + id_text(type) +
+               " format, which is not read; save it from LightWave as LWO2";
+    return "the file is an IFF FORM of type " + id_text(type) + ", not a LightWave object (LWO2)";
+}
 
 // The named kind when the type is `name`, else Other carrying the type.
 template <class Kind, class Named>
@@ -236,18 +256,22 @@ Status read_chunk_body(Stream& s, std::uint32_t id, Object& object, const ReadOp
 }  // namespace
 
 Result<Object> process(Stream& stream, const ReadOptions& options) {
+    const std::uint64_t length = stream.remaining;
     auto header = stream::read_chunk(stream);
     if (!header) return std::unexpected(std::move(header).error());
     // The FORM length is not used: the window the driver set (the file's
     // length) bounds the read.
-    if (header->id != make_id("FORM")) return std::unexpected(invalid_error());
+    if (header->id != make_id("FORM"))
+        return std::unexpected(invalid_error(length == 0 ? "the file is empty" : what_is_not_a_form(header->id)));
     return handle_form(stream, options);
 }
 
 Result<Object> handle_form(Stream& stream, const ReadOptions& options) {
+    const bool ends_early = stream.remaining < 4;
     auto type = stream::read_u4(stream);
     if (!type) return std::unexpected(std::move(type).error());
-    if (*type != make_id("LWO2")) return std::unexpected(invalid_error());
+    if (*type != make_id("LWO2"))
+        return std::unexpected(invalid_error(ends_early ? "the file ends inside its FORM header" : what_form_is_not_lwo2(*type)));
 
     Object object;
     std::vector<std::byte> buffer;

@@ -131,8 +131,12 @@ Status read_blok(Stream& s, Surf& surf, const ReadOptions& options) {
     auto header_id = read_blok_header(s, blok.header);
     if (!header_id) return std::unexpected(std::move(header_id).error());
     if (*header_id != make_id("IMAP")) {
-        if (!options.skip_unknown_blocks)
-            return std::unexpected(lwo_error(LwoError::UnknownBlokHeader, "Unknown BLOK header"));
+        if (!options.skip_unknown_blocks) {
+            Error error = lwo_error(LwoError::UnknownBlokHeader, "Unknown BLOK header");
+            error.hint = "surface " + surf.name + " has a texture block (" + id_text(*header_id) +
+                         ") that is not an image map; -k skips such blocks with a warning";
+            return std::unexpected(std::move(error));
+        }
         if (options.warn)
             options.warn(warning_line("Warning: skipped texture block " + id_text(*header_id) + " of surface " +
                                       surf.name + ": not an image map\n"));

@@ -18,6 +18,9 @@ namespace {
 using namespace model_builder;
 
 const std::string kTmemWarning = "Warning: texture won't fit into TMEM\n";
+// Once after the warnings, when neither -r nor -t is given.
+const std::string kTmemHint = "Hint: -r fits such textures into texture memory; -t splits their layers into tiles\n";
+const std::string kSurfacesHint = "Hint: -m gives each surface of a layer an output layer of its own\n";
 
 struct Converted {
     Result<ultraback::Mesh> mesh;
@@ -166,6 +169,7 @@ TEST(Convert, EachImageFileIsDecodedOnce) {
                               "Warning: Couldn't open texture: missing.png\n",
                               kTmemWarning,
                               kTmemWarning,
+                              kTmemHint,
                           }));
 }
 
@@ -210,7 +214,8 @@ TEST(Convert, LayerNamingSeveralSurfacesTakesTheLowest) {
     ASSERT_EQ(c.mesh->layers.size(), 2u);
     EXPECT_EQ(c.mesh->layers[0].material, 2u);
     EXPECT_EQ(c.mesh->layers[1].material, 1u);
-    EXPECT_EQ(c.warnings, std::vector<std::string>{"Warning: more than one surface referenced in layer 1.\n"});
+    EXPECT_EQ(c.warnings,
+              (std::vector<std::string>{"Warning: more than one surface referenced in layer 1.\n", kSurfacesHint}));
 }
 
 TEST(Convert, LayersThatNameNoSurfaceShareADefaultMaterial) {
@@ -249,8 +254,10 @@ TEST(Convert, WarningsComePassByPass) {
     EXPECT_EQ(c.warnings, (std::vector<std::string>{
                               "Warning: Couldn't open texture: missing.png\n",
                               kTmemWarning,
+                              kTmemHint,
                               "Warning: surface S names image 0, which is not a clip.\n",
                               "Warning: more than one surface referenced in layer 0.\n",
+                              kSurfacesHint,
                               "Warning: vertex coordinate doesn't fit in 16 bits\n",
                           }));
 }
@@ -275,7 +282,7 @@ TEST(Convert, WithoutTilingATextureOverBudgetOnlyWarns) {
     ASSERT_EQ(c.mesh->layers.size(), 1u);
     EXPECT_TRUE(c.mesh->layers[0].attributes.empty());
     EXPECT_TRUE(c.mesh->layer_rects.empty());
-    EXPECT_EQ(c.warnings, std::vector<std::string>{kTmemWarning});
+    EXPECT_EQ(c.warnings, (std::vector<std::string>{kTmemWarning, kTmemHint}));
 }
 
 TEST(Convert, TilingGivesOneLayerPerPolygonWithItsRectangle) {

@@ -93,7 +93,8 @@ TEST(CommandLineRun, RefusedOperandsAndNamesCreateNothing) {
     for (const Case& c : std::vector<Case>{
              {"models/*.lwo", "Extra argument: 'models/b.lwo' (one input file per run)"},
              {"models/a.lwo -t -- models/b.lwo", "Extra argument: 'models/b.lwo' (one input file per run)"},
-             {"-o out.c models/a.lwo", "Extra argument: 'models/a.lwo' (one input file per run)"},
+             {"-o out.c", "No input file"},
+             {"-b -- models/a.lwo models/b.lwo", "Extra argument: 'models/b.lwo' (one input file per run)"},
              {"models/a.lwo -n 'my mesh'", "Invalid object name: 'my mesh' (not a C identifier)"},
              {"models/a.lwo -n 3d", "Invalid object name: '3d' (not a C identifier)"},
              {"models/a.lwo -n static", "Invalid object name: 'static' (not a C identifier)"},
@@ -104,7 +105,8 @@ TEST(CommandLineRun, RefusedOperandsAndNamesCreateNothing) {
         write_file(dir.path() / "models/b.lwo", textured_triangle("wood.png"));
         Outputs run = run_apart(dir.path(), c.args);
         EXPECT_EQ(run.exit_status, 2) << c.args;
-        EXPECT_EQ(run.out, c.reason + "\n" + kUsage) << c.args;
+        EXPECT_EQ(run.out, "") << c.args;
+        EXPECT_EQ(run.err, c.reason + "\n" + kUsage) << c.args;
         EXPECT_EQ(files_in(dir.path()), (std::vector<std::string>{"models", "models/a.lwo", "models/b.lwo"}))
             << c.args;
     }
@@ -122,35 +124,83 @@ TEST(CommandLineRun, NamesThatAreCIdentifiersCompile) {
     }
 }
 
-// The C text (or the rule) on standard output must not get the warnings.
-TEST(CommandLineRun, MessagesGoToStandardErrorWhenTheOutputIsStandardOutput) {
+// Errors and warnings go to standard error, where a build log shows them
+// even when standard output is thrown away; what was done to a texture is
+// news, on standard output unless the C text (or the rule) goes there.
+TEST(CommandLineRun, ErrorsAndWarningsGoToStandardError) {
     test_support::TempDir dir;
     write_file(dir.path() / "in.lwo", textured_triangle("wood.png"));
     ProgramRun reference = run_quillmesh(dir.path(), "in.lwo -o ref.c", "ref.c");
     ASSERT_EQ(reference.output, kMissingTexture);
 
-    Outputs piped = run_apart(dir.path(), "in.lwo -o /dev/stdout", "| cat");
-    EXPECT_EQ(piped.exit_status, 0);
-    EXPECT_EQ(piped.out, reference.c_text);
-    EXPECT_EQ(piped.err, kMissingTexture);
+    Outputs to_a_file = run_apart(dir.path(), "in.lwo -o out.c");
+    EXPECT_EQ(to_a_file.out, "");
+    EXPECT_EQ(to_a_file.err, kMissingTexture);
 
-    Outputs to_file = run_apart(dir.path(), "in.lwo -o /dev/stdout > redirected.c");
-    EXPECT_EQ(to_file.exit_status, 0);
-    EXPECT_EQ(to_file.out, "");
-    EXPECT_EQ(to_file.err, kMissingTexture);
-    EXPECT_EQ(read_file(dir.path() / "redirected.c"), reference.c_text);
+    for (std::string output : {"-", "/dev/stdout"}) {
+        SCOPED_TRACE(output);
+        Outputs piped = run_apart(dir.path(), "in.lwo -o " + output, "| cat");
+        EXPECT_EQ(piped.exit_status, 0);
+        EXPECT_EQ(piped.out, reference.c_text);
+        EXPECT_EQ(piped.err, kMissingTexture);
+
+        Outputs to_file = run_apart(dir.path(), "in.lwo -o " + output + " > redirected.c");
+        EXPECT_EQ(to_file.exit_status, 0);
+        EXPECT_EQ(to_file.out, "");
+        EXPECT_EQ(to_file.err, kMissingTexture);
+        EXPECT_EQ(read_file(dir.path() / "redirected.c"), reference.c_text);
+    }
+    EXPECT_FALSE(fs::exists(dir.path() / "-"));
 
     Outputs rule = run_apart(dir.path(), "in.lwo -o out.c -d /dev/stdout", "| cat");
     EXPECT_EQ(rule.out, "out.c: \\\n in.lwo \\\n wood.png\n\nwood.png:\n");
     EXPECT_EQ(rule.err, kMissingTexture);
 
-    Outputs failed = run_apart(dir.path(), "missing.lwo -o /dev/stdout", "| cat");
+    Outputs failed = run_apart(dir.path(), "missing.lwo -o -", "| cat");
     EXPECT_EQ(failed.out, "");
-    EXPECT_EQ(failed.err, "Couldn't open input file\n");
+    EXPECT_EQ(failed.err, "Couldn't open input file\nmissing.lwo: No such file or directory\n");
 
-    Outputs to_a_file = run_apart(dir.path(), "in.lwo -o out.c");
-    EXPECT_EQ(to_a_file.out, kMissingTexture);
-    EXPECT_EQ(to_a_file.err, "");
+    // 64 x 64 RGBA16 is over the budget: -r fits it and says so.
+    std::vector<Rgba> pixels;
+    for (int k = 0; k < 64 * 64; ++k) pixels.push_back({std::uint8_t(k * 7), std::uint8_t(k / 64 * 4), 9, 255});
+    write_file(dir.path() / "wood.png", rgba_png(64, 64, pixels));
+    Outputs fitted = run_apart(dir.path(), "in.lwo -r -o out.c");
+    EXPECT_EQ(fitted.exit_status, 0);
+    EXPECT_TRUE(fitted.out.starts_with("texture 0 (wood.png): 64x64 RGBA16 -> ")) << fitted.out;
+    EXPECT_EQ(fitted.err, "");
+    Outputs fitted_to_stdout = run_apart(dir.path(), "in.lwo -r -o - > fitted.c");
+    EXPECT_EQ(fitted_to_stdout.out, "");
+    EXPECT_EQ(fitted_to_stdout.err, fitted.out);
+}
+
+// Orders a compiler takes: options before the input, after it, around it.
+TEST(CommandLineRun, OptionsBeforeAndAfterTheInput) {
+    test_support::TempDir dir;
+    write_file(dir.path() / "in.lwo", textured_triangle("wood.png"));
+    const ProgramRun reference = run_quillmesh(dir.path(), "in.lwo -b -o ref.c", "ref.c");
+    ASSERT_EQ(reference.exit_status, 0);
+    for (std::string args : {"-b in.lwo -o out.c", "-o out.c in.lwo -b", "-bo out.c -- in.lwo"}) {
+        const ProgramRun run = run_quillmesh(dir.path(), args, "out.c");
+        EXPECT_EQ(run.exit_status, 0) << args;
+        EXPECT_EQ(run.output, kMissingTexture) << args;
+        EXPECT_TRUE(run.c_text == reference.c_text) << args;
+        fs::remove(dir.path() / "out.c");
+    }
+}
+
+// -c sizes the cache of -b; alone it changes nothing, which is worth saying.
+TEST(CommandLineRun, CacheSizeWithoutBatchingWarns) {
+    test_support::TempDir dir;
+    write_file(dir.path() / "in.lwo", textured_triangle("wood.png"));
+    const std::string warning = "Warning: -c sets the cache size of -b, which is not given\n";
+    const ProgramRun run = run_quillmesh(dir.path(), "in.lwo -c 16 -o out.c", "out.c");
+    EXPECT_EQ(run.exit_status, 0);
+    EXPECT_EQ(run.output, warning + kMissingTexture);
+    EXPECT_EQ(run_quillmesh(dir.path(), "in.lwo -q -c 16 -o q.c", "q.c").output, "");
+    const ProgramRun refused = run_quillmesh(dir.path(), "in.lwo -e -c 16 -o e.c", "e.c");
+    EXPECT_EQ(refused.exit_status, 1);
+    EXPECT_EQ(refused.output, warning + "Warnings treated as errors (-e)\n");
+    EXPECT_FALSE(fs::exists(dir.path() / "e.c"));
 }
 
 TEST(CommandLineRun, QuietAndWarningsAsErrors) {

@@ -242,7 +242,8 @@ StaticMesh two = STATICMESH_INIT( layers, 2, materials, 2, NULL, 0 );
     // Without -m the output is today's: one layer, the lowest surface's
     // material, and the warning.
     const ProgramRun plain = run_quillmesh(dir.path(), "two.lwo -o plain.c", "plain.c");
-    EXPECT_EQ(plain.output, "Warning: more than one surface referenced in layer 0.\n");
+    EXPECT_EQ(plain.output, "Warning: more than one surface referenced in layer 0.\n"
+                            "Hint: -m gives each surface of a layer an output layer of its own\n");
     EXPECT_NE(plain.c_text.find("LAYER_INIT( 0, drawmesh0"), std::string::npos);
     EXPECT_EQ(plain.c_text.find("drawmesh1"), std::string::npos);
 }

@@ -112,10 +112,15 @@ struct Case {
 
 std::vector<Case> failing_cases() {
     std::vector<Case> cases = {
-        {"not an IFF file", "Not an object at all.\n", "IO error\n", 1},
-        {"empty file", "", "IO error\n", 1},
-        {"FORM of another type", std::string("FORM\0\0\0\x10ILBMBMHD\0\0\0\0", 20), "IO error\n", 1},
-        {"FORM of the older LWOB type", std::string("FORM\0\0\0\4LWOB", 12), "IO error\n", 1},
+        {"not an IFF file", "Not an object at all.\n", "IO error\nHint: the file does not begin with an IFF FORM header, as a LightWave object does\n", 1},
+        {"empty file", "", "IO error\nHint: the file is empty\n", 1},
+        {"FORM of another type", std::string("FORM\0\0\0\x10ILBMBMHD\0\0\0\0", 20),
+         "IO error\nHint: the file is an IFF FORM of type ILBM, not a LightWave object (LWO2)\n", 1},
+        {"FORM of the older LWOB type", std::string("FORM\0\0\0\4LWOB", 12),
+         "IO error\nHint: the file is a LightWave object in the LWOB format, which is not read; save it from LightWave "
+         "as LWO2\n",
+         1},
+        {"PNG image", "\x89PNG\r\n\x1a\n", "IO error\nHint: the file is a PNG image, not a LightWave object\n", 1},
         {"geometry before any layer", object([](Builder& b) { triangle(b); }), "PNTS chunk before any LAYR chunk\n",
          1},
         {"sub-chunk longer than its surface",
@@ -172,7 +177,9 @@ std::vector<Case> failing_cases() {
                  b.sub("BLOK", [&] { b.sub("PROC", [&] { b.raw({0x80, 0}); }); });
              });
          }),
-         "Unknown BLOK header\n", 1},
+         "Unknown BLOK header\nHint: surface Skin has a texture block (PROC) that is not an image map; -k skips such "
+         "blocks with a warning\n",
+         1},
     };
 
     // Every chunk kind, cut short by the end of the file.

@@ -51,7 +51,7 @@ TEST(DependencyFile, FailedRunWritesNoRuleAndKeepsTheOldOne) {
         if (existing) test_support::write_file(dir.path() / "bad.d", "old rule\n");
         ProgramRun run = run_quillmesh(dir.path(), "bad.lwo -d bad.d", "bad.lwo.c");
         EXPECT_EQ(run.exit_status, 1);
-        EXPECT_EQ(run.output, "IO error\n");
+        EXPECT_EQ(run.output, "IO error\nHint: the file does not begin with an IFF FORM header, as a LightWave object does\n");
         EXPECT_TRUE(run.c_text.empty());
         EXPECT_EQ(fs::exists(dir.path() / "bad.d"), existing);
         if (existing) {

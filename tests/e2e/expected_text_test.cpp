@@ -234,7 +234,8 @@ TEST(ExpectedText, LayerWithTwoSurfacesWarnsAndTakesTheLowest) {
 
     const ProgramRun run = run_quillmesh(dir.path(), "two.lwo", "two.lwo.c");
     EXPECT_EQ(run.exit_status, 0);
-    EXPECT_EQ(run.output, "Warning: more than one surface referenced in layer 1.\n");
+    EXPECT_EQ(run.output, "Warning: more than one surface referenced in layer 1.\n"
+                          "Hint: -m gives each surface of a layer an output layer of its own\n");
     // Layer 0: (0, 10, 10) x (10, 0, 0) = (0, 100, -100), unit (0, 0.7071,
     // -0.7071); 89.8 -> 89 = 0x59, -89 = 0xa7.
     // Layer 1: triangle (0, 1, 2) faces (0, 0, -1), triangle (0, 3, 1) faces

@@ -132,7 +132,9 @@ TEST(ProgramFitsTextures, WrappedTexturesGetPowerOfTwoSidesAndCoordinatesFollow)
 
         // Without -r nothing changes: the plain texture and its warning.
         const ProgramRun plain = run_quillmesh(dir.path(), "plane.lwo -o plain.c", "plain.c");
-        EXPECT_EQ(plain.output, "Warning: texture won't fit into TMEM\n");
+        EXPECT_EQ(plain.output,
+                  "Warning: texture won't fit into TMEM\n"
+                  "Hint: -r fits such textures into texture memory; -t splits their layers into tiles\n");
         EXPECT_NE(plain.c_text.find("TEXTURE_INIT(48, 40, &texture0, 3840, NULL, 0, TEXTURE_FMT_RGBA16)"),
                   std::string::npos);
     }

@@ -93,6 +93,7 @@ Child start(const fs::path& dir, const std::vector<std::string>& args) {
     if (pid == 0) {
         for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) std::signal(signal, SIG_DFL);
         dup2(pipe_fds[1], STDOUT_FILENO);
+        dup2(pipe_fds[1], STDERR_FILENO);
         close(pipe_fds[0]);
         close(pipe_fds[1]);
         if (chdir(dir.c_str()) != 0) _exit(127);
@@ -193,7 +194,7 @@ TEST(InterruptedRun, OutOfMemoryFailsTheRunCleanly) {
     const std::string limit = "ulimit -v 49152 && ";
     test_support::CommandResult tiny = test_support::run_command(
         limit + "cd " + shell_quote(dir.path().string()) + " && " + shell_quote(QUILLMESH_EXE) + " empty.lwo -o /dev/null");
-    ASSERT_EQ(tiny.output, "IO error\n") << "the program does not start within the limit";
+    ASSERT_EQ(tiny.output, "IO error\nHint: the file is empty\n") << "the program does not start within the limit";
     test_support::CommandResult run = test_support::run_command(
         limit + "cd " + shell_quote(dir.path().string()) + " && " + shell_quote(QUILLMESH_EXE) + " in.lwo -o out.c");
     EXPECT_EQ(run.output, "Out of memory\n");

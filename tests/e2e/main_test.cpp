@@ -78,14 +78,16 @@ TEST(Driver, FailedRunsLeaveNoNewFileAndKeepAnExistingOne) {
         std::string args, message;
     };
     for (const Case& c : std::vector<Case>{
-             {"", "missing.lwo -o out.c", "Couldn't open input file\n"},
-             {"FORM", "in.lwo -o out.c", "IO error\n"},
+             {"", "missing.lwo -o out.c", "Couldn't open input file\nmissing.lwo: No such file or directory\n"},
+             {"FORM", "in.lwo -o out.c", "IO error\nHint: the file ends inside its FORM header\n"},
              // A chunk that claims more bytes than the file holds.
              {kEmptyObject + std::string("PNTS\0\0\0\x18\0\0\0\0", 12), "in.lwo -o out.c",
               "failed to fill whole buffer\n"},
-             {std::string("FORM\0\0\0\4LWO3", 12), "in.lwo -o out.c", "IO error\n"},
-             {std::string("JUNK\0\0\0\4LWO2", 12), "in.lwo -o out.c", "IO error\n"},
-             {kEmptyObject, "in.lwo -o nodir/out.c", "Couldn't create output file\n"},
+             {std::string("FORM\0\0\0\4LWO3", 12), "in.lwo -o out.c",
+              "IO error\nHint: the file is a LightWave object in the LWO3 format, which is not read; save it from "
+              "LightWave as LWO2\n"},
+             {std::string("JUNK\0\0\0\4LWO2", 12), "in.lwo -o out.c", "IO error\nHint: the file does not begin with an IFF FORM header, as a LightWave object does\n"},
+             {kEmptyObject, "in.lwo -o nodir/out.c", "Couldn't create output file\nnodir/out.c: No such file or directory\n"},
          }) {
         for (bool existing_output : {false, true}) {
             TempDir dir;
@@ -108,7 +110,7 @@ TEST(Driver, EmptyInputFileIsNotAnObject) {
     write_file(dir.path() / "in.lwo", "");
     auto result = run_in(dir, "in.lwo");
     EXPECT_EQ(result.exit_status, 1);
-    EXPECT_EQ(result.output, "IO error\n");
+    EXPECT_EQ(result.output, "IO error\nHint: the file is empty\n");
     EXPECT_EQ(files_in(dir.path()), std::vector<std::string>{"in.lwo"});
 }
 
@@ -185,7 +187,7 @@ TEST(Driver, InputWithoutALengthFails) {
     // /dev/null has a length of 0, so it reads as an empty file.
     auto empty = run_in(dir, "/dev/stdin -o out.c < /dev/null");
     EXPECT_EQ(empty.exit_status, 1);
-    EXPECT_EQ(empty.output, "IO error\n");
+    EXPECT_EQ(empty.output, "IO error\nHint: the file is empty\n");
     auto piped = run_in(dir, "/dev/stdin -o out.c < <(printf FORM)");
     EXPECT_EQ(piped.exit_status, 1);
     EXPECT_EQ(piped.output, "Couldn't find the length of the input file\n");

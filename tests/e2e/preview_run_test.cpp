@@ -192,9 +192,10 @@ TEST(PreviewRun, FailedRunsWriteNoPicture) {
         std::string args, message;
     };
     for (const Case& c : std::vector<Case>{
-             {"", "in.lwo -o out.c -p out.png", "Couldn't open input file\n"},
-             {"FORM", "in.lwo -o out.c -p out.png", "IO error\n"},
-             {lit_cube(), "in.lwo -o out.c -p nodir/out.png", "Couldn't create preview file\n"},
+             {"", "in.lwo -o out.c -p out.png", "Couldn't open input file\nin.lwo: No such file or directory\n"},
+             {"FORM", "in.lwo -o out.c -p out.png", "IO error\nHint: the file ends inside its FORM header\n"},
+             {lit_cube(), "in.lwo -o out.c -p nodir/out.png",
+              "Couldn't create preview file\nnodir/out.png: No such file or directory\n"},
              {lit_cube(), "in.lwo -o out.c -p /dev/full", "No space left on device\n"},
              // The C text fails while the picture is being drawn.
              {lit_cube(), "in.lwo -o /dev/full -p out.png", "No space left on device\n"},

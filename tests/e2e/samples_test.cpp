@@ -56,15 +56,18 @@ void check(const Case& c) {
 }
 
 const std::string kTmemWarning = "Warning: texture won't fit into TMEM\n";
+// Said once after the warnings, when neither -r nor -t is given.
+const std::string kTmemHint = "Hint: -r fits such textures into texture memory; -t splits their layers into tiles\n";
+const std::string kSurfacesHint = "Hint: -m gives each surface of a layer an output layer of its own\n";
 
 TEST(ProgramOnSamples, ConvertAndCompileWithAndWithoutTiling) {
     const std::string examples = std::string(QUILLMESH_SOURCE_DIR) + "/examples/";
     const std::string two_surfaces = "Warning: more than one surface referenced in layer 0.\n";
     for (const Case& c : std::vector<Case>{
              {examples + "textured_box/box.lwo", 0, "", "", 0},
-             {examples + "big_texture/plane.lwo", 0, kTmemWarning, kTmemWarning, 4},
+             {examples + "big_texture/plane.lwo", 0, kTmemWarning + kTmemHint, kTmemWarning, 4},
              {examples + "seam/tube.lwo", 0, "", "", 0},
-             {examples + "multi_layer/house.lwo", 0, two_surfaces, two_surfaces, 0},
+             {examples + "multi_layer/house.lwo", 0, two_surfaces + kSurfacesHint, two_surfaces + kSurfacesHint, 0},
          }) {
         check(c);
     }
@@ -95,6 +98,9 @@ std::string collapse(const std::string& points, const std::string& layer, const 
 
 TEST(ProgramOnRealFiles, ConvertAndCompile) {
     const std::string real = std::string(QUILLMESH_REAL_LWO2_DIR) + "/";
+    const std::string kCellShaderError =
+        "Unknown BLOK header\nHint: surface Default has a texture block (SHDR) that is not an image map; -k skips "
+        "such blocks with a warning\n";
     for (const Case& c : std::vector<Case>{
              {real + "simple_cube.lwo", 0, "", "", 0},
              // Modelled in metres: at scale 1 most points fall together.
@@ -102,7 +108,7 @@ TEST(ProgramOnRealFiles, ConvertAndCompile) {
               collapse("266", "1", "28 positions", "10"), 0},
              // 512 x 512 boxuv.png is over budget; with -t each of the box's
              // six quads becomes a tile layer, each covering all of it.
-             {real + "boxuv.lwo", 0, kTmemWarning + collapse("8", "0", "1 position", "10"),
+             {real + "boxuv.lwo", 0, kTmemWarning + kTmemHint + collapse("8", "0", "1 position", "10"),
               kTmemWarning + collapse("8", "0", "1 position", "10") +
                   "Warning: 6 tiles of layer 0 still won't fit into TMEM.\n",
               6},
@@ -111,7 +117,7 @@ TEST(ProgramOnRealFiles, ConvertAndCompile) {
              {real + "concave_polygon.lwo", 0, collapse("64", "0", "7 positions", "100"),
               collapse("64", "0", "7 positions", "100"), 0},
              // A shader block (SHDR) is not an image map.
-             {real + "CellShader.lwo", 1, "Unknown BLOK header\n", "Unknown BLOK header\n", 0},
+             {real + "CellShader.lwo", 1, kCellShaderError, kCellShaderError, 0},
          }) {
         check(c);
     }
