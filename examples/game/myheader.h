@@ -101,8 +101,9 @@ typedef union {
 
 /* The commands as the selected microcode reads them, as <ultra64.h> would
    encode them: F3DEX2, F3DEX (also F3DLX and F3DLP), or Fast3D when none is
-   selected. The vertex buffer holds 64 vertices with F3DEX2, 32 with F3DEX
-   and 16 with Fast3D, which has no two-triangle command. */
+   selected. The vertex buffer holds 32 vertices with F3DEX2 and F3DEX (64
+   with their rejection variants, F3DEX2.Rej and F3DEX.Rej) and 16 with
+   Fast3D, which has no two-triangle command. */
 #if defined(F3DEX_GBI_2)
 
 #define G_VTX 0x01
