@@ -6,6 +6,7 @@
 // itself. Exit status: 0 for success, the banner, help and version, 1 for a
 // run that fails, 2 for a refused command line.
 
+#include <algorithm>
 #include <cstdint>
 #include <cerrno>
 #include <cstdio>
@@ -102,6 +103,41 @@ Status write_preview(PreviewBytes& bytes, const output::OutputFile& file) {
     return sink.write(*png);
 }
 
+// The directory of a path as the rule names it: "." for a bare name.
+std::string folder_of(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// What the rule names: the input, then each image tried, or for an image
+// that is not there, the folder it would be put in. A missing file in a rule
+// is out of date in every build (make remakes its empty rule each time, and
+// CMake's Makefile generator then converts twice a build), while the folder
+// is newer than the output only once an image is added to it. A folder that
+// the outputs are written into is newer after every run, so there the
+// missing image itself is named, as for a deleted one.
+std::vector<std::string> rule_dependencies(const cli::Settings& settings, std::vector<std::string> dependencies) {
+    std::vector<struct stat> output_folders;
+    for (const std::optional<std::string>& path : {std::optional(settings.output_path), settings.depfile, settings.preview}) {
+        struct stat folder;
+        if (!path) continue;
+        if (Result<output::Place> place = output::resolve(*path); place && fstat(place->dir_fd, &folder) == 0)
+            output_folders.push_back(folder);
+    }
+    for (std::size_t k = 1; k < dependencies.size(); ++k) {
+        struct stat info;
+        if (stat(dependencies[k].c_str(), &info) == 0) continue;
+        const std::string folder = folder_of(dependencies[k]);
+        if (stat(folder.c_str(), &info) != 0) continue;
+        const bool written_to = std::any_of(output_folders.begin(), output_folders.end(), [&](const struct stat& out) {
+            return out.st_dev == info.st_dev && out.st_ino == info.st_ino;
+        });
+        if (!written_to) dependencies[k] = folder;
+    }
+    return dependencies;
+}
+
 // The first path a Make rule cannot carry, or nullptr.
 const std::string* unwritable_dependency(const std::vector<std::string>& paths) {
     for (const std::string& path : paths)
@@ -159,7 +195,7 @@ int write_outputs(const cli::Settings& settings, const ultraback::Mesh& mesh,
     }
     if (dependency_file) {
         output::FdSink rule_sink(dependency_file->fd);
-        std::string rule = depfile::make_rule(settings.output_path, dependencies);
+        std::string rule = depfile::make_rule(settings.output_path, rule_dependencies(settings, dependencies));
         if (Status written = rule_sink.write(rule); !written) return fail(written.error());
     }
     if (preview_file) {

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "e2e/e2e_support.hpp"
 
@@ -38,10 +40,53 @@ TEST(DependencyFile, NamesEveryImageTriedEscaped) {
     EXPECT_EQ(run.exit_status, 0);
     EXPECT_EQ(run.output, "Warning: Couldn't open texture: my models/gone.png\n");
     EXPECT_FALSE(run.c_text.empty());
+    // The missing image's folder stands for it: adding the image to it makes
+    // the folder newer than the output.
     EXPECT_EQ(test_support::read_file(dir.path() / "box.d"),
-              "out\\ dir.c: \\\n my\\ models/box.lwo \\\n my\\ models/wood\\ \\#1.png \\\n my\\ models/gone.png\n"
+              "out\\ dir.c: \\\n my\\ models/box.lwo \\\n my\\ models/wood\\ \\#1.png \\\n my\\ models\n"
+              "\nmy\\ models/wood\\ \\#1.png:\n"
+              "\nmy\\ models:\n");
+
+    // Where the outputs are written the folder changes with every run, so
+    // there the missing image is named itself.
+    ProgramRun beside = run_quillmesh(dir.path(), "'my models/box.lwo' -q -o 'my models/out.c' -d box.d", "my models/out.c");
+    EXPECT_EQ(beside.exit_status, 0);
+    EXPECT_EQ(test_support::read_file(dir.path() / "box.d"),
+              "my\\ models/out.c: \\\n my\\ models/box.lwo \\\n my\\ models/wood\\ \\#1.png \\\n my\\ models/gone.png\n"
               "\nmy\\ models/wood\\ \\#1.png:\n"
               "\nmy\\ models/gone.png:\n");
+}
+
+// make converts an object whose texture is missing once, not in every build,
+// and again when the texture is added.
+TEST(DependencyFile, MakeConvertsOnceWhileATextureIsMissing) {
+    if (test_support::run_command("make --version").exit_status != 0) GTEST_SKIP() << "make is not installed";
+    test_support::TempDir dir;
+    fs::create_directory(dir.path() / "models");
+    fs::create_directory(dir.path() / "out");
+    test_support::write_file(dir.path() / "models/box.lwo", two_clip_object("wood.png", "wood.png"));
+    test_support::write_file(dir.path() / "Makefile",
+                             "out/box.c: models/box.lwo\n"
+                             "\t$(QUILLMESH) models/box.lwo -q -o out/box.c -d out/box.c.d\n"
+                             "-include out/box.c.d\n");
+    const std::string make = "cd " + test_support::shell_quote(dir.path().string()) +
+                             " && make QUILLMESH=" + test_support::shell_quote(QUILLMESH_EXE);
+    auto converts = [&] {
+        const test_support::CommandResult run = test_support::run_command(make);
+        EXPECT_EQ(run.exit_status, 0) << run.output;
+        return run.output.find(" -o out/box.c ") != std::string::npos;
+    };
+    EXPECT_TRUE(converts());
+    EXPECT_FALSE(converts());
+    EXPECT_FALSE(converts());
+    // File times are compared to the nanosecond, but some file systems keep
+    // whole seconds or less.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    test_support::write_file(dir.path() / "models/wood.png", solid_png(2, 2, {255, 0, 0, 255}));
+    EXPECT_TRUE(converts());
+    EXPECT_FALSE(converts());
+    EXPECT_EQ(test_support::read_file(dir.path() / "out/box.c.d"),
+              "out/box.c: \\\n models/box.lwo \\\n models/wood.png\n\nmodels/wood.png:\n");
 }
 
 TEST(DependencyFile, FailedRunWritesNoRuleAndKeepsTheOldOne) {

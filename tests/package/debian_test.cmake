@@ -42,9 +42,10 @@ if(NOT copyright STREQUAL license)
 endif()
 
 # Debian's own check: copyright file, changelog, stripped program, compressed
-# manual page and the rest. Errors fail the test; warnings are printed.
+# manual page, hardening flags and the rest. Errors and warnings fail the test;
+# the pedantic and informational tags are printed.
 if(LINTIAN)
-  run(COMMAND ${LINTIAN} --fail-on error ${packages} OUTPUT lintian_output)
+  run(COMMAND ${LINTIAN} --pedantic --fail-on error,warning ${packages} OUTPUT lintian_output)
   message(STATUS "lintian:\n${lintian_output}")
 else()
   message(STATUS "lintian is not installed: the package is not checked by it")
