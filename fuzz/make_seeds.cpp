@@ -2,7 +2,7 @@
 //
 //   quillmesh_fuzz_seeds fuzz/corpus
 //
-// gives fuzz/corpus/fuzz_pipeline/gen-* (a control byte, then an LWO2 file;
+// gives fuzz/corpus/fuzz_pipeline/gen-* (two control bytes, then an LWO2 file;
 // see fuzz_pipeline.cpp) and fuzz/corpus/fuzz_image/gen-* (one small image
 // per format the decoder reads). The real files beside them are copied by
 // hand from tests/data/real-lwo2.
@@ -24,17 +24,22 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 
-// Options of the pipeline target's first byte.
+// Options of the pipeline target's first byte, then of its second.
 constexpr std::uint8_t kTile = 1;
 constexpr std::uint8_t kNegativeScale = 1 << 1;
+constexpr std::uint8_t kBatch = 1 << 4;
+constexpr std::uint8_t kSplitSurfaces = 1;
+constexpr std::uint8_t kFitTextures = 1 << 3;
+constexpr std::uint8_t kPreview = 1 << 4;
 
 void write(const fs::path& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-void write_object(const fs::path& dir, const std::string& name, std::uint8_t control, const lwo_test::Builder& b) {
-    Bytes bytes{control};
+void write_object(const fs::path& dir, const std::string& name, std::uint8_t control, std::uint8_t more,
+                  const lwo_test::Builder& b) {
+    Bytes bytes{control, more};
     for (std::byte v : b.bytes) bytes.push_back(std::uint8_t(v));
     write(dir / ("gen-" + name), bytes);
 }
@@ -149,13 +154,15 @@ lwo_test::Builder shapes() {
 
 void write_pipeline_seeds(const fs::path& dir) {
     fs::create_directories(dir);
-    write_object(dir, "cube-a", 0, cube("a.png"));
-    write_object(dir, "cube-b-tiled", kTile, cube("b.png"));
-    write_object(dir, "cube-missing-image", 0, cube("missing.png"));
-    write_object(dir, "shapes-tiled", kTile | kNegativeScale, shapes());
+    write_object(dir, "cube-a", 0, 0, cube("a.png"));
+    write_object(dir, "cube-b-tiled", kTile, 0, cube("b.png"));
+    write_object(dir, "cube-b-fitted-drawn", kBatch, kFitTextures | kPreview, cube("b.png"));
+    write_object(dir, "cube-missing-image", 0, 0, cube("missing.png"));
+    write_object(dir, "shapes-tiled", kTile | kNegativeScale, 0, shapes());
+    write_object(dir, "shapes-by-surface", 0, kSplitSurfaces, shapes());
     lwo_test::Builder empty;
     empty.form([] {});
-    write_object(dir, "empty", 0, empty);
+    write_object(dir, "empty", 0, 0, empty);
 }
 
 void append(void* context, void* data, int size) {
