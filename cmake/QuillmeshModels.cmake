@@ -19,13 +19,18 @@
 # Relative object paths are taken from the current source directory. An
 # object is converted again when it, one of its texture images or the
 # program changes: quillmesh writes the images it looked for into a
-# dependency file (-d), which Ninja and Makefile generators read.
+# dependency file (-d), which Ninja and Makefile generators read. Under
+# Makefile generators each conversion goes through QuillmeshConvert.cmake,
+# which skips it when its output is already up to date, so that an object
+# whose texture image was deleted is converted once, not twice a build.
 #
 # Call it in the directory that creates <target>. The generated files include
 # "myheader.h": the target must have the game's header on its include path,
 # and the project must enable the C language.
 
 include_guard(GLOBAL)
+
+set(_quillmesh_convert_script ${CMAKE_CURRENT_LIST_DIR}/QuillmeshConvert.cmake)
 
 # Depfile paths relative to the current binary directory, absolute paths kept
 # (Ninja gets them rewritten to match its own output names). The function
@@ -91,9 +96,14 @@ function(quillmesh_add_models target)
 
     set(output ${output_dir}/${name}.c)
     set(depfile ${output_dir}/${name}.c.d)
+    set(launcher)
+    if(CMAKE_GENERATOR MATCHES "Makefiles")
+      set(launcher ${CMAKE_COMMAND} -DQUILLMESH_OUTPUT=${output} -DQUILLMESH_DEPFILE=${depfile}
+        -P ${_quillmesh_convert_script})
+    endif()
     add_custom_command(
       OUTPUT ${output}
-      COMMAND quillmesh::quillmesh ${input} -o ${output} -n ${name} ${options} -d ${depfile}
+      COMMAND ${launcher} $<TARGET_FILE:quillmesh::quillmesh> ${input} -o ${output} -n ${name} ${options} -d ${depfile}
       DEPENDS ${input} $<TARGET_FILE:quillmesh::quillmesh>
       DEPFILE ${depfile}
       COMMENT "Converting model ${name} from ${file}"

@@ -57,6 +57,7 @@ set(INSTALLED_FILES
   ${LIBDIR}/cmake/quillmesh/quillmeshTargets.cmake
   ${LIBDIR}/cmake/quillmesh/quillmeshTargets-<config>.cmake
   ${LIBDIR}/cmake/quillmesh/QuillmeshModels.cmake
+  ${LIBDIR}/cmake/quillmesh/QuillmeshConvert.cmake
   ${DATADIR}/quillmesh/myheader.h)
 
 # The banner and the first usage line, printed when no argument is given.

@@ -77,3 +77,22 @@ if(NOT output MATCHES "Converting model model_box"
     OR NOT output MATCHES "Warning: Couldn't open texture: [^\n]*textured_box/box[.]png")
   message(FATAL_ERROR "make did not convert the box again after its image was deleted:\n${output}")
 endif()
+# Once: each conversion of the box warns about its image. The generator runs
+# the command once to gather dependencies and once to build.
+string(REGEX MATCHALL "Couldn't open texture" conversions "${output}")
+list(LENGTH conversions count)
+if(NOT count EQUAL 1)
+  message(FATAL_ERROR "make converted the box ${count} times, not once:\n${output}")
+endif()
+# And not again while the image stays away, nor twice once it is back.
+run(COMMAND ${MAKE_PROGRAM} -C ${build} game OUTPUT output)
+if(output MATCHES "Couldn't open texture")
+  message(FATAL_ERROR "make converted the box again with nothing changed:\n${output}")
+endif()
+execute_process(COMMAND ${CMAKE_COMMAND} -E sleep 1.1)
+file(COPY ${SOURCE_DIR}/examples/textured_box/box.png DESTINATION ${source}/examples/textured_box)
+run(COMMAND ${MAKE_PROGRAM} -C ${build} game OUTPUT output)
+file(READ ${build}/quillmesh/model_box.c box_text)
+if(box_text MATCHES "TEXTURE_FMT_UNKNOWN")
+  message(FATAL_ERROR "make did not convert the box when its image came back:\n${output}")
+endif()
