@@ -91,12 +91,15 @@ Status make_named_temporary(OutputFile& file) {
     return {};
 }
 
+// The path through which /proc names an open file.
+std::string fd_path(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
+
 // An unnamed file in the output's directory; false where the file system or
 // the kernel refuses one, or the file could not be named later through /proc.
 bool make_unnamed_temporary(OutputFile& file) {
     file.fd = openat(file.target.dir_fd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
     if (file.fd < 0) return false;
-    if (access(("/proc/self/fd/" + std::to_string(file.fd)).c_str(), F_OK) != 0) {
+    if (access(fd_path(file.fd).c_str(), F_OK) != 0) {
         close(file.fd);
         file.fd = -1;
         return false;
@@ -108,7 +111,7 @@ bool make_unnamed_temporary(OutputFile& file) {
 // Gives the unnamed file a temporary name beside the output: linkat cannot
 // replace a file, so the name is the step before the rename.
 Status name_unnamed_temporary(OutputFile& file) {
-    const std::string proc_path = "/proc/self/fd/" + std::to_string(file.fd);
+    const std::string proc_path = fd_path(file.fd);
     const int dir_fd = file.target.dir_fd;
     Result<std::string> name = take_temp_name(dir_fd, file.cleanup_slot, [&](const std::string& candidate) {
         return linkat(AT_FDCWD, proc_path.c_str(), dir_fd, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0;

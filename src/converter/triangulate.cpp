@@ -91,10 +91,7 @@ public:
     CellGrid() = default;
     CellGrid(P2 low, P2 high, std::size_t items) : low_(low), high_(high) {
         const double width = high.u - low.u, height = high.v - low.v;
-        if (!(width > 0 && height > 0 && std::isfinite(width * height))) {
-            if (std::isfinite(width) && std::isfinite(height)) margin_ = 1e-9 * std::max(width, height);
-            return;
-        }
+        if (!(width > 0 && height > 0 && std::isfinite(width * height))) return;
         const double per_cell = std::sqrt(width * height / double(items));
         const double most = double(items);
         columns_ = std::max<std::size_t>(1, static_cast<std::size_t>(std::min(width / per_cell, most)));
@@ -148,6 +145,19 @@ private:
     double margin_ = 0;
 };
 
+bool finite(P2 p) { return std::isfinite(p.u) && std::isfinite(p.v); }
+
+// The box around the corners that are finite.
+std::pair<P2, P2> finite_box(const std::vector<P2>& q) {
+    P2 low{HUGE_VAL, HUGE_VAL}, high{-HUGE_VAL, -HUGE_VAL};
+    for (const P2& p : q) {
+        if (!finite(p)) continue;
+        low = {std::min(low.u, p.u), std::min(low.v, p.v)};
+        high = {std::max(high.u, p.u), std::max(high.v, p.v)};
+    }
+    return {low, high};
+}
+
 // Up to this many corners, looking at every corner (or pair of edges) costs
 // less than building a grid to find the few worth looking at.
 constexpr std::uint32_t kFewCorners = 32;
@@ -160,12 +170,7 @@ constexpr std::uint32_t kFewCorners = 32;
 // any axis.
 bool crosses_itself(const std::vector<P2>& q) {
     const auto n = static_cast<std::uint32_t>(q.size());
-    P2 low{HUGE_VAL, HUGE_VAL}, high{-HUGE_VAL, -HUGE_VAL};
-    for (P2 p : q) {
-        if (!std::isfinite(p.u) || !std::isfinite(p.v)) return false;
-        low = {std::min(low.u, p.u), std::min(low.v, p.v)};
-        high = {std::max(high.u, p.u), std::max(high.v, p.v)};
-    }
+    if (!std::all_of(q.begin(), q.end(), finite)) return false;
     if (n <= kFewCorners) {
         // Every pair: fewer tests than building the grid takes.
         for (std::uint32_t e = 1; e < n; ++e)
@@ -173,6 +178,7 @@ bool crosses_itself(const std::vector<P2>& q) {
                 if (edges_cross(q[o], q[(o + 1) % n], q[e], q[(e + 1) % n])) return true;
         return false;
     }
+    const auto [low, high] = finite_box(q);
     const CellGrid cells(low, high, n);
 
     // Each edge is tested against the edges entered before it in the cells it
@@ -240,12 +246,7 @@ class CornerGrid {
 public:
     CornerGrid() = default;  // holds nothing
     explicit CornerGrid(const std::vector<P2>& q) {
-        P2 low{HUGE_VAL, HUGE_VAL}, high{-HUGE_VAL, -HUGE_VAL};
-        for (const P2& p : q) {
-            if (!finite(p)) continue;
-            low = {std::min(low.u, p.u), std::min(low.v, p.v)};
-            high = {std::max(high.u, p.u), std::max(high.v, p.v)};
-        }
+        const auto [low, high] = finite_box(q);
         cells_ = CellGrid(low, high, q.size());
         starts_.assign(cells_.count() + 1, 0);
         for (const P2& p : q)
@@ -276,8 +277,6 @@ public:
     }
 
 private:
-    static bool finite(P2 p) { return std::isfinite(p.u) && std::isfinite(p.v); }
-
     CellGrid cells_;
     std::vector<std::uint32_t> starts_;  // per cell, where its corners begin in corners_
     std::vector<std::uint32_t> corners_;
