@@ -119,42 +119,35 @@ void split_color_points(Working& w, const lwofront::Vmad& vmad) {
     }
 }
 
-// The texture value of a point: the first entry of the texture map for it,
-// then, for a split point, the value of its VMAD entry, or of the point it
-// copies when only its colour was split off.
+// The texture value of a point: its entry in the texture map, then, for a
+// split point, the value of its VMAD entry, or of the point it copies when
+// only its colour was split off.
 struct TextureValues {
-    TextureValues(const lwofront::Vmap& map, const Working& w)
-        : map(map), w(w), first(first_entry_per_point(map, w.point_count())) {}
     // Empty when the point has none.
     std::span<const float> of(std::uint32_t i) const {
-        if (first[i] != kNoEntry) return map.entries[first[i]].values;
-        if (i < w.read_points) return {};
+        if (i < w.read_points) return map.of(i);
         const auto& split = w.split_entry[i - w.read_points];
         return split ? *split : of(w.split_from[i - w.read_points]);
     }
 
-    const lwofront::Vmap& map;
+    const PointValues& map;
     const Working& w;
-    std::vector<std::uint32_t> first;
 };
 
 // The colour of a point: for a split point its colour VMAD entry, else the
-// first entry of the colour map for the point (or the point it copies).
+// colour map's entry for the point (or the point it copies).
 struct ColorValues {
-    ColorValues(const lwofront::Vmap& map, const Working& w)
-        : map(map), w(w), first(first_entry_per_point(map, w.read_points)) {}
     // Empty when the point has none.
     std::span<const float> of(std::uint32_t i) const {
         if (i >= w.read_points) {
             if (const auto& split = w.split_color[i - w.read_points]) return *split;
             i = w.split_from[i - w.read_points];
         }
-        return first[i] != kNoEntry ? map.entries[first[i]].values : std::span<const float>{};
+        return map.of(i);
     }
 
-    const lwofront::Vmap& map;
+    const PointValues& map;
     const Working& w;
-    std::vector<std::uint32_t> first;
 };
 
 // A colour component of 0 to 1 as a byte: times 255, rounded, clamped.
@@ -337,16 +330,11 @@ void make_vertices(const Working& w, const Normals& normals, const TextureValues
 
 }  // namespace
 
-Result<ultraback::Layer> convert_layer(const lwofront::Layr& layer, const LayerSettings& settings, const Warn& warn) {
-    const lwofront::Vmap* map = first_txuv(layer.vmaps);
-    const lwofront::Vmad* vmad = map ? first_txuv(layer.vmads) : nullptr;
-
-    const lwofront::Vmap* color_map = settings.vertex_colors ? first_color(layer.vmaps) : nullptr;
-    const lwofront::Vmad* color_vmad = color_map ? first_color(layer.vmads) : nullptr;
-
+Result<ultraback::Layer> convert_layer(const lwofront::Layr& layer, const LayerMaps& maps,
+                                       const LayerSettings& settings, const Warn& warn) {
     Working w(layer);
-    if (vmad) split_points(w, *vmad);
-    if (color_vmad) split_color_points(w, *color_vmad);
+    if (maps.chosen.texture_vmad) split_points(w, *maps.chosen.texture_vmad);
+    if (maps.chosen.color_vmad) split_color_points(w, *maps.chosen.color_vmad);
     const std::size_t count = w.point_count();
     const std::size_t limit = std::min(settings.max_vertices, kMaxBatchedVertices);  // what 32-bit indices hold
     if (count > limit) return std::unexpected(too_many_vertices(settings.position, count, limit));
@@ -358,10 +346,10 @@ Result<ultraback::Layer> convert_layer(const lwofront::Layr& layer, const LayerS
 
     // Without a texture (or without a map) every vertex gets s = t = 0.
     std::optional<TextureValues> texture;
-    if (settings.texture && map) texture.emplace(*map, w);
+    if (settings.texture && maps.chosen.texture) texture.emplace(TextureValues{maps.texture, w});
 
     std::optional<ColorValues> colors;
-    if (color_map) colors.emplace(*color_map, w);
+    if (maps.chosen.color) colors.emplace(ColorValues{maps.color, w});
 
     ultraback::Layer out;
     out.material = settings.material;

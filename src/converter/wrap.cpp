@@ -24,10 +24,10 @@ bool map_wraps(const Map* map) {
                               [](const auto& entry) { return outside_unit(entry.values); });
 }
 
-// The texture maps that the layer conversion reads: the first VMAP and the
-// first VMAD of type TXUV.
+// The texture maps that the layer conversion reads.
 bool layer_wraps(const Layr& layer) {
-    return map_wraps(first_txuv(layer.vmaps)) || map_wraps(first_txuv(layer.vmads));
+    const ChosenMaps chosen = choose_maps(layer, false);
+    return map_wraps(chosen.texture) || map_wraps(chosen.texture_vmad);
 }
 
 // Every clip an Imag of the surface names, in any block.
@@ -48,11 +48,11 @@ void mark_clips_of(const Surf& surface, std::vector<bool>& wrapped) {
 
 }  // namespace
 
-std::vector<bool> wrapped_clips(const Object& object) {
+std::vector<bool> wrapped_clips(const Object& object, const SurfaceIndex& index) {
     std::vector<bool> wrapped(object.clips.size(), false);
     for (const Layr& layer : object.layers) {
         if (!layer_wraps(layer)) continue;
-        for (std::size_t surface : object.get_surfaces_in_layer(layer)) mark_clips_of(object.surfaces[surface], wrapped);
+        for (std::size_t surface : surfaces_in_layer(index, object, layer)) mark_clips_of(object.surfaces[surface], wrapped);
     }
     return wrapped;
 }
