@@ -1,10 +1,14 @@
-// Bytes through the whole program, in memory: read, scale, convert, write.
+// Bytes through the whole program, in memory: read, scale, convert, write,
+// and draw the preview.
 //
-// The first byte chooses the options (bit 0: tiling; bits 1 and 2: the scale
-// factor; bit 3: skipping texture blocks that are not image maps; bit 4:
-// batching; bits 5 to 7: the vertex cache size); the rest is the object file. Images are looked up in a fixed set
-// by file name, the way the program finds them beside the object: "a.png" to
-// "d.png" load, every other name fails.
+// The first two bytes choose the options, every one that changes the output.
+// First byte: bit 0 tiling (-t); bits 1 and 2 the scale factor; bit 3
+// skipping texture blocks that are not image maps (-k); bit 4 batching (-b);
+// bits 5 to 7 the vertex cache size (-c). Second byte: bit 0 one layer per
+// surface (-m); bit 1 vertex colours (-v); bit 2 Fast3D (-f); bit 3 fitting
+// textures (-r); bit 4 the preview (-p). The rest is the object file. Images
+// are looked up in a fixed set by file name, the way the program finds them
+// beside the object: "a.png" to "d.png" load, every other name fails.
 
 #include <cmath>
 #include <cstdio>
@@ -20,6 +24,7 @@
 #include "converter/convert.hpp"
 #include "converter/texture.hpp"
 #include "lwofront/reader.hpp"
+#include "preview/preview.hpp"
 #include "stream.hpp"
 #include "ultraback/check.hpp"
 #include "ultraback/writer.hpp"
@@ -54,8 +59,9 @@ Result<image::Image> load_image(const std::string& path) {
     return found->second;
 }
 
+// A warning, or with -r the line that says how a texture was fitted.
 void check_warning(std::string_view line) {
-    FUZZ_CHECK(line.starts_with("Warning: "));
+    FUZZ_CHECK(line.starts_with("Warning: ") || line.starts_with("texture "));
     FUZZ_CHECK(line.find('\n') == line.size() - 1);
 }
 
@@ -88,13 +94,14 @@ constexpr std::size_t kCacheSizes[] = {3, 4, 5, 8, 16, 31, 32, 64};
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size == 0) return 0;
+    if (size < 2) return 0;
     const std::uint8_t control = data[0];
-    const auto file = std::as_bytes(std::span(data + 1, size - 1));
+    const std::uint8_t more = data[1];
+    const auto file = std::as_bytes(std::span(data + 2, size - 2));
 
     stream::MemorySource source(file);
     stream::Stream in(source, file.size());
-    const lwofront::ReadOptions read_options{(control & 8) != 0, check_warning};
+    const lwofront::ReadOptions read_options{.skip_unknown_blocks = (control & 8) != 0, .warn = check_warning};
     Result<lwofront::Object> object = lwofront::process(in, read_options);
     if (!object) {
         check_error(object.error());
@@ -105,9 +112,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     lwofront::scale_points(*object, kScales[control >> 1 & 3]);
 
     const std::size_t cache_size = kCacheSizes[control >> 5];
-    // The cache size's bits double as -m, -v and -f.
-    const converter::Options options{"tex", (control & 1) != 0, (control & 16) != 0, cache_size, 1.0f,
-                                     (control & 32) != 0, (control & 64) != 0};
+    const converter::Options options{.base_dir = "tex",
+                                     .tile = (control & 1) != 0,
+                                     .batch = (control & 16) != 0,
+                                     .cache_size = cache_size,
+                                     .scale = 1.0f,
+                                     .split_surfaces = (more & 1) != 0,
+                                     .vertex_colors = (more & 2) != 0,
+                                     .fit_textures = (more & 8) != 0};
     Result<ultraback::Mesh> mesh = converter::convert(*object, options, load_image, check_warning);
     if (!mesh) {
         check_error(mesh.error());
@@ -118,7 +130,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(fault.empty());
 
     ultraback::StringSink sink;
-    FUZZ_CHECK(ultraback::save(*mesh, "mesh", sink, {(control & 128) != 0}));
+    FUZZ_CHECK(ultraback::save(*mesh, "mesh", sink, {.one_triangle_commands = (more & 4) != 0}));
     FUZZ_CHECK(sink.text.ends_with(" ); \n"));
+
+    if (more & 16) {
+        const preview::Picture picture = preview::render(*mesh);
+        FUZZ_CHECK(picture.rgb.size() == std::size_t(picture.width) * std::size_t(picture.height) * 3);
+        FUZZ_CHECK(preview::encode_png(picture).has_value());
+    }
     return 0;
 }

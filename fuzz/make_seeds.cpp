@@ -2,7 +2,7 @@
 //
 //   quillmesh_fuzz_seeds fuzz/corpus
 //
-// gives fuzz/corpus/fuzz_pipeline/gen-* (a control byte, then an LWO2 file;
+// gives fuzz/corpus/fuzz_pipeline/gen-* (two control bytes, then an LWO2 file;
 // see fuzz_pipeline.cpp) and fuzz/corpus/fuzz_image/gen-* (one small image
 // per format the decoder reads). The real files beside them are copied by
 // hand from tests/data/real-lwo2.
@@ -24,7 +24,7 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 
-// Options of the pipeline target's first byte.
+// Options of the pipeline target's first byte (its second is 0 here).
 constexpr std::uint8_t kTile = 1;
 constexpr std::uint8_t kNegativeScale = 1 << 1;
 
@@ -34,7 +34,7 @@ void write(const fs::path& path, const Bytes& bytes) {
 }
 
 void write_object(const fs::path& dir, const std::string& name, std::uint8_t control, const lwo_test::Builder& b) {
-    Bytes bytes{control};
+    Bytes bytes{control, 0};
     for (std::byte v : b.bytes) bytes.push_back(std::uint8_t(v));
     write(dir / ("gen-" + name), bytes);
 }

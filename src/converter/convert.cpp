@@ -204,7 +204,14 @@ struct LayerPass {
 Status convert_layers(const Object& object, const lwofront::SurfaceIndex& surface_index, const Options& options,
                       const ImageList& images, const std::vector<SurfaceUse>& uses, Mesh& mesh, const Warn& warn,
                       LayerBatching* batching) {
-    LayerPass pass{options, images, uses, 0, std::nullopt, mesh, warn, batching};
+    LayerPass pass{.options = options,
+                   .images = images,
+                   .uses = uses,
+                   .highest_number = 0,
+                   .default_material = std::nullopt,
+                   .mesh = mesh,
+                   .warn = warn,
+                   .batching = batching};
     for (const lwofront::Layr& layer : object.layers) pass.highest_number = std::max(pass.highest_number, layer.number);
     // One output layer per layer at least: room for them all at once, so many
     // small layers do not pay for the list twice while it grows.
