@@ -8,6 +8,7 @@
 #include <variant>
 
 #include "check.hpp"
+#include "converter/texel_format.hpp"
 #include "converter/texture.hpp"
 #include "image.hpp"
 

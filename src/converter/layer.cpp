@@ -28,8 +28,6 @@ std::string skipped_polygons_line(std::size_t count, std::size_t layer_position)
 
 namespace {
 
-constexpr std::uint32_t kNone = UINT32_MAX;
-
 // The layer's points and polygons after splitting the points whose texture
 // value differs per polygon (VMAD). Split points follow the points as read;
 // a polygon that uses one is copied with that corner replaced. Everything
@@ -187,10 +185,7 @@ std::optional<Vec3> face_normal(const Working& w, std::span<const std::uint32_t>
     const float cx = ay * bz - az * by;
     const float cy = az * bx - ax * bz;
     const float cz = ax * by - ay * bx;
-    const float length = std::sqrt(cx * cx + cy * cy + cz * cz);
-    Vec3 unit{cx / length, cy / length, cz / length};
-    if (!std::isfinite(unit.x) || !std::isfinite(unit.y) || !std::isfinite(unit.z)) return std::nullopt;
-    return unit;
+    return unit_or_nothing(cx, cy, cz);
 }
 
 std::uint8_t normal_byte(float component) {

@@ -24,10 +24,10 @@ const Map* first_of(const std::vector<Map>& maps, Wanted wanted) {
 PointValues point_values(const lwofront::Vmap* map, std::size_t point_count) {
     PointValues values{map, {}};
     if (!map) return values;
-    values.entry.assign(point_count, kNoEntry);
+    values.entry.assign(point_count, kNone);
     for (std::uint32_t k = 0; k < map->entries.size(); ++k) {
         const std::uint32_t vertex = map->entries[k].vertex;
-        if (vertex < point_count && values.entry[vertex] == kNoEntry) values.entry[vertex] = k;
+        if (vertex < point_count && values.entry[vertex] == kNone) values.entry[vertex] = k;
     }
     return values;
 }

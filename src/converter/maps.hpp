@@ -17,11 +17,10 @@
 #include <span>
 #include <vector>
 
+#include "converter/sentinel.hpp"
 #include "lwofront/model.hpp"
 
 namespace converter {
-
-inline constexpr std::uint32_t kNoEntry = UINT32_MAX;
 
 // The maps conversion reads; null where the layer has none.
 struct ChosenMaps {
@@ -36,11 +35,11 @@ ChosenMaps choose_maps(const lwofront::Layr& layer, bool vertex_colors);
 // A VMAP with each point's entry found once.
 struct PointValues {
     const lwofront::Vmap* map = nullptr;
-    std::vector<std::uint32_t> entry;  // per point as read: its first entry's position, or kNoEntry
+    std::vector<std::uint32_t> entry;  // per point as read: its first entry's position, or kNone
 
     // The point's values; empty when it has no entry (or there is no map).
     std::span<const float> of(std::uint32_t point) const {
-        if (point >= entry.size() || entry[point] == kNoEntry) return {};
+        if (point >= entry.size() || entry[point] == kNone) return {};
         return map->entries[entry[point]].values;
     }
 };

@@ -12,8 +12,6 @@ namespace converter {
 
 namespace {
 
-constexpr std::uint32_t kNone = UINT32_MAX;
-
 // Per polygon the surface its first tag entry names, or kNone. Each tag is
 // looked up once, so the cost is linear in tags, surfaces and entries.
 std::vector<std::uint32_t> surface_per_polygon(const lwofront::Object& object, const lwofront::SurfaceIndex& index,

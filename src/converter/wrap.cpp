@@ -6,7 +6,7 @@
 #include <variant>
 
 #include "converter/maps.hpp"
-#include "overloaded.hpp"
+#include "converter/surface.hpp"
 
 namespace converter {
 namespace {
@@ -32,18 +32,9 @@ bool layer_wraps(const Layr& layer) {
 
 // Every clip an Imag of the surface names, in any block.
 void mark_clips_of(const Surf& surface, std::vector<bool>& wrapped) {
-    auto read_block = [&](const Blok& blok) {
-        for (const BlokAttr& attribute : blok.attributes) {
-            std::visit(Overloaded{[&](const Imag& imag) {
-                                      if (imag.image >= 1 && imag.image <= wrapped.size()) wrapped[imag.image - 1] = true;
-                                  },
-                                  Ignore<Tmap, Proj, Axis, Wrap, Wrpw, Wrph, VmapName, Aast, Pixb>{}},
-                       attribute);
-        }
-    };
-    for (const SurfAttr& attribute : surface.attributes) {
-        std::visit(Overloaded{read_block, Ignore<Colr, Diff, Spec, Glos>{}}, attribute);
-    }
+    for_each_imag(surface, [&](const Imag& imag, std::size_t) {
+        if (imag.image >= 1 && imag.image <= wrapped.size()) wrapped[imag.image - 1] = true;
+    });
 }
 
 }  // namespace
