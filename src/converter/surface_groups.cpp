@@ -1,3 +1,10 @@
+// Surface grouping (-m): each polygon's surface is found from its first SURF
+// tag through the run's surface index; polygons are grouped by surface in
+// the order of each group's first polygon, and each group is cut out as a
+// layer of its own: only the points its polygons use (in their order), and
+// only the map entries of those points and polygons, renumbered. The tables
+// every cut reads are built once per layer, and each cut sets back what it
+// changed, so a layer of many groups costs time in its own size.
 #include "converter/surface_groups.hpp"
 
 #include <algorithm>

@@ -1,3 +1,10 @@
+// Tiling: each polygon of a layer whose texture is over the TMEM budget
+// becomes a small layer of its own, made from a copy of its corners and the
+// texture (and colour) values they have in that polygon, and converted like
+// any layer. Its coordinates stay in the whole texture's texel space; the
+// rectangle of the values it spans says which part the console loads for it.
+// One tile layer is refilled for every polygon, so tiling a large layer
+// allocates once.
 #include "converter/tile.hpp"
 
 #include <algorithm>
