@@ -32,7 +32,7 @@
 #include <variant>
 #include <vector>
 
-#include "converter/batch.hpp"
+#include "converter/batching/batch.hpp"
 #include "converter/convert.hpp"
 #include "image.hpp"
 #include "object_file.hpp"

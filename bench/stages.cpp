@@ -26,9 +26,9 @@
 #include <string_view>
 
 #include "object_file.hpp"
-#include "converter/batch.hpp"
+#include "converter/batching/batch.hpp"
 #include "converter/convert.hpp"
-#include "converter/layer_batching.hpp"
+#include "converter/batching/layer_batching.hpp"
 #include "image.hpp"
 #include "lwofront/reader.hpp"
 #include "output_file.hpp"

@@ -9,16 +9,16 @@
 #include <utility>
 #include <vector>
 
-#include "converter/fit.hpp"
+#include "converter/texturing/fit.hpp"
 #include "converter/layer.hpp"
-#include "converter/layer_batching.hpp"
+#include "converter/batching/layer_batching.hpp"
 #include "converter/maps.hpp"
 #include "converter/scale_check.hpp"
 #include "converter/surface.hpp"
 #include "converter/surface_groups.hpp"
-#include "converter/texture.hpp"
+#include "converter/texturing/texture.hpp"
 #include "converter/tile.hpp"
-#include "converter/wrap.hpp"
+#include "converter/texturing/wrap.hpp"
 #include "lwofront/surface_index.hpp"
 #include "ultraback/check.hpp"
 

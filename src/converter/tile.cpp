@@ -17,7 +17,7 @@
 
 #include "converter/maps.hpp"
 #include "converter/numeric.hpp"
-#include "converter/texture.hpp"
+#include "converter/texturing/texture.hpp"
 
 namespace converter {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "converter/batch.hpp"
+#include "converter/batching/batch.hpp"
 #include "converter/mesh_text.hpp"
 #include "converter/model_builder.hpp"
 #include "ultraback/check.hpp"

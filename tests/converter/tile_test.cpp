@@ -7,7 +7,7 @@
 
 #include "converter/mesh_text.hpp"
 #include "converter/model_builder.hpp"
-#include "converter/texture.hpp"
+#include "converter/texturing/texture.hpp"
 
 namespace {
 

@@ -32,7 +32,7 @@
 // are placed in their slots by the first waiting triangle around them, so
 // that what the next batches give up lies together.
 
-#include "converter/batch.hpp"
+#include "converter/batching/batch.hpp"
 
 #include <algorithm>
 #include <array>

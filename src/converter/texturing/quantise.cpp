@@ -5,7 +5,7 @@
 // visited in sorted order and every tie is broken by position, so the same
 // pixels always give the same palette.
 
-#include "converter/quantise.hpp"
+#include "converter/texturing/quantise.hpp"
 
 #include <algorithm>
 #include <array>
@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <unordered_map>
 
-#include "converter/texel_format.hpp"
+#include "converter/texturing/texel_format.hpp"
 
 namespace converter {
 namespace {

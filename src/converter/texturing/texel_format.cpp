@@ -2,7 +2,7 @@
 // byte, the earlier one in the high nibble. Grey formats round each channel
 // to their precision; decoding is ultraback's, as the RDP reads the texels.
 
-#include "converter/texel_format.hpp"
+#include "converter/texturing/texel_format.hpp"
 
 #include <algorithm>
 #include <cassert>

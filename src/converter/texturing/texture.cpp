@@ -1,13 +1,13 @@
 // Texture preparation: Ci4 with a palette for images of at most 16 colours,
 // Rgba16 otherwise, and the TMEM budget of each texel format.
 
-#include "converter/texture.hpp"
+#include "converter/texturing/texture.hpp"
 
 #include <cassert>
 #include <cstddef>
 #include <variant>
 
-#include "converter/texel_format.hpp"
+#include "converter/texturing/texel_format.hpp"
 #include "overloaded.hpp"
 
 namespace converter {

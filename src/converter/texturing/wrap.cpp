@@ -1,4 +1,4 @@
-#include "converter/wrap.hpp"
+#include "converter/texturing/wrap.hpp"
 
 #include <algorithm>
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "converter/batch.hpp"
+#include "converter/batching/batch.hpp"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "converter/layer.hpp"
-#include "converter/layer_batching.hpp"
+#include "converter/batching/layer_batching.hpp"
 #include "converter/model_builder.hpp"
 
 namespace {

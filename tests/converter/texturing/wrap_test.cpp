@@ -1,7 +1,7 @@
 // Which clips are wrapped: a layer whose texture map leaves 0..1 marks every
 // clip that the surfaces of its polygons name.
 
-#include "converter/wrap.hpp"
+#include "converter/texturing/wrap.hpp"
 
 #include <gtest/gtest.h>
 
