@@ -66,19 +66,16 @@ TEST(AppendTiles, TilesKeepTheirPolygonsOwnTextureValues) {
     lwofront::Layr l = square();
     l.vmads.push_back(txuv_vmad({{1, 1, {0.875f, 0.625f}}}));
     const Tiled t = tile(l);
-    EXPECT_EQ(mesh_text::mesh(t.mesh),
-              "layer 0 material 2 seams\n"
-              "v 0 0 0 1024 1024 0 0 127 255\n"
-              "v 10 0 0 2048 1024 0 0 127 255\n"
-              "v 0 10 0 1024 0 0 0 127 255\n"
-              "tri 0 2 1\n"
-              "layer 1 material 2 seams\n"
+    // Polygon 0 has no values of its own: its tile is as without the VMAD.
+    EXPECT_EQ(mesh_text::layer(t.mesh.layers.at(0)), mesh_text::layer(tile(square()).mesh.layers.at(0)));
+    EXPECT_EQ(mesh_text::vertices_and_primitives(t.mesh.layers.at(1)),
               "v 0 10 0 1024 0 0 0 127 255\n"
               "v 10 0 0 3584 1536 0 0 127 255\n"
               "v 10 10 0 3072 2048 0 0 127 255\n"
-              "tri 0 2 1\n"
-              "rect 0 16 0 32 16\n"
-              "rect 1 16 0 56 32\n");
+              "tri 0 2 1\n");
+    ASSERT_EQ(t.mesh.layer_rects.size(), 2u);
+    const ultraback::Rectangle r = t.mesh.layer_rects[1].second;
+    EXPECT_EQ((std::vector<int>{r.left, r.top, r.right, r.bottom}), (std::vector<int>{16, 0, 56, 32}));
 }
 
 TEST(AppendTiles, TilesKeepTheirPolygonsOwnColours) {
