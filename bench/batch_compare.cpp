@@ -32,7 +32,7 @@
 #include <variant>
 #include <vector>
 
-#include "converter/batch.hpp"
+#include "converter/batching/batch.hpp"
 #include "converter/convert.hpp"
 #include "image.hpp"
 #include "object_file.hpp"
@@ -214,7 +214,14 @@ int main(int argc, char** argv) {
         }
         lwofront::scale_points(*object, scale);
         const converter::LoadImage load = [](const std::string& p) { return image::Image::open(p); };
-        const converter::Options options{bench::texture_dir(path), false, false, cache_size};
+        const converter::Options options{.base_dir = bench::texture_dir(path),
+                                         .tile = false,
+                                         .batch = false,
+                                         .cache_size = cache_size,
+                                         .scale = 1.0f,
+                                         .split_surfaces = false,
+                                         .vertex_colors = false,
+                                         .fit_textures = false};
         Result<ultraback::Mesh> mesh = converter::convert(*object, options, load, {});
         if (!mesh) {
             std::printf("%s: %s\n", path.c_str(), std::string(mesh.error().description()).c_str());

@@ -132,7 +132,14 @@ int stats(const char* path) {
     std::printf("%-12s %10s %12s %12s %12s %14s\n", "mode", "triangles", "commands/tri", "loads/tri", "convert ms",
                 "convert+write");
     for (const Mode& mode : {Mode{"default", false, 32}, Mode{"batched 32", true, 32}, Mode{"batched 16", true, 16}}) {
-        const converter::Options options{dir, false, mode.batch, mode.cache_size};
+        const converter::Options options{.base_dir = dir,
+                                         .tile = false,
+                                         .batch = mode.batch,
+                                         .cache_size = mode.cache_size,
+                                         .scale = 1.0f,
+                                         .split_surfaces = false,
+                                         .vertex_colors = false,
+                                         .fit_textures = false};
         std::vector<double> convert_times, total_times;
         std::string text;
         for (int run = 0; run < 5; ++run) {

@@ -26,9 +26,9 @@
 #include <string_view>
 
 #include "object_file.hpp"
-#include "converter/batch.hpp"
+#include "converter/batching/batch.hpp"
 #include "converter/convert.hpp"
-#include "converter/layer_batching.hpp"
+#include "converter/batching/layer_batching.hpp"
 #include "image.hpp"
 #include "lwofront/reader.hpp"
 #include "output_file.hpp"
@@ -140,7 +140,14 @@ int main(int argc, char** argv) {
     }
     row("read", read, heap_mib());
 
-    const converter::Options options{bench::texture_dir(path), false};
+    const converter::Options options{.base_dir = bench::texture_dir(path),
+                                     .tile = false,
+                                     .batch = false,
+                                     .cache_size = 32,
+                                     .scale = 1.0f,
+                                     .split_surfaces = false,
+                                     .vertex_colors = false,
+                                     .fit_textures = false};
     const converter::LoadImage load_image = [](const std::string& p) { return image::Image::open(p); };
     std::optional<ultraback::Mesh> mesh;
     const Timing convert = best_of(repeats, [&] { mesh.reset(); }, [&] {

@@ -8,7 +8,8 @@
 #include <variant>
 
 #include "check.hpp"
-#include "converter/texture.hpp"
+#include "converter/texturing/texel_format.hpp"
+#include "converter/texturing/texture.hpp"
 #include "image.hpp"
 
 namespace {

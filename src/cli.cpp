@@ -7,6 +7,7 @@
 #include <limits>
 #include <vector>
 
+#include "ultraback/vertex_cache.hpp"
 #include "utf8.hpp"
 
 namespace cli {
@@ -94,15 +95,12 @@ bool* flag_slot(OptionValues& values, char letter) {
     }
 }
 
-// Fast3D's vertex buffer holds 16 vertices; F3DEX and F3DEX2 hold 32, and
-// their rejection variants 64.
-constexpr int kMaxCacheSize = 64;
-constexpr int kMaxFast3dCacheSize = 16;
-
-std::optional<int> parse_cache_size(std::string_view text, int max) {
+std::optional<int> parse_cache_size(std::string_view text, std::size_t max) {
     int value = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size() || value < 3 || value > max) return std::nullopt;
+    if (ec != std::errc() || end != text.data() + text.size() || value < 0) return std::nullopt;
+    const auto size = static_cast<std::size_t>(value);
+    if (size < ultraback::kMinCacheSize || size > max) return std::nullopt;
     return value;
 }
 
@@ -288,8 +286,11 @@ std::expected<Settings, std::string> parse_command_line(std::span<const std::str
     if (!scale) return std::unexpected("Invalid scale factor: '" + scale_text + "'");
 
     const bool fast3d = options->fast3d;
-    std::optional<int> cache_size = parse_cache_size(options->cache_size.value_or(fast3d ? "16" : "32"),
-                                                     fast3d ? kMaxFast3dCacheSize : kMaxCacheSize);
+    // Fast3D's cache is its whole vertex buffer.
+    const std::size_t max_cache = fast3d ? ultraback::kMaxFast3dCacheSize : ultraback::kMaxCacheSize;
+    const std::size_t default_cache = fast3d ? ultraback::kMaxFast3dCacheSize : ultraback::kDefaultCacheSize;
+    std::optional<int> cache_size =
+        parse_cache_size(options->cache_size.value_or(std::to_string(default_cache)), max_cache);
     if (!cache_size) {
         return std::unexpected("Invalid cache size: '" + *options->cache_size +
                                (fast3d ? "' (3 to 16 with -f)" : "' (3 to 64)"));

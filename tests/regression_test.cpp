@@ -146,7 +146,9 @@ TEST(Regression, ControlCharactersInNamesKeepWarningsOnOneLine) {
     auto fail = [](const std::string&) -> Result<image::Image> {
         return std::unexpected(Error{ErrorKind::Image, LwoError::None, "Could not open image"});
     };
-    auto mesh = converter::convert(object, {"base\tdir"}, fail,
+    converter::Options options;
+    options.base_dir = "base\tdir";
+    auto mesh = converter::convert(object, options, fail,
                                    [&](std::string_view line) { warnings.emplace_back(line); });
     ASSERT_TRUE(mesh);
     EXPECT_EQ(ultraback::find_mesh_fault(*mesh), "");

@@ -9,16 +9,16 @@
 #include <utility>
 #include <vector>
 
-#include "converter/fit.hpp"
+#include "converter/texturing/fit.hpp"
 #include "converter/layer.hpp"
-#include "converter/layer_batching.hpp"
+#include "converter/batching/layer_batching.hpp"
 #include "converter/maps.hpp"
 #include "converter/scale_check.hpp"
 #include "converter/surface.hpp"
 #include "converter/surface_groups.hpp"
-#include "converter/texture.hpp"
+#include "converter/texturing/texture.hpp"
 #include "converter/tile.hpp"
-#include "converter/wrap.hpp"
+#include "converter/texturing/wrap.hpp"
 #include "lwofront/surface_index.hpp"
 #include "ultraback/check.hpp"
 
@@ -83,10 +83,11 @@ ClipTexture make_clip_texture(const image::Image& image, bool fit, bool wraps, s
 // only whether an image loaded is read. The warnings come in the order of the
 // two passes: every image that could not be opened, then for every texture
 // its fitting and whether it is over the TMEM budget.
-ImageList load_textures(const Object& object, const Options& options, const LoadImage& load_image, Mesh& mesh,
-                        const Warn& warn) {
+ImageList load_textures(const Object& object, const lwofront::SurfaceIndex& surface_index, const Options& options,
+                        const LoadImage& load_image, Mesh& mesh, const Warn& warn) {
     const std::size_t clips = object.clips.size();
-    const std::vector<bool> wrapped = options.fit_textures ? wrapped_clips(object) : std::vector<bool>(clips, false);
+    const std::vector<bool> wrapped =
+        options.fit_textures ? wrapped_clips(object, surface_index) : std::vector<bool>(clips, false);
     ImageList images;
     images.reserve(clips);
     mesh.textures.reserve(clips);
@@ -173,27 +174,30 @@ struct LayerPass {
 
     // A layer, or one surface's polygons of it, drawn with that surface:
     // whole or, with tiling, one layer per polygon; then batched meanwhile.
-    Status convert(const lwofront::Layr& layer, std::size_t position, LayerSurface surface) {
+    Status convert(const lwofront::Layr& layer, const LayerMaps& maps, std::size_t position, LayerSurface surface) {
         const std::size_t made = mesh.layers.size();
-        Status done = make(layer, position, surface);
+        Status done = make(layer, maps, position, surface);
         if (done && batching) batching->hand_over(mesh.layers, made);
         return done;
     }
 
-    Status make(const lwofront::Layr& layer, std::size_t position, LayerSurface surface) {
+    Status make(const lwofront::Layr& layer, const LayerMaps& maps, std::size_t position, LayerSurface surface) {
         const std::optional<std::size_t> t = surface.use ? surface.use->layer_texture : std::nullopt;
-        LayerSettings settings{surface.material, std::nullopt, {}, position, kMaxIndexedVertices,
-                               options.vertex_colors};
+        LayerSettings settings{.material = surface.material,
+                               .texture = std::nullopt,
+                               .attributes = {},
+                               .position = position,
+                               .max_vertices = kMaxIndexedVertices};
         // A texture whose image failed to load scales nothing.
         if (t && images[*t]) settings.texture = TextureSize{mesh.textures[*t].width, mesh.textures[*t].height};
 
         const ultraback::Texture* over_budget =
             options.tile && t && !fits_in_tmem(mesh.textures[*t]) ? &mesh.textures[*t] : nullptr;
-        if (over_budget) return append_tiles(mesh, layer, settings, *over_budget, highest_number, warn);
+        if (over_budget) return append_tiles(mesh, layer, maps, settings, *over_budget, highest_number, warn);
         // Batched, display-list indices are cache slots, so a layer may hold
         // more vertices than a 16-bit index reaches.
         settings.max_vertices = options.batch ? kMaxBatchedVertices : kMaxIndexedVertices;
-        Result<ultraback::Layer> converted = convert_layer(layer, settings, warn);
+        Result<ultraback::Layer> converted = convert_layer(layer, maps, settings, warn);
         if (!converted) return std::unexpected(std::move(converted.error()));
         mesh.add_layer(std::move(*converted));
         return {};
@@ -203,28 +207,36 @@ struct LayerPass {
 // Pass 4: the layers, whole or, with tiling, one layer per polygon; with -m
 // first one layer per surface its polygons name. With -b each is handed to
 // `batching` once made.
-Status convert_layers(const Object& object, const Options& options, const ImageList& images,
-                      const std::vector<SurfaceUse>& uses, Mesh& mesh, const Warn& warn, LayerBatching* batching) {
-    LayerPass pass{options, images, uses, 0, std::nullopt, mesh, warn, batching};
+Status convert_layers(const Object& object, const lwofront::SurfaceIndex& surface_index, const Options& options,
+                      const ImageList& images, const std::vector<SurfaceUse>& uses, Mesh& mesh, const Warn& warn,
+                      LayerBatching* batching) {
+    LayerPass pass{.options = options,
+                   .images = images,
+                   .uses = uses,
+                   .highest_number = 0,
+                   .default_material = std::nullopt,
+                   .mesh = mesh,
+                   .warn = warn,
+                   .batching = batching};
     for (const lwofront::Layr& layer : object.layers) pass.highest_number = std::max(pass.highest_number, layer.number);
     // One output layer per layer at least: room for them all at once, so many
     // small layers do not pay for the list twice while it grows.
     mesh.layers.reserve(mesh.layers.size() + object.layers.size());
-    const lwofront::SurfaceIndex surface_index = lwofront::index_surfaces(object);
     bool shared_layers = false;  // a layer whose polygons name several surfaces
 
     for (std::size_t i = 0; i < object.layers.size(); ++i) {
         const lwofront::Layr& layer = object.layers[i];
         const std::string collapse = collapse_warning(layer.points.vec, options.scale, i);
         if (!collapse.empty()) say(warn, collapse);
-        if (options.vertex_colors && !first_color(layer.vmaps)) {
+        if (options.vertex_colors && !choose_maps(layer, true).color) {
             say(warn, "Warning: layer " + std::to_string(i) + " has no vertex colour map; it keeps its normals.\n");
         }
 
         std::vector<SurfaceGroup> groups;
-        if (options.split_surfaces) groups = group_by_surface(object, layer);
+        if (options.split_surfaces) groups = group_by_surface(object, surface_index, layer);
         for (SurfaceGroup& group : groups) {
-            if (Status done = pass.convert(group.layer, i, pass.surface(group.surface)); !done) return done;
+            const LayerMaps maps = resolve_maps(group.layer, options.vertex_colors);
+            if (Status done = pass.convert(group.layer, maps, i, pass.surface(group.surface)); !done) return done;
         }
         if (!groups.empty()) continue;
 
@@ -237,7 +249,8 @@ Status convert_layers(const Object& object, const Options& options, const ImageL
         }
         std::optional<std::size_t> named;
         if (!surfaces.empty()) named = surfaces.front();
-        if (Status done = pass.convert(layer, i, pass.surface(named)); !done) return done;
+        const LayerMaps maps = resolve_maps(layer, options.vertex_colors);
+        if (Status done = pass.convert(layer, maps, i, pass.surface(named)); !done) return done;
     }
     return {};
 }
@@ -246,13 +259,16 @@ Status convert_layers(const Object& object, const Options& options, const ImageL
 
 Result<Mesh> convert(const Object& object, const Options& options, const LoadImage& load_image, const Warn& warn) {
     Mesh mesh;
-    ImageList images = load_textures(object, options, load_image, mesh, warn);
+    // The surfaces by name, found once for every layer of the run.
+    const lwofront::SurfaceIndex surface_index = lwofront::index_surfaces(object);
+    ImageList images = load_textures(object, surface_index, options, load_image, mesh, warn);
     const std::vector<SurfaceUse> uses = read_surfaces(object, mesh, warn);
     // Pass 5: with batching, every layer (tile layers too) is redrawn through
     // the vertex cache, on the other cores while the next layers are made.
     std::optional<LayerBatching> batching;
     if (options.batch) batching.emplace(options.cache_size, object.layers.size());
-    if (Status converted = convert_layers(object, options, images, uses, mesh, warn, batching ? &*batching : nullptr);
+    if (Status converted = convert_layers(object, surface_index, options, images, uses, mesh, warn,
+                                                  batching ? &*batching : nullptr);
         !converted) {
         return std::unexpected(std::move(converted.error()));
     }

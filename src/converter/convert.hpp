@@ -10,6 +10,7 @@
 #include "image.hpp"
 #include "lwofront/model.hpp"
 #include "ultraback/mesh.hpp"
+#include "ultraback/vertex_cache.hpp"
 
 namespace converter {
 
@@ -20,7 +21,7 @@ struct Options {
     std::string base_dir;  // directory of the input file; "" is the current one
     bool tile = false;     // split layers whose texture is over the TMEM budget
     bool batch = false;    // draw every layer in batches through the vertex cache
-    std::size_t cache_size = 32;  // vertex cache slots for batching, 3 to 64
+    std::size_t cache_size = ultraback::kDefaultCacheSize;  // vertex cache slots for batching
     float scale = 1.0f;           // what the points were multiplied by, for warnings
     bool split_surfaces = false;  // one layer per (layer, surface) pair
     bool vertex_colors = false;   // colours from each layer's first RGB or RGBA map instead of normals

@@ -1,3 +1,11 @@
+// Layer conversion, in one pass over the layer's own arrays: split the points
+// a polygon gives its own values (split_points.cpp), then sum each point's
+// face normals polygon by polygon (a unit normal per face, so a large face
+// does not outweigh a small one), make one vertex per point (position
+// truncated to 16 bits, texture coordinate in texels times 64, normal or
+// colour bytes), and reverse each polygon's corners for the console's
+// winding. Every point becomes a vertex, used or not, so vertex indices are
+// point indices.
 #include "converter/layer.hpp"
 
 #include <algorithm>
@@ -7,6 +15,7 @@
 
 #include "converter/maps.hpp"
 #include "converter/numeric.hpp"
+#include "converter/split_points.hpp"
 #include "converter/triangulate.hpp"
 
 namespace converter {
@@ -28,133 +37,35 @@ std::string skipped_polygons_line(std::size_t count, std::size_t layer_position)
 
 namespace {
 
-constexpr std::uint32_t kNone = UINT32_MAX;
-
-// The layer's points and polygons after splitting the points whose texture
-// value differs per polygon (VMAD). Split points follow the points as read;
-// a polygon that uses one is copied with that corner replaced. Everything
-// else is read from the layer in place.
-struct Working {
-    explicit Working(const lwofront::Layr& layer)
-        : layer(layer), read_points(static_cast<std::uint32_t>(layer.points.vec.size())) {}
-
-    std::size_t point_count() const { return read_points + split_from.size(); }
-    const Vec3& point(std::uint32_t i) const {
-        return layer.points.vec[i < read_points ? i : split_from[i - read_points]];
-    }
-    std::span<const std::uint32_t> corners(std::size_t polygon) const {
-        if (edited.empty() || edited[polygon] == kNone) return layer.pols.polygons[polygon].vertices;
-        return copies[edited[polygon]];
-    }
-    std::vector<std::uint32_t>& editable_corners(std::size_t polygon) {
-        if (edited.empty()) edited.assign(layer.pols.polygons.size(), kNone);
-        if (edited[polygon] == kNone) {
-            edited[polygon] = static_cast<std::uint32_t>(copies.size());
-            const std::span<const std::uint32_t> read = layer.pols.polygons[polygon].vertices;
-            copies.emplace_back(read.begin(), read.end());
-        }
-        return copies[edited[polygon]];
-    }
-
-    const lwofront::Layr& layer;
-    std::uint32_t read_points;
-    std::vector<std::uint32_t> split_from;                // per split point: the point it copies
-    // Per split point: the values of its texture VMAD entry, and of its
-    // colour VMAD entry, where it was split off by one.
-    std::vector<std::optional<std::span<const float>>> split_entry;
-    std::vector<std::optional<std::span<const float>>> split_color;
-    std::vector<std::uint32_t> edited;                    // per polygon: its copy, or kNone
-    std::vector<std::vector<std::uint32_t>> copies;
-};
-
-// The entries of a VMAD for points as read, by point in ascending order and
-// for one point in stored order.
-std::vector<std::uint32_t> by_point(const lwofront::Vmad& vmad, std::uint32_t n) {
-    return bucket(vmad.entries, n, [](const lwofront::VmadEntry& e) { return e.vertex; }).entries;
-}
-
-// For each point i as read, in ascending order, and each VMAD entry for i in
-// stored order: copy point i and give the copy to the entry's polygon in
-// place of the first corner that holds i.
-void split_points(Working& w, const lwofront::Vmad& vmad) {
-    const std::size_t polygon_count = w.layer.pols.polygons.size();
-    for (std::uint32_t k : by_point(vmad, w.read_points)) {
-        const lwofront::VmadEntry& e = vmad.entries[k];
-        if (e.polygon >= polygon_count) continue;  // names no polygon: ignored
-        std::span<const std::uint32_t> corners = w.corners(e.polygon);
-        auto at = std::find(corners.begin(), corners.end(), e.vertex);
-        if (at == corners.end()) continue;  // polygon does not hold the point: ignored
-        const auto corner = static_cast<std::size_t>(at - corners.begin());
-        const auto copy = static_cast<std::uint32_t>(w.point_count());
-        w.editable_corners(e.polygon)[corner] = copy;
-        w.split_from.push_back(e.vertex);
-        w.split_entry.push_back(e.values);
-        w.split_color.push_back(std::nullopt);
-    }
-}
-
-// The same for a colour VMAD, after the texture one: a corner the texture
-// VMAD split already takes the colour on its copy; another gets a copy of
-// its own.
-void split_color_points(Working& w, const lwofront::Vmad& vmad) {
-    const auto& polygons = w.layer.pols.polygons;
-    for (std::uint32_t k : by_point(vmad, w.read_points)) {
-        const lwofront::VmadEntry e = vmad.entries[k];
-        if (e.polygon >= polygons.size()) continue;
-        const std::span<const std::uint32_t> read = polygons[e.polygon].vertices;
-        auto at = std::find(read.begin(), read.end(), e.vertex);
-        if (at == read.end()) continue;
-        const auto corner = static_cast<std::size_t>(at - read.begin());
-        const std::uint32_t now = w.corners(e.polygon)[corner];
-        if (now >= w.read_points && !w.split_color[now - w.read_points]) {
-            w.split_color[now - w.read_points] = e.values;
-            continue;
-        }
-        if (now != e.vertex) continue;  // this corner has its colour already
-        const auto copy = static_cast<std::uint32_t>(w.point_count());
-        w.editable_corners(e.polygon)[corner] = copy;
-        w.split_from.push_back(e.vertex);
-        w.split_entry.push_back(std::nullopt);
-        w.split_color.push_back(e.values);
-    }
-}
-
-// The texture value of a point: the first entry of the texture map for it,
-// then, for a split point, the value of its VMAD entry, or of the point it
-// copies when only its colour was split off.
+// The texture value of a point: its entry in the texture map, then, for a
+// split point, the value of its VMAD entry, or of the point it copies when
+// only its colour was split off.
 struct TextureValues {
-    TextureValues(const lwofront::Vmap& map, const Working& w)
-        : map(map), w(w), first(first_entry_per_point(map, w.point_count())) {}
     // Empty when the point has none.
     std::span<const float> of(std::uint32_t i) const {
-        if (first[i] != kNoEntry) return map.entries[first[i]].values;
-        if (i < w.read_points) return {};
+        if (i < w.read_points) return map.of(i);
         const auto& split = w.split_entry[i - w.read_points];
         return split ? *split : of(w.split_from[i - w.read_points]);
     }
 
-    const lwofront::Vmap& map;
-    const Working& w;
-    std::vector<std::uint32_t> first;
+    const PointValues& map;
+    const SplitLayer& w;
 };
 
 // The colour of a point: for a split point its colour VMAD entry, else the
-// first entry of the colour map for the point (or the point it copies).
+// colour map's entry for the point (or the point it copies).
 struct ColorValues {
-    ColorValues(const lwofront::Vmap& map, const Working& w)
-        : map(map), w(w), first(first_entry_per_point(map, w.read_points)) {}
     // Empty when the point has none.
     std::span<const float> of(std::uint32_t i) const {
         if (i >= w.read_points) {
             if (const auto& split = w.split_color[i - w.read_points]) return *split;
             i = w.split_from[i - w.read_points];
         }
-        return first[i] != kNoEntry ? map.entries[first[i]].values : std::span<const float>{};
+        return map.of(i);
     }
 
-    const lwofront::Vmap& map;
-    const Working& w;
-    std::vector<std::uint32_t> first;
+    const PointValues& map;
+    const SplitLayer& w;
 };
 
 // A colour component of 0 to 1 as a byte: times 255, rounded, clamped.
@@ -179,7 +90,7 @@ void set_color(ultraback::Vertex& v, std::span<const float> values) {
 // The unit normal of a triangle or quad from its first three corners, in
 // float step by step; of a larger polygon from all its corners. Nothing when
 // it has no direction (collinear corners, or values that are not finite).
-std::optional<Vec3> face_normal(const Working& w, std::span<const std::uint32_t> corners,
+std::optional<Vec3> face_normal(const SplitLayer& w, std::span<const std::uint32_t> corners,
                                 std::vector<Vec3>& scratch) {
     if (corners.size() > 4) {
         scratch.clear();
@@ -194,10 +105,7 @@ std::optional<Vec3> face_normal(const Working& w, std::span<const std::uint32_t>
     const float cx = ay * bz - az * by;
     const float cy = az * bx - ax * bz;
     const float cz = ax * by - ay * bx;
-    const float length = std::sqrt(cx * cx + cy * cy + cz * cz);
-    Vec3 unit{cx / length, cy / length, cz / length};
-    if (!std::isfinite(unit.x) || !std::isfinite(unit.y) || !std::isfinite(unit.z)) return std::nullopt;
-    return unit;
+    return unit_or_nothing(cx, cy, cz);
 }
 
 std::uint8_t normal_byte(float component) {
@@ -207,7 +115,7 @@ std::uint8_t normal_byte(float component) {
 // Reverses the corner order: triangles (c0, c2, c1), quads (c1, c0, c3, c2);
 // larger polygons become triangles (a, b, c), each drawn as (a, c, b).
 // Indices are below the layer's vertex limit, so they fit.
-void convert_polygon(const Working& w, std::span<const std::uint32_t> c, std::vector<Primitive>& out,
+void convert_polygon(const SplitLayer& w, std::span<const std::uint32_t> c, std::vector<Primitive>& out,
                      std::vector<Vec3>& scratch, std::vector<Corners3>& triangles) {
     auto index = [](std::uint32_t i) { return static_cast<std::int32_t>(i); };
     if (c.size() == 3) {
@@ -234,7 +142,7 @@ Error too_many_vertices(std::size_t position, std::size_t count, std::size_t lim
 }
 
 // Marks the polygons that draw; returns how many do not.
-std::size_t mark_drawn(const Working& w, std::vector<std::uint8_t>& drawn) {
+std::size_t mark_drawn(const SplitLayer& w, std::vector<std::uint8_t>& drawn) {
     const auto& polygons = w.layer.pols.polygons;
     drawn.resize(polygons.size());
     std::size_t skipped = 0;
@@ -254,7 +162,7 @@ struct Normals {
 
 // Polygons in order, so each point adds its polygons' unit normals in
 // polygon order; a polygon counts once per point it holds.
-Normals sum_normals(const Working& w, const std::vector<std::uint8_t>& drawn, std::vector<Vec3>& scratch) {
+Normals sum_normals(const SplitLayer& w, const std::vector<std::uint8_t>& drawn, std::vector<Vec3>& scratch) {
     const std::size_t count = w.point_count();
     Normals normals{std::vector<Vec3>(count), std::vector<std::uint32_t>(count, 0)};
     std::vector<std::uint32_t> last_holder(count, kNone);
@@ -302,7 +210,7 @@ void set_texture_coordinate(ultraback::Vertex& v, std::span<const float> values,
 // One vertex per working point, in order. Texture coordinates come from the
 // texture values when there is a texture to measure them in.
 // With colours, they take the normals' place.
-void make_vertices(const Working& w, const Normals& normals, const TextureValues* texture,
+void make_vertices(const SplitLayer& w, const Normals& normals, const TextureValues* texture,
                    std::optional<TextureSize> size, const ColorValues* colors, std::vector<Vertex>& out,
                    const Warn& warn) {
     const auto count = static_cast<std::uint32_t>(w.point_count());
@@ -337,16 +245,11 @@ void make_vertices(const Working& w, const Normals& normals, const TextureValues
 
 }  // namespace
 
-Result<ultraback::Layer> convert_layer(const lwofront::Layr& layer, const LayerSettings& settings, const Warn& warn) {
-    const lwofront::Vmap* map = first_txuv(layer.vmaps);
-    const lwofront::Vmad* vmad = map ? first_txuv(layer.vmads) : nullptr;
-
-    const lwofront::Vmap* color_map = settings.vertex_colors ? first_color(layer.vmaps) : nullptr;
-    const lwofront::Vmad* color_vmad = color_map ? first_color(layer.vmads) : nullptr;
-
-    Working w(layer);
-    if (vmad) split_points(w, *vmad);
-    if (color_vmad) split_color_points(w, *color_vmad);
+Result<ultraback::Layer> convert_layer(const lwofront::Layr& layer, const LayerMaps& maps,
+                                       const LayerSettings& settings, const Warn& warn) {
+    SplitLayer w(layer);
+    if (maps.chosen.texture_vmad) split_points(w, *maps.chosen.texture_vmad, VmadValues::Texture);
+    if (maps.chosen.color_vmad) split_points(w, *maps.chosen.color_vmad, VmadValues::Color);
     const std::size_t count = w.point_count();
     const std::size_t limit = std::min(settings.max_vertices, kMaxBatchedVertices);  // what 32-bit indices hold
     if (count > limit) return std::unexpected(too_many_vertices(settings.position, count, limit));
@@ -358,10 +261,10 @@ Result<ultraback::Layer> convert_layer(const lwofront::Layr& layer, const LayerS
 
     // Without a texture (or without a map) every vertex gets s = t = 0.
     std::optional<TextureValues> texture;
-    if (settings.texture && map) texture.emplace(*map, w);
+    if (settings.texture && maps.chosen.texture) texture.emplace(TextureValues{maps.texture, w});
 
     std::optional<ColorValues> colors;
-    if (color_map) colors.emplace(*color_map, w);
+    if (maps.chosen.color) colors.emplace(ColorValues{maps.color, w});
 
     ultraback::Layer out;
     out.material = settings.material;

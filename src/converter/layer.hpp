@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 
+#include "converter/maps.hpp"
 #include "converter/warn.hpp"
 #include "error.hpp"
 #include "lwofront/model.hpp"
@@ -42,13 +43,12 @@ struct LayerSettings {
     // kMaxIndexedVertices, or kMaxBatchedVertices for a layer to be batched;
     // never more than the latter.
     std::size_t max_vertices = kMaxIndexedVertices;
-    // Colours from the layer's first RGB or RGBA map in place of normals,
-    // when it has one.
-    bool vertex_colors = false;
 };
 
-// Warnings go to `warn`. Fails only when the layer needs more than
-// `max_vertices` vertices.
-Result<ultraback::Layer> convert_layer(const lwofront::Layr& layer, const LayerSettings& settings, const Warn& warn);
+// `maps` are the layer's, resolved (with its colour map when its colours take
+// the normals' place). Warnings go to `warn`. Fails only when the layer needs
+// more than `max_vertices` vertices.
+Result<ultraback::Layer> convert_layer(const lwofront::Layr& layer, const LayerMaps& maps,
+                                       const LayerSettings& settings, const Warn& warn);
 
 }  // namespace converter

@@ -1,45 +1,57 @@
 #pragma once
-// Lookups in a layer's vertex maps that layer conversion and tiling share.
+// A layer's vertex maps as conversion reads them, resolved once per layer and
+// handed to layer conversion and tiling alike.
+//
+// Which maps: the texture map is the layer's first TXUV VMAP; its per-polygon
+// values, the first TXUV VMAD, count only beside such a map. With vertex
+// colours the colour map is the first RGB or RGBA VMAP, and its per-polygon
+// values are those of the first VMAD of the same type and name (a second,
+// unused colour map never lends its values).
+//
+// Which entry a point takes: the first entry for it in the map's stored
+// order. A polygon's corner takes the first VMAD entry for its point and that
+// polygon when there is one, else its point's map entry.
 
 #include <cstddef>
 #include <cstdint>
 #include <span>
-#include <variant>
 #include <vector>
 
+#include "converter/sentinel.hpp"
 #include "lwofront/model.hpp"
 
 namespace converter {
 
-inline constexpr std::uint32_t kNoEntry = UINT32_MAX;
+// The maps conversion reads; null where the layer has none.
+struct ChosenMaps {
+    const lwofront::Vmap* texture = nullptr;
+    const lwofront::Vmad* texture_vmad = nullptr;  // only beside `texture`
+    const lwofront::Vmap* color = nullptr;         // only with vertex colours
+    const lwofront::Vmad* color_vmad = nullptr;    // only beside `color`
+};
 
-// The first texture map of a list of VMAP or VMAD maps; null when none is.
-template <class Map>
-const Map* first_txuv(const std::vector<Map>& maps) {
-    for (const Map& map : maps) {
-        if (lwofront::is_txuv(map.kind)) return &map;
+ChosenMaps choose_maps(const lwofront::Layr& layer, bool vertex_colors);
+
+// A VMAP with each point's entry found once.
+struct PointValues {
+    const lwofront::Vmap* map = nullptr;
+    std::vector<std::uint32_t> entry;  // per point as read: its first entry's position, or kNone
+
+    // The point's values; empty when it has no entry (or there is no map).
+    std::span<const float> of(std::uint32_t point) const {
+        if (point >= entry.size() || entry[point] == kNone) return {};
+        return map->entries[entry[point]].values;
     }
-    return nullptr;
-}
+};
 
-// Whether a map holds vertex colours: type RGB or RGBA.
-inline bool is_color(const lwofront::VmapKind& kind) {
-    const auto* other = std::get_if<lwofront::OtherType>(&kind);
-    return other && (other->id == 0x52474220 || other->id == 0x52474241);  // "RGB ", "RGBA"
-}
+// The chosen maps with their lookups.
+struct LayerMaps {
+    ChosenMaps chosen;
+    PointValues texture;
+    PointValues color;
+};
 
-// The first colour map of a list of VMAP or VMAD maps; null when none is.
-template <class Map>
-const Map* first_color(const std::vector<Map>& maps) {
-    for (const Map& map : maps) {
-        if (is_color(map.kind)) return &map;
-    }
-    return nullptr;
-}
-
-// Per point below `point_count`, the position of its first entry in `map`, or
-// kNoEntry. Built once, so a point's entry needs no search.
-std::vector<std::uint32_t> first_entry_per_point(const lwofront::Vmap& map, std::size_t point_count);
+LayerMaps resolve_maps(const lwofront::Layr& layer, bool vertex_colors);
 
 // Entry positions of a map bucketed by a key below `key_count` (a point or a
 // polygon), each bucket in stored order: a counting sort, so nothing is
@@ -68,5 +80,17 @@ Buckets bucket(const Entries& entries, std::size_t key_count, Key key) {
     }
     return b;
 }
+
+// The values a VMAD gives the corners of a polygon: per polygon its entries,
+// so a polygon's own values need no search of the whole map.
+struct PolygonValues {
+    const lwofront::Vmad* vmad = nullptr;
+    Buckets by_polygon;
+
+    // The first entry for `point` in `polygon`; empty when there is none.
+    std::span<const float> of(std::uint32_t point, std::size_t polygon) const;
+};
+
+PolygonValues polygon_values(const lwofront::Vmad* vmad, std::size_t polygon_count);
 
 }  // namespace converter

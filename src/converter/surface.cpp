@@ -36,28 +36,18 @@ void set_material_texture(const Surf& surface, const Imag& imag, std::size_t cli
 
 SurfaceUse read_surface(const Surf& surface, std::size_t clip_count, const Warn& warn) {
     SurfaceUse use{{std::nullopt, kGrey}, std::nullopt};
-    std::optional<std::uint32_t> deciding;  // the first Imag of the first block, as read
-    std::size_t blocks = 0;
-    auto read_block = [&](const Blok& blok) {
-        ++blocks;
-        for (const BlokAttr& attribute : blok.attributes) {
-            std::visit(Overloaded{[&](const Imag& imag) {
-                                      if (blocks == 1 && !deciding) deciding = imag.image;
-                                      set_material_texture(surface, imag, clip_count, use.material, warn);
-                                  },
-                                  Ignore<Tmap, Proj, Axis, Wrap, Wrpw, Wrph, VmapName, Aast, Pixb>{}},
-                       attribute);
-        }
-    };
     for (const SurfAttr& attribute : surface.attributes) {
-        std::visit(Overloaded{[&](const Colr& colr) {
-                                  use.material.color.r = colr.color.x;
-                                  use.material.color.g = colr.color.y;
-                                  use.material.color.b = colr.color.z;
-                              },
-                              read_block, Ignore<Diff, Spec, Glos>{}},
-                   attribute);
+        if (const auto* colr = std::get_if<Colr>(&attribute)) {
+            use.material.color.r = colr->color.x;
+            use.material.color.g = colr->color.y;
+            use.material.color.b = colr->color.z;
+        }
     }
+    std::optional<std::uint32_t> deciding;  // the first Imag of the first block, as read
+    for_each_imag(surface, [&](const Imag& imag, std::size_t block) {
+        if (block == 0 && !deciding) deciding = imag.image;
+        set_material_texture(surface, imag, clip_count, use.material, warn);
+    });
     // The layers' rule: only the first Imag of the first block counts, even
     // when it names no clip.
     if (deciding && *deciding >= 1 && *deciding <= clip_count) use.layer_texture = *deciding - 1;

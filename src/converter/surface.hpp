@@ -4,9 +4,11 @@
 
 #include <cstddef>
 #include <optional>
+#include <variant>
 
 #include "converter/warn.hpp"
 #include "lwofront/model.hpp"
+#include "overloaded.hpp"
 #include "ultraback/mesh.hpp"
 
 namespace converter {
@@ -24,6 +26,26 @@ struct SurfaceUse {
     // coordinates by and are tiled by.
     std::optional<std::size_t> layer_texture;
 };
+
+// Calls `visit(imag, block)` for every Imag of every block of the surface,
+// in stored order; `block` counts the blocks from 0. The one walk from a
+// surface to the images its blocks name.
+template <class Visit>
+void for_each_imag(const lwofront::Surf& surface, Visit visit) {
+    using namespace lwofront;
+    std::size_t block = 0;
+    auto read_block = [&](const Blok& blok) {
+        for (const BlokAttr& attribute : blok.attributes) {
+            std::visit(Overloaded{[&](const Imag& imag) { visit(imag, block); },
+                                  Ignore<Tmap, Proj, Axis, Wrap, Wrpw, Wrph, VmapName, Aast, Pixb>{}},
+                       attribute);
+        }
+        ++block;
+    };
+    for (const SurfAttr& attribute : surface.attributes) {
+        std::visit(Overloaded{read_block, Ignore<Colr, Diff, Spec, Glos>{}}, attribute);
+    }
+}
 
 // Reads `surface` of an object with `clip_count` clips. Each Imag of a block
 // that names no clip gives a warning (and clears the material's texture).

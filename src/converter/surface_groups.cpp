@@ -1,29 +1,33 @@
+// Surface grouping (-m): each polygon's surface is found from its first SURF
+// tag through the run's surface index; polygons are grouped by surface in
+// the order of each group's first polygon, and each group is cut out as a
+// layer of its own: only the points its polygons use (in their order), and
+// only the map entries of those points and polygons, renumbered. The tables
+// every cut reads are built once per layer, and each cut sets back what it
+// changed, so a layer of many groups costs time in its own size.
 #include "converter/surface_groups.hpp"
 
 #include <algorithm>
 #include <cstdint>
 #include <span>
 #include <string_view>
-#include <unordered_map>
 
 #include "converter/maps.hpp"
+#include "lwofront/surface_index.hpp"
 
 namespace converter {
 
 namespace {
 
-constexpr std::uint32_t kNone = UINT32_MAX;
-
 // Per polygon the surface its first tag entry names, or kNone. Each tag is
 // looked up once, so the cost is linear in tags, surfaces and entries.
-std::vector<std::uint32_t> surface_per_polygon(const lwofront::Object& object, const lwofront::Layr& layer) {
-    std::unordered_map<std::string_view, std::uint32_t> by_name;  // the first surface of each name
-    for (std::size_t s = 0; s < object.surfaces.size(); ++s) {
-        by_name.emplace(object.surfaces[s].name, static_cast<std::uint32_t>(s));
-    }
+std::vector<std::uint32_t> surface_per_polygon(const lwofront::Object& object, const lwofront::SurfaceIndex& index,
+                                               const lwofront::Layr& layer) {
     std::vector<std::uint32_t> surface_of_tag(object.tags.size(), kNone);
     for (std::size_t t = 0; t < object.tags.size(); ++t) {
-        if (auto named = by_name.find(object.tags[t]); named != by_name.end()) surface_of_tag[t] = named->second;
+        if (auto named = lwofront::first_surface_named(index, object.tags[t])) {
+            surface_of_tag[t] = static_cast<std::uint32_t>(*named);
+        }
     }
 
     const std::size_t polygon_count = layer.pols.polygons.size();
@@ -132,8 +136,9 @@ lwofront::Layr cut_layer(const lwofront::Layr& layer, std::span<const std::uint3
 
 }  // namespace
 
-std::vector<SurfaceGroup> group_by_surface(const lwofront::Object& object, const lwofront::Layr& layer) {
-    const std::vector<std::uint32_t> surface = surface_per_polygon(object, layer);
+std::vector<SurfaceGroup> group_by_surface(const lwofront::Object& object, const lwofront::SurfaceIndex& index,
+                                           const lwofront::Layr& layer) {
+    const std::vector<std::uint32_t> surface = surface_per_polygon(object, index, layer);
     // Groups in the order of their first polygon; the last slot of
     // group_of_surface stands for the polygons that name no surface.
     const std::size_t no_surface = object.surfaces.size();

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "lwofront/model.hpp"
+#include "lwofront/surface_index.hpp"
 
 namespace converter {
 
@@ -22,6 +23,7 @@ struct SurfaceGroup {
 // first surface of that name), in the order of each group's first polygon.
 // Empty when the polygons name at most one surface (and none goes without):
 // the layer is then converted as it is.
-std::vector<SurfaceGroup> group_by_surface(const lwofront::Object& object, const lwofront::Layr& layer);
+std::vector<SurfaceGroup> group_by_surface(const lwofront::Object& object, const lwofront::SurfaceIndex& index,
+                                           const lwofront::Layr& layer);
 
 }  // namespace converter

@@ -1,3 +1,10 @@
+// Tiling: each polygon of a layer whose texture is over the TMEM budget
+// becomes a small layer of its own, made from a copy of its corners and the
+// texture (and colour) values they have in that polygon, and converted like
+// any layer. Its coordinates stay in the whole texture's texel space; the
+// rectangle of the values it spans says which part the console loads for it.
+// One tile layer is refilled for every polygon, so tiling a large layer
+// allocates once.
 #include "converter/tile.hpp"
 
 #include <algorithm>
@@ -10,7 +17,7 @@
 
 #include "converter/maps.hpp"
 #include "converter/numeric.hpp"
-#include "converter/texture.hpp"
+#include "converter/texturing/texture.hpp"
 
 namespace converter {
 
@@ -28,17 +35,15 @@ struct Range {
     bool seen = false;
 };
 
-// A corner's map entry as Vmap::collect_refs finds it: the entry at the
-// point's own position, else the first for the point.
-struct EntryFinder {
-    std::optional<lwofront::VmapEntry> operator()(std::uint32_t point) const {
-        const auto& entries = map.entries;
-        if (point < entries.size() && entries[point].vertex == point) return entries[point];
-        if (first[point] == kNoEntry) return std::nullopt;
-        return entries[first[point]];
+// The values the corners of a polygon have in one map: the polygon's own
+// (VMAD) where it has them, else the point's.
+struct CornerValues {
+    std::span<const float> of(std::uint32_t point, std::size_t polygon) const {
+        const std::span<const float> own = polygon_own.of(point, polygon);
+        return own.empty() ? point_values.of(point) : own;
     }
-    const lwofront::Vmap& map;
-    std::vector<std::uint32_t> first;
+    const PointValues& point_values;
+    PolygonValues polygon_own;
 };
 
 // One tile layer, refilled for each polygon.
@@ -54,9 +59,9 @@ struct Tile {
 // texture values (and colours, when the tile has a colour map second); the
 // rectangle they cover, or nothing when no corner has a value. `corner_of` is
 // scratch, one entry per point of the layer.
-std::optional<ultraback::Rectangle> fill_tile(Tile& tile, const lwofront::Polygon& polygon,
-                                              const std::vector<Vec3>& points, const EntryFinder& entry_for,
-                                              const EntryFinder* color_for, TextureSize texture,
+std::optional<ultraback::Rectangle> fill_tile(Tile& tile, const lwofront::Polygon& polygon, std::size_t k,
+                                              const std::vector<Vec3>& points, const CornerValues& texture_values,
+                                              const CornerValues* color_values, TextureSize texture,
                                               std::vector<std::uint32_t>& corner_of) {
     const auto& corners = polygon.vertices;
     for (std::uint32_t j = 0; j < corners.size(); ++j) corner_of[corners[j]] = j;
@@ -64,26 +69,25 @@ std::optional<ultraback::Rectangle> fill_tile(Tile& tile, const lwofront::Polygo
     lwofront::Vmap& tile_map = tile.layer.vmaps.front();
     tile.layer.points.vec.clear();
     tile_map.entries.clear();
-    if (color_for) {
+    if (color_values) {
         lwofront::Vmap& colors = tile.layer.vmaps.back();
         colors.entries.clear();
         for (std::uint32_t point : corners) {
-            if (const std::optional<lwofront::VmapEntry> entry = (*color_for)(point)) {
-                colors.entries.push_back({corner_of[point], entry->values});
-            }
+            const std::span<const float> values = color_values->of(point, k);
+            if (!values.empty()) colors.entries.push_back({corner_of[point], values});
         }
     }
     Range u, v;
     bool has_value = false;
     for (std::uint32_t point : corners) {
         tile.layer.points.vec.push_back(points[point]);
-        const std::optional<lwofront::VmapEntry> entry = entry_for(point);
-        if (!entry) continue;
-        tile_map.entries.push_back({corner_of[point], entry->values});
-        if (entry->values.size() == 2) {
+        const std::span<const float> values = texture_values.of(point, k);
+        if (values.empty()) continue;
+        tile_map.entries.push_back({corner_of[point], values});
+        if (values.size() == 2) {
             has_value = true;
-            u.add(entry->values[0]);
-            v.add(entry->values[1]);
+            u.add(values[0]);
+            v.add(values[1]);
         }
     }
     if (!has_value) return std::nullopt;
@@ -104,43 +108,44 @@ std::optional<ultraback::Rectangle> fill_tile(Tile& tile, const lwofront::Polygo
 
 }  // namespace
 
-Status append_tiles(ultraback::Mesh& mesh, const lwofront::Layr& layer, const LayerSettings& settings,
-                    const ultraback::Texture& texture, std::uint16_t number, const Warn& warn) {
+Status append_tiles(ultraback::Mesh& mesh, const lwofront::Layr& layer, const LayerMaps& maps,
+                    const LayerSettings& settings, const ultraback::Texture& texture, std::uint16_t number,
+                    const Warn& warn) {
     assert(settings.texture && "a layer is tiled by its texture");
-    const lwofront::Vmap* map = first_txuv(layer.vmaps);
-    if (!map) return {};
+    if (!maps.chosen.texture) return {};
 
     const auto& points = layer.points.vec;
-    const EntryFinder entry_for{*map, first_entry_per_point(*map, points.size())};
+    const auto& polygons = layer.pols.polygons;
+    const CornerValues texture_values{maps.texture, polygon_values(maps.chosen.texture_vmad, polygons.size())};
     LayerSettings tile_settings = settings;
     tile_settings.attributes.insert(ultraback::LayerAttribute::PreventSeams);
     tile_settings.max_vertices = kMaxIndexedVertices;
     Tile tile(number);
-    std::optional<EntryFinder> color_for;
-    if (const lwofront::Vmap* colors = settings.vertex_colors ? first_color(layer.vmaps) : nullptr) {
-        color_for.emplace(EntryFinder{*colors, first_entry_per_point(*colors, points.size())});
+    std::optional<CornerValues> color_values;
+    if (const lwofront::Vmap* colors = maps.chosen.color) {
+        color_values.emplace(CornerValues{maps.color, polygon_values(maps.chosen.color_vmad, polygons.size())});
         tile.layer.vmaps.push_back(lwofront::Vmap{colors->kind, colors->dimension, colors->name, {}});
     }
     std::vector<std::uint32_t> corner_of(points.size());  // point -> its last corner in the polygon
     std::size_t skipped = 0;
     std::size_t too_large = 0;
 
-    const auto& polygons = layer.pols.polygons;
     for (std::size_t k = 0; k < polygons.size(); ++k) {
         if (!draws(polygons[k], points.size())) {
             ++skipped;
             continue;
         }
         std::optional<ultraback::Rectangle> rect =
-            fill_tile(tile, polygons[k], points, entry_for, color_for ? &*color_for : nullptr, *settings.texture,
-                      corner_of);
+            fill_tile(tile, polygons[k], k, points, texture_values, color_values ? &*color_values : nullptr,
+                      *settings.texture, corner_of);
         if (!rect) {
             say(warn, "Warning: polygon " + std::to_string(k) + " of layer " + std::to_string(settings.position) +
                           " has no texture coordinates, no tile made.\n");
             continue;
         }
         if (!tile_fits_in_tmem(texture, *rect)) ++too_large;
-        Result<ultraback::Layer> converted = convert_layer(tile.layer, tile_settings, warn);
+        const LayerMaps tile_maps = resolve_maps(tile.layer, color_values.has_value());
+        Result<ultraback::Layer> converted = convert_layer(tile.layer, tile_maps, tile_settings, warn);
         if (!converted) return std::unexpected(std::move(converted.error()));
         mesh.add_layer(std::move(*converted));
         mesh.layer_rects.emplace_back(mesh.layers.size() - 1, *rect);

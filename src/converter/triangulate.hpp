@@ -14,6 +14,10 @@ namespace converter {
 
 using Corners3 = std::array<std::uint32_t, 3>;
 
+// (x, y, z) divided by its length, in float step by step; nothing when that
+// is not finite (no length, or values that are not).
+std::optional<lwofront::Vec3> unit_or_nothing(float x, float y, float z);
+
 // The polygon's unit normal by Newell's method, in float: the sum over the
 // edges, divided by its length. Nothing when it has no area or is not finite.
 std::optional<lwofront::Vec3> newell_normal(std::span<const lwofront::Vec3> corners);

@@ -14,6 +14,21 @@ SurfaceIndex index_surfaces(const Object& object) {
     return index;
 }
 
+namespace {
+
+auto first_named(const SurfaceIndex& index, std::string_view name) {
+    return std::lower_bound(index.by_name.begin(), index.by_name.end(), name,
+                            [](const auto& entry, std::string_view key) { return entry.first < key; });
+}
+
+}  // namespace
+
+std::optional<std::size_t> first_surface_named(const SurfaceIndex& index, std::string_view name) {
+    auto first = first_named(index, name);
+    if (first == index.by_name.end() || first->first != name) return std::nullopt;
+    return first->second;
+}
+
 std::vector<std::size_t> surfaces_in_layer(const SurfaceIndex& index, const Object& object, const Layr& layer) {
     std::vector<std::size_t> found;
     if (index.by_name.empty() || layer.ptag.entries.empty()) return found;
@@ -31,9 +46,7 @@ std::vector<std::size_t> surfaces_in_layer(const SurfaceIndex& index, const Obje
     for (std::uint16_t tag : tags) {
         if (tag >= object.tags.size()) continue;  // names no surface
         const std::string_view name = object.tags[tag];
-        auto first = std::lower_bound(index.by_name.begin(), index.by_name.end(), name,
-                                      [](const auto& entry, std::string_view key) { return entry.first < key; });
-        for (auto it = first; it != index.by_name.end() && it->first == name; ++it) found.push_back(it->second);
+        for (auto it = first_named(index, name); it != index.by_name.end() && it->first == name; ++it) found.push_back(it->second);
     }
     std::sort(found.begin(), found.end());
     found.erase(std::unique(found.begin(), found.end()), found.end());

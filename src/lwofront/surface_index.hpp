@@ -4,6 +4,7 @@
 // object for every tag.
 
 #include <cstddef>
+#include <optional>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -20,6 +21,9 @@ struct SurfaceIndex {
 // Views into the object's surface names: the index lives no longer than the
 // object.
 SurfaceIndex index_surfaces(const Object& object);
+
+// The position of the first surface of that name, when there is one.
+std::optional<std::size_t> first_surface_named(const SurfaceIndex& index, std::string_view name);
 
 // Positions of the surfaces that the layer's tags name, ascending, each once:
 // what Object::get_surfaces_in_layer gives.

@@ -7,11 +7,9 @@
 #include <string>
 
 #include "ultraback/mesh.hpp"
+#include "ultraback/vertex_cache.hpp"
 
 namespace ultraback {
-
-// The largest vertex cache a batch may be drawn from.
-inline constexpr std::size_t kMaxVertexCache = 64;
 
 // The first broken invariant, in words; empty for a sound mesh. Batches are
 // held to `cache_size` vertices.
@@ -24,6 +22,6 @@ inline constexpr std::size_t kMaxVertexCache = 64;
 //    slot that a load of this or an earlier batch of the layer filled;
 //  - a texture's data holds width x height texels (a CI4 texture of odd size
 //    one more, the half byte at its end), and a palette at most 16 colours.
-std::string find_mesh_fault(const Mesh& mesh, std::size_t cache_size = kMaxVertexCache);
+std::string find_mesh_fault(const Mesh& mesh, std::size_t cache_size = kMaxCacheSize);
 
 }  // namespace ultraback

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "converter/batch.hpp"
+#include "converter/batching/batch.hpp"
 #include "converter/mesh_text.hpp"
 #include "converter/model_builder.hpp"
 #include "ultraback/check.hpp"
@@ -45,6 +45,21 @@ Converted convert(const lwofront::Object& object, const std::map<std::string, im
     return out;
 }
 
+// Options set by name, the others left as they are by default.
+converter::Options in_dir(std::string base_dir, bool tile = false) {
+    converter::Options options;
+    options.base_dir = std::move(base_dir);
+    options.tile = tile;
+    return options;
+}
+
+converter::Options batched(bool batch, std::size_t cache_size) {
+    converter::Options options;
+    options.batch = batch;
+    options.cache_size = cache_size;
+    return options;
+}
+
 std::string text(const Converted& c) {
     if (!c.mesh) return "error: " + c.mesh.error().description();
     return mesh_text::mesh(*c.mesh);
@@ -73,7 +88,7 @@ TEST(Convert, TexturedQuad) {
     l.vmaps.push_back(txuv({{0, {0, 0}}, {1, {1, 0}}, {2, {1, 1}}, {3, {0, 1}}}));
     lwofront::Object o = object_with({"Wood"}, {surface("Wood", {colr(1, 0.5f, 0.25f), blok({1})})},
                                      {clip("images/wood.png")}, {tagged(l, 0)});
-    Converted c = convert(o, {{"models/wood.png", picture(64, 32, 3)}}, {"models", false});
+    Converted c = convert(o, {{"models/wood.png", picture(64, 32, 3)}}, in_dir("models"));
     EXPECT_EQ(text(c),
               "texture 64 32 ci4\n"
               "material 0 1 0.5 0.25 1\n"
@@ -108,7 +123,7 @@ TEST(Convert, ImagesAreLookedUpBesideTheInput) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
         lwofront::Object o = object_with({}, {}, {lwofront::Clip{1, c.stills}}, {});
-        Converted out = convert(o, {{c.path, picture(2, 2)}}, {c.base_dir, false});
+        Converted out = convert(o, {{c.path, picture(2, 2)}}, in_dir(c.base_dir));
         if (c.path.empty()) {
             EXPECT_TRUE(out.loaded.empty());
             EXPECT_EQ(out.warnings, std::vector<std::string>{"Warning: Couldn't open texture: \n"});
@@ -125,7 +140,7 @@ TEST(Convert, ImageThatCannotBeLoadedLeavesAPlaceholder) {
     lwofront::Layr l = layer(kSquare, {{0, 1, 2}});
     l.vmaps.push_back(txuv({{0, {0.5f, 0.5f}}, {1, {0.5f, 0.5f}}, {2, {0.5f, 0.5f}}}));
     lwofront::Object o = object_with({"Wood"}, {surface("Wood", {blok({1})})}, {clip("missing.png")}, {tagged(l, 0)});
-    Converted c = convert(o, {}, {"models", true});
+    Converted c = convert(o, {}, in_dir("models", true));
     EXPECT_EQ(text(c),
               "texture 0 0 unknown\n"
               "material 0 0.5 0.5 0.5 1\n"
@@ -288,7 +303,7 @@ TEST(Convert, WithoutTilingATextureOverBudgetOnlyWarns) {
 TEST(Convert, TilingGivesOneLayerPerPolygonWithItsRectangle) {
     lwofront::Layr l = layer(kSquare, {{0, 1, 2}, {2, 1, 3}});
     l.vmaps.push_back(txuv({{0, {0.25f, 0.75f}}, {1, {0.5f, 0.75f}}, {2, {0.25f, 1}}, {3, {0.75f, 0.5f}}}));
-    Converted c = convert(textured_object({tagged(l, 0)}), {{"big.png", picture(64, 64, 17)}}, {"", true});
+    Converted c = convert(textured_object({tagged(l, 0)}), {{"big.png", picture(64, 64, 17)}}, in_dir("", true));
     EXPECT_EQ(text(c),
               "texture 64 64 rgba16\n"
               "material 0 0.5 0.5 0.5 1\n"
@@ -317,7 +332,7 @@ TEST(Convert, TileIndicesFollowThePositionsOfTheTileLayers) {
     lwofront::Object o = textured_object({textured_layer({{0, 1, 2}, {2, 1, 3}}, 0), textured_layer({{0, 1, 2}}, 1),
                                           tagged(no_map, 0), textured_layer({{0, 1, 2}, {2, 1, 3}, {0, 1, 3, 2}}, 0)},
                                          {surface("Small")});
-    Converted c = convert(o, {{"big.png", picture(64, 64, 17)}}, {"", true});
+    Converted c = convert(o, {{"big.png", picture(64, 64, 17)}}, in_dir("", true));
     ASSERT_TRUE(c.mesh);
     std::string shape;
     for (const auto& l : c.mesh->layers) shape += l.attributes.empty() ? "whole " : "tile ";
@@ -339,7 +354,7 @@ TEST(Convert, TilingSkipsPolygonsWithoutTextureValuesOrCorners) {
     lwofront::Layr untextured = layer(kSquare, {{0, 1, 2}});
     untextured.vmaps.push_back(txuv({{3, {0, 0}}}));
     Converted c =
-        convert(textured_object({tagged(l, 0), tagged(untextured, 0)}), {{"big.png", picture(64, 64, 17)}}, {"", true});
+        convert(textured_object({tagged(l, 0), tagged(untextured, 0)}), {{"big.png", picture(64, 64, 17)}}, in_dir("", true));
     EXPECT_EQ(text(c),
               "texture 64 64 rgba16\n"
               "material 0 0.5 0.5 0.5 1\n"
@@ -365,7 +380,7 @@ TEST(Convert, TileRectanglesAreClampedAndSkipValuesThatAreNotNumbers) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     lwofront::Layr l = layer(kSquare, {{0, 1, 2}, {0, 2, 3}});
     l.vmaps.push_back(txuv({{0, {-0.5f, nan}}, {1, {1.5f, 0}}, {2, {0, nan}}, {3, {nan, nan}}}));
-    Converted c = convert(textured_object({tagged(l, 0)}), {{"big.png", picture(64, 64, 17)}}, {"", true});
+    Converted c = convert(textured_object({tagged(l, 0)}), {{"big.png", picture(64, 64, 17)}}, in_dir("", true));
     ASSERT_TRUE(c.mesh);
     ASSERT_EQ(c.mesh->layer_rects.size(), 2u);
     const ultraback::Rectangle& r = c.mesh->layer_rects[0].second;
@@ -379,7 +394,7 @@ TEST(Convert, TilePolygonNamingAPointTwice) {
     // copy keeps s = t = 0, and the polygon uses the later one.
     lwofront::Layr l = layer(kSquare, {{0, 1, 0, 2}});
     l.vmaps.push_back(txuv({{0, {0.5f, 0.5f}}, {1, {1, 0.5f}}, {2, {0.5f, 1}}}));
-    Converted c = convert(textured_object({tagged(l, 0)}), {{"big.png", picture(64, 64, 17)}}, {"", true});
+    Converted c = convert(textured_object({tagged(l, 0)}), {{"big.png", picture(64, 64, 17)}}, in_dir("", true));
     ASSERT_TRUE(c.mesh);
     ASSERT_EQ(c.mesh->layers.size(), 1u);
     EXPECT_EQ(mesh_text::vertices_and_primitives(c.mesh->layers[0]),
@@ -406,7 +421,7 @@ TEST(Convert, LayersAreNotTiledByTexturesThatFitOrAreNotThere) {
         lwofront::Layr l = layer(kSquare, {{0, 1, 2}, {2, 1, 3}});
         l.vmaps.push_back(txuv({{0, {0, 0}}, {1, {1, 0}}, {2, {0, 1}}, {3, {1, 1}}}));
         lwofront::Object o = object_with({"Big"}, {surface("Big", c.attributes)}, {clip("big.png")}, {tagged(l, 0)});
-        Converted out = convert(o, c.files, {"", true});
+        Converted out = convert(o, c.files, in_dir("", true));
         ASSERT_TRUE(out.mesh);
         ASSERT_EQ(out.mesh->layers.size(), 1u);
         EXPECT_TRUE(out.mesh->layers[0].attributes.empty());
@@ -419,8 +434,8 @@ TEST(Convert, IsDeterministic) {
     l.vmaps.push_back(txuv({{0, {0, 0}}, {1, {0.5f, 0}}, {2, {0.5f, 0.5f}}, {3, {0, 0.5f}}, {4, {0.25f, 0.25f}}}));
     l.vmads.push_back(txuv_vmad({{1, 1, {0.75f, 0.75f}}}));
     for (bool tile : {false, true}) {
-        Converted first = convert(textured_object({tagged(l, 0)}), {{"big.png", picture(64, 64, 17)}}, {"", tile});
-        Converted second = convert(textured_object({tagged(l, 0)}), {{"big.png", picture(64, 64, 17)}}, {"", tile});
+        Converted first = convert(textured_object({tagged(l, 0)}), {{"big.png", picture(64, 64, 17)}}, in_dir("", tile));
+        Converted second = convert(textured_object({tagged(l, 0)}), {{"big.png", picture(64, 64, 17)}}, in_dir("", tile));
         ASSERT_TRUE(first.mesh && second.mesh);
         EXPECT_EQ(text(first), text(second));
         EXPECT_EQ(std::get<ultraback::Rgba16>(first.mesh->textures[0].texels).texels,
@@ -448,8 +463,8 @@ TEST(Convert, BatchedLayersAreEachBatchedAlone) {
     const lwofront::Object o = object_with({}, {}, {}, {grid(40, 0), grid(3, 1), grid(25, 2), grid(1, 3), grid(60, 4)});
     for (std::size_t cache_size : {3u, 16u, 32u}) {
         SCOPED_TRACE(cache_size);
-        Converted together = convert(o, {}, {"", false, true, cache_size});
-        Converted alone = convert(o, {}, {"", false, false, cache_size});
+        Converted together = convert(o, {}, batched(true, cache_size));
+        Converted alone = convert(o, {}, batched(false, cache_size));
         ASSERT_TRUE(together.mesh && alone.mesh);
         for (ultraback::Layer& l : alone.mesh->layers) converter::batch_layer(l, cache_size);
         ultraback::StringSink together_text, alone_text;

@@ -32,10 +32,14 @@ struct Converted {
 };
 
 Converted convert(const lwofront::Layr& layer, const lwofront::Surf* surface = nullptr, const ImageList& images = {},
-                  std::size_t position = 0, std::set<LayerAttribute> attributes = {}) {
+                  std::size_t position = 0, std::set<LayerAttribute> attributes = {}, bool vertex_colors = false) {
     // The texture as the object's conversion finds it: the surface's layer
     // texture, when its image was loaded.
-    converter::LayerSettings settings{3, std::nullopt, attributes, position};
+    converter::LayerSettings settings{.material = 3,
+                                      .texture = std::nullopt,
+                                      .attributes = attributes,
+                                      .position = position,
+                                      .max_vertices = converter::kMaxIndexedVertices};
     if (surface) {
         std::optional<std::size_t> t = converter::read_surface(*surface, images.size(), {}).layer_texture;
         if (t && images[*t]) {
@@ -44,7 +48,9 @@ Converted convert(const lwofront::Layr& layer, const lwofront::Surf* surface = n
         }
     }
     Converted out{ultraback::Layer{}, {}};
-    out.layer = converter::convert_layer(layer, settings, [&](std::string_view line) { out.warnings.emplace_back(line); });
+    const converter::LayerMaps maps = converter::resolve_maps(layer, vertex_colors);
+    out.layer =
+        converter::convert_layer(layer, maps, settings, [&](std::string_view line) { out.warnings.emplace_back(line); });
     return out;
 }
 
@@ -330,6 +336,32 @@ TEST(ConvertLayer, MoreVerticesThanIndicesCanAddressIsAnError) {
     ASSERT_FALSE(split.layer);
     EXPECT_EQ(split.layer.error().description(),
               "layer 7 has 32769 vertices, more than the 32768 a display list can address");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ConvertLayer, ColourVmadsBelongToTheirMapByTypeAndName) {
+    // As in a modeller's box with a second, unused colour map: the unused
+    // map's VMAD comes first but must not colour anything, and the used
+    // map's VMAD colours a corner whose point has no entry in the map.
+    lwofront::Layr l = layer({{0, 0, 0}, {10, 0, 0}, {0, 10, 0}, {10, 10, 0}}, {{0, 1, 2}, {2, 1, 3}});
+    l.vmaps.push_back(rgb({{0, {1, 0, 0}}, {2, {0, 1, 0}}, {3, {0, 0, 1}}}, "Vertex Color"));
+    l.vmaps.push_back(rgb({{0, {0.5f, 0.5f, 0.5f}}, {1, {0.5f, 0.5f, 0.5f}}}, "Vertex Color_Unused"));
+    l.vmads.push_back(rgb_vmad({{0, 0, {0.2f, 0.2f, 0.2f}}, {3, 1, {0.2f, 0.2f, 0.2f}}}, "Vertex Color_Unused"));
+    l.vmads.push_back(rgb_vmad({{1, 0, {1, 1, 0}}}, "Vertex Color"));
+    Converted out = convert(l, nullptr, {}, 0, {}, true);
+    // Point 1 is split off polygon 0 with its own colour; polygon 1 keeps
+    // point 1, which has no colour at all and is white.
+    EXPECT_EQ(text(out),
+              "v 0 0 0 0 0 -1 0 0 255\n"
+              "v 10 0 0 0 0 -1 -1 -1 255\n"
+              "v 0 10 0 0 0 0 -1 0 255\n"
+              "v 10 10 0 0 0 0 0 -1 255\n"
+              "v 10 0 0 0 0 -1 -1 0 255\n"
+              "tri 0 2 4\n"
+              "tri 2 3 1\n");
 }
 
 }  // namespace

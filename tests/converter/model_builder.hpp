@@ -42,8 +42,23 @@ inline lwofront::Vmap txuv(const std::vector<Uv>& entries, std::string name = "u
     return map;
 }
 
-inline lwofront::Vmad txuv_vmad(const std::vector<PolygonUv>& entries) {
-    lwofront::Vmad map{lwofront::Txuv{}, 2, "uv", {}};
+inline lwofront::Vmad txuv_vmad(const std::vector<PolygonUv>& entries, std::string name = "uv") {
+    lwofront::Vmad map{lwofront::Txuv{}, 2, std::move(name), {}};
+    for (const PolygonUv& e : entries) map.entries.push_back({e.vertex, e.polygon, e.values});
+    return map;
+}
+
+// Vertex colour maps of type RGB.
+inline constexpr lwofront::OtherType kRgb{0x52474220};
+
+inline lwofront::Vmap rgb(const std::vector<Uv>& entries, std::string name) {
+    lwofront::Vmap map{kRgb, 3, std::move(name), {}};
+    for (const Uv& e : entries) map.entries.push_back({e.vertex, e.values});
+    return map;
+}
+
+inline lwofront::Vmad rgb_vmad(const std::vector<PolygonUv>& entries, std::string name) {
+    lwofront::Vmad map{kRgb, 3, std::move(name), {}};
     for (const PolygonUv& e : entries) map.entries.push_back({e.vertex, e.polygon, e.values});
     return map;
 }

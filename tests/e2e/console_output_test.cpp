@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -288,9 +289,9 @@ TEST(ConsoleOutput, OneLayerPerSurfaceTilesOnlyTheGroupsOverBudget) {
         << split.c_text.substr(split.c_text.find("static Layer"));
 }
 
-// Two triangles sharing the edge 1-2. An RGB map colours points 0 and 1;
-// point 2 and 3 have no colour. An RGBA VMAD gives point 1 another colour in
-// polygon 1 only.
+// Two triangles sharing the edge 1-2. An RGBA map colours points 0 and 1;
+// point 2 and 3 have no colour. The map's VMAD (same type, same name) gives
+// point 1 another colour in polygon 1 only.
 std::string colored_object(bool with_map) {
     lwo_test::Builder b;
     b.form([&] {
@@ -298,9 +299,9 @@ std::string colored_object(bool with_map) {
         points(b, {{0, 0, 0}, {10, 0, 0}, {0, 10, 0}, {10, 10, 0}});
         if (with_map) {
             b.chunk("VMAP", [&] {
-                b.id("RGB ").u2(3).str("Colors");
-                b.vx(0).f4(1).f4(0.5f).f4(0);
-                b.vx(1).f4(0.2f).f4(2).f4(-1);  // clamped
+                b.id("RGBA").u2(4).str("Colors");
+                b.vx(0).f4(1).f4(0.5f).f4(0).f4(1);
+                b.vx(1).f4(0.2f).f4(2).f4(-1).f4(1);  // clamped
             });
         }
         faces(b, {{0, 1, 2}, {1, 3, 2}});
@@ -376,6 +377,20 @@ StaticMesh colored = STATICMESH_INIT( layers, 1, materials, 1, NULL, 0 );
     const ProgramRun no_map = run_quillmesh(dir.path(), "plain.lwo -v -o c.c", "c.c");
     EXPECT_EQ(no_map.output, "Warning: layer 0 has no vertex colour map; it keeps its normals.\n");
     EXPECT_EQ(no_map.c_text, without.c_text);
+}
+
+TEST(ConsoleOutput, AnUnusedColourMapLendsNoColours) {
+    // The modeller's box has a second colour map, "Vertex Color_Unused",
+    // whose VMAD comes first; only the first map's own values may colour it:
+    // (206, 82, 255) where the unused map would give (182, 0, 39).
+    TempDir dir;
+    const std::filesystem::path real = QUILLMESH_REAL_LWO2_DIR;
+    std::filesystem::copy_file(real / "box_2vc_1unused.lwo", dir.path() / "box.lwo");
+    std::filesystem::copy_file(real / "white.bmp", dir.path() / "white.bmp");
+    const ProgramRun run = run_quillmesh(dir.path(), "box.lwo -v -o box.c", "box.c");
+    EXPECT_EQ(run.exit_status, 0);
+    EXPECT_NE(run.c_text.find("{ 0xce, 0x52, 0xff, "), std::string::npos);
+    EXPECT_EQ(run.c_text.find("{ 0xb6, 0x00, 0x27, "), std::string::npos);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "converter/batch.hpp"
+#include "converter/batching/batch.hpp"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "converter/layer.hpp"
-#include "converter/layer_batching.hpp"
+#include "converter/batching/layer_batching.hpp"
 #include "converter/model_builder.hpp"
 
 namespace {
@@ -238,7 +238,13 @@ TEST(ConvertLayer, BatchedLayersMayHoldMoreVerticesThanSixteenBitIndices) {
     for (std::size_t i = 0; i < points.size(); ++i) points[i] = {static_cast<float>(i % 1000), 0, static_cast<float>(i / 1000)};
     const lwofront::Layr l = model_builder::layer(points, {{39997, 39998, 39999}});
 
-    auto converted = converter::convert_layer(l, {0, std::nullopt, {}, 4, converter::kMaxBatchedVertices}, {});
+    const converter::LayerMaps maps = converter::resolve_maps(l, false);
+    converter::LayerSettings settings{.material = 0,
+                                      .texture = std::nullopt,
+                                      .attributes = {},
+                                      .position = 4,
+                                      .max_vertices = converter::kMaxBatchedVertices};
+    auto converted = converter::convert_layer(l, maps, settings, {});
     ASSERT_TRUE(converted);
     ASSERT_EQ(converted->vertices.size(), 40000u);
     ASSERT_EQ(converted->primitives.size(), 1u);
@@ -249,7 +255,8 @@ TEST(ConvertLayer, BatchedLayersMayHoldMoreVerticesThanSixteenBitIndices) {
     ASSERT_EQ(converted->batches.size(), 1u);
     EXPECT_EQ(converted->vertices.size(), 3u);
 
-    auto refused = converter::convert_layer(l, {0, std::nullopt, {}, 4}, {});
+    settings.max_vertices = converter::kMaxIndexedVertices;
+    auto refused = converter::convert_layer(l, maps, settings, {});
     ASSERT_FALSE(refused);
     EXPECT_EQ(refused.error().description(),
               "layer 4 has 40000 vertices, more than the 32768 a display list can address");

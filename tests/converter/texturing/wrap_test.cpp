@@ -1,7 +1,7 @@
 // Which clips are wrapped: a layer whose texture map leaves 0..1 marks every
 // clip that the surfaces of its polygons name.
 
-#include "converter/wrap.hpp"
+#include "converter/texturing/wrap.hpp"
 
 #include <gtest/gtest.h>
 
@@ -27,6 +27,10 @@ lwofront::Object object_with(std::uint16_t tag, lwofront::Layr l) {
     return object;
 }
 
+std::vector<bool> wrapped(const lwofront::Object& object) {
+    return converter::wrapped_clips(object, lwofront::index_surfaces(object));
+}
+
 lwofront::Layr triangle() { return layer({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}}); }
 
 TEST(WrappedClips, TextureCoordinatesBeyondTheUnitSquare) {
@@ -48,7 +52,7 @@ TEST(WrappedClips, TextureCoordinatesBeyondTheUnitSquare) {
         lwofront::Layr l = triangle();
         l.vmaps.push_back(txuv({{0, {0, 0}}, {1, c.per_polygon ? std::vector<float>{1, 0} : c.uv}, {2, {0, 1}}}));
         if (c.per_polygon) l.vmads.push_back(txuv_vmad({{1, 0, c.uv}}));
-        EXPECT_EQ(converter::wrapped_clips(object_with(0, std::move(l))), c.expected);
+        EXPECT_EQ(wrapped(object_with(0, std::move(l))), c.expected);
     }
 }
 
@@ -56,11 +60,16 @@ TEST(WrappedClips, OnlyTheFirstTextureMapAndOnlyTheSurfacesUsed) {
     lwofront::Layr l = triangle();
     l.vmaps.push_back(txuv({{0, {0.5f, 0.5f}}}, "first"));
     l.vmaps.push_back(txuv({{0, {5.0f, 5.0f}}}, "second"));
-    EXPECT_EQ(converter::wrapped_clips(object_with(1, std::move(l))), (std::vector<bool>{false, false, false}));
+    EXPECT_EQ(wrapped(object_with(1, std::move(l))), (std::vector<bool>{false, false, false}));
 
     lwofront::Layr wrapping = triangle();
     wrapping.vmaps.push_back(txuv({{0, {3.0f, 0.5f}}}));
-    EXPECT_EQ(converter::wrapped_clips(object_with(1, std::move(wrapping))), (std::vector<bool>{false, false, true}));
+    EXPECT_EQ(wrapped(object_with(1, std::move(wrapping))), (std::vector<bool>{false, false, true}));
+
+    // A per-polygon map without a texture map gives no texture coordinates.
+    lwofront::Layr unmapped = triangle();
+    unmapped.vmads.push_back(txuv_vmad({{1, 0, {2.0f, 0.0f}}}));
+    EXPECT_EQ(wrapped(object_with(1, std::move(unmapped))), (std::vector<bool>{false, false, false}));
 }
 
 }  // namespace

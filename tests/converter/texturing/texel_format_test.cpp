@@ -2,9 +2,9 @@
 // hand from the RDP's layouts, lossless round trips, the choice of the most
 // compact exact format, and the 2 KB budget of each format.
 
-#include "converter/texel_format.hpp"
+#include "converter/texturing/texel_format.hpp"
 
-#include "converter/texture.hpp"
+#include "converter/texturing/texture.hpp"
 
 #include <gtest/gtest.h>
 

@@ -32,7 +32,7 @@
 // are placed in their slots by the first waiting triangle around them, so
 // that what the next batches give up lies together.
 
-#include "converter/batch.hpp"
+#include "converter/batching/batch.hpp"
 
 #include <algorithm>
 #include <array>
@@ -44,6 +44,7 @@
 #include <variant>
 #include <vector>
 
+#include "converter/sentinel.hpp"
 #include "overloaded.hpp"
 
 namespace converter {
@@ -54,7 +55,6 @@ using ultraback::Batch;
 using ultraback::Layer;
 using ultraback::Load;
 
-constexpr std::uint32_t kNone = UINT32_MAX;
 // Waiting triangles that one vertex of the batch puts forward.
 constexpr std::size_t kMaxLookAround = 256;
 

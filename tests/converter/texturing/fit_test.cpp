@@ -2,7 +2,7 @@
 // the choice between fewer texels and fewer colours on made images whose
 // answer is known.
 
-#include "converter/fit.hpp"
+#include "converter/texturing/fit.hpp"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "converter/quantise.hpp"
+#include "converter/texturing/quantise.hpp"
 
 namespace {
 

@@ -5,7 +5,7 @@
 // visited in sorted order and every tie is broken by position, so the same
 // pixels always give the same palette.
 
-#include "converter/quantise.hpp"
+#include "converter/texturing/quantise.hpp"
 
 #include <algorithm>
 #include <array>
@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <unordered_map>
 
-#include "converter/texture.hpp"
+#include "converter/texturing/texel_format.hpp"
 
 namespace converter {
 namespace {
@@ -58,8 +58,7 @@ std::vector<Color> distinct_colors(std::span<const Pixel> pixels) {
     std::vector<Color> colors;
     colors.reserve(counts.size());
     for (const auto& [key, weight] : counts) {
-        Pixel p{static_cast<std::uint8_t>(key >> 24), static_cast<std::uint8_t>(key >> 16),
-                static_cast<std::uint8_t>(key >> 8), static_cast<std::uint8_t>(key)};
+        const Pixel p = key_color(key);
         colors.push_back({p, weight, perceptual(p.r, p.g, p.b, p.a)});
     }
     std::sort(colors.begin(), colors.end(),

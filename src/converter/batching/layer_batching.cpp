@@ -1,11 +1,11 @@
-#include "converter/layer_batching.hpp"
+#include "converter/batching/layer_batching.hpp"
 
 #include <algorithm>
 #include <cassert>
 #include <system_error>
 #include <utility>
 
-#include "converter/batch.hpp"
+#include "converter/batching/batch.hpp"
 
 namespace converter {
 

@@ -9,14 +9,6 @@
 
 namespace converter {
 
-// The four bytes of a colour as one key, red in the top byte.
-inline std::uint32_t color_key(image::Pixel p) {
-    return std::uint32_t{p.r} << 24 | std::uint32_t{p.g} << 16 | std::uint32_t{p.b} << 8 | p.a;
-}
-
-// RGBA 5551: the top 5 bits of r, g, b and the top bit of a.
-std::uint16_t rgba5551(image::Pixel p);
-
 // Ci4 with a palette in order of first appearance for 16 colours or fewer,
 // Rgba16 above.
 ultraback::Texture prepare_texture(const image::Image& image);

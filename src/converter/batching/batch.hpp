@@ -5,12 +5,13 @@
 #include <cstddef>
 
 #include "ultraback/mesh.hpp"
+#include "ultraback/vertex_cache.hpp"
 
 namespace converter {
 
-inline constexpr std::size_t kMinCacheSize = 3;
-inline constexpr std::size_t kMaxCacheSize = 64;
-inline constexpr std::size_t kDefaultCacheSize = 32;
+using ultraback::kDefaultCacheSize;
+using ultraback::kMaxCacheSize;
+using ultraback::kMinCacheSize;
 
 // How the triangles are put in order before they are cut into batches.
 enum class BatchOrder {

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "converter/texel_format.hpp"
+#include "converter/texturing/texel_format.hpp"
 #include "image.hpp"
 #include "ultraback/mesh.hpp"
 

@@ -5,7 +5,7 @@
 // smallest mean squared error wins; among equals the more compact format.
 // Nothing here draws on chance, so an image always fits the same way.
 
-#include "converter/fit.hpp"
+#include "converter/texturing/fit.hpp"
 
 #include <algorithm>
 #include <bit>
@@ -18,7 +18,7 @@
 
 #include <stb/stb_image_resize.h>
 
-#include "converter/quantise.hpp"
+#include "converter/texturing/quantise.hpp"
 
 namespace converter {
 namespace {

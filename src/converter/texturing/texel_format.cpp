@@ -2,14 +2,14 @@
 // byte, the earlier one in the high nibble. Grey formats round each channel
 // to their precision; decoding is ultraback's, as the RDP reads the texels.
 
-#include "converter/texel_format.hpp"
+#include "converter/texturing/texel_format.hpp"
 
 #include <algorithm>
 #include <cassert>
 #include <cstdint>
 #include <unordered_set>
 
-#include "converter/texture.hpp"
+#include "overloaded.hpp"
 #include "ultraback/texels.hpp"
 
 namespace converter {
@@ -130,7 +130,34 @@ std::size_t texel_bytes(TexelFormat format, std::size_t count) {
 }
 
 bool fits_budget(TexelFormat format, std::size_t width, std::size_t height) {
-    return texel_bytes(format, width * height) <= kTexelBudgetBytes;
+    return fits_texel_budget(width * height, texel_bytes(format, 2) * 4);
+}
+
+std::size_t texel_bits(const ultraback::TexelData& texels) {
+    return std::visit(Overloaded{
+                          [](const ultraback::Ci4&) { return std::size_t{4}; },
+                          [](const ultraback::Rgba16&) { return std::size_t{16}; },
+                          [](const ultraback::Rgba32&) { return std::size_t{32}; },
+                          [](const ultraback::Unknown&) { return std::size_t{16}; },
+                          [](const ultraback::Ci8&) { return std::size_t{8}; },
+                          [](const ultraback::I4&) { return std::size_t{4}; },
+                          [](const ultraback::I8&) { return std::size_t{8}; },
+                          [](const ultraback::Ia4&) { return std::size_t{4}; },
+                          [](const ultraback::Ia8&) { return std::size_t{8}; },
+                          [](const ultraback::Ia16&) { return std::size_t{16}; },
+                      },
+                      texels);
+}
+
+std::uint16_t rgba5551(Pixel p) {
+    return static_cast<std::uint16_t>((p.r >> 3) << 11 | (p.g >> 3) << 6 | (p.b >> 3) << 1 | (p.a >> 7));
+}
+
+ultraback::Rgba16 encode_rgba16(std::span<const Pixel> pixels) {
+    ultraback::Rgba16 rgba16;
+    rgba16.texels.reserve(pixels.size());
+    for (Pixel p : pixels) rgba16.texels.push_back(rgba5551(p));
+    return rgba16;
 }
 
 bool holds_exactly(TexelFormat format, std::span<const Pixel> pixels) {
@@ -172,12 +199,7 @@ ultraback::TexelData encode_direct(TexelFormat format, std::span<const Pixel> pi
             for (std::size_t k = 0; k < n; ++k) ia16.texels.push_back(static_cast<std::uint16_t>(texel(k)));
             return ia16;
         }
-        default: {
-            ultraback::Rgba16 rgba16;
-            rgba16.texels.reserve(n);
-            for (Pixel p : pixels) rgba16.texels.push_back(rgba5551(p));
-            return rgba16;
-        }
+        default: return encode_rgba16(pixels);
     }
 }
 

@@ -4,6 +4,7 @@
 // and which of them hold an image without loss.
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -23,6 +24,19 @@ inline constexpr TexelFormat kTexelFormats[] = {
     TexelFormat::Ia8, TexelFormat::Ci8, TexelFormat::Ia16, TexelFormat::Rgba16,
 };
 
+// The four bytes of a colour as one key, red in the top byte, and back.
+inline std::uint32_t color_key(image::Pixel p) {
+    return std::uint32_t{p.r} << 24 | std::uint32_t{p.g} << 16 | std::uint32_t{p.b} << 8 | p.a;
+}
+inline image::Pixel key_color(std::uint32_t key) {
+    return {static_cast<std::uint8_t>(key >> 24), static_cast<std::uint8_t>(key >> 16),
+            static_cast<std::uint8_t>(key >> 8), static_cast<std::uint8_t>(key)};
+}
+
+// RGBA 5551: the top 5 bits of r, g, b and the top bit of a.
+std::uint16_t rgba5551(image::Pixel p);
+ultraback::Rgba16 encode_rgba16(std::span<const image::Pixel> pixels);
+
 // "CI4", "IA16", ...: the name in the fitting report.
 std::string_view format_name(TexelFormat format);
 
@@ -36,7 +50,14 @@ std::size_t texel_bytes(TexelFormat format, std::size_t count);
 // needs the other half for its palette, and the rest keep the same budget so
 // that a texture's size does not depend on which format it ends up in.
 inline constexpr std::size_t kTexelBudgetBytes = 2048;
+// The one budget test: `texels` texels of `bits` each (4-bit texels packed
+// two to a byte) within kTexelBudgetBytes.
+inline bool fits_texel_budget(std::size_t texels, std::size_t bits) {
+    return (texels * bits + 7) / 8 <= kTexelBudgetBytes;
+}
 bool fits_budget(TexelFormat format, std::size_t width, std::size_t height);
+// Bits of one texel of the data's format; a placeholder counts as 16-bit.
+std::size_t texel_bits(const ultraback::TexelData& texels);
 
 // Whether encoding into a grey format (I or IA) and decoding gives every pixel
 // back unchanged. Colour-indexed formats hold an image exactly when it has no

@@ -1,13 +1,13 @@
 // Texture preparation: Ci4 with a palette for images of at most 16 colours,
 // Rgba16 otherwise, and the TMEM budget of each texel format.
 
-#include "converter/texture.hpp"
+#include "converter/texturing/texture.hpp"
 
 #include <cassert>
 #include <cstddef>
 #include <variant>
 
-#include "converter/texel_format.hpp"
+#include "converter/texturing/texel_format.hpp"
 #include "overloaded.hpp"
 
 namespace converter {
@@ -56,10 +56,7 @@ ultraback::Ci4 make_ci4(const std::vector<image::Pixel>& pixels, const Palette& 
     // equal to its 5551 value, which may belong to another 8-bit colour.
     std::uint8_t index_of_slot[kMaxPaletteColors] = {};
     for (std::size_t slot = 0; slot < colors.size; ++slot) {
-        std::uint32_t key = colors.keys[slot];
-        image::Pixel p{static_cast<std::uint8_t>(key >> 24), static_cast<std::uint8_t>(key >> 16),
-                       static_cast<std::uint8_t>(key >> 8), static_cast<std::uint8_t>(key)};
-        std::uint16_t value = rgba5551(p);
+        std::uint16_t value = rgba5551(key_color(colors.keys[slot]));
         std::size_t first = 0;
         while (first < slot && ci4.palette[first] != value) ++first;
         index_of_slot[slot] = static_cast<std::uint8_t>(first);
@@ -82,19 +79,7 @@ ultraback::Ci4 make_ci4(const std::vector<image::Pixel>& pixels, const Palette& 
     return ci4;
 }
 
-ultraback::Rgba16 make_rgba16(const std::vector<image::Pixel>& pixels) {
-    ultraback::Rgba16 rgba16;
-    rgba16.texels.reserve(pixels.size());
-    for (image::Pixel p : pixels) rgba16.texels.push_back(rgba5551(p));
-    return rgba16;
-}
-
 }  // namespace
-
-std::uint16_t rgba5551(image::Pixel p) {
-    return static_cast<std::uint16_t>((p.r >> 3) << 11 | (p.g >> 3) << 6 | (p.b >> 3) << 1 |
-                                      (p.a >> 7));
-}
 
 ultraback::Texture prepare_texture(const image::Image& image) {
     ultraback::Texture texture;
@@ -104,7 +89,7 @@ ultraback::Texture prepare_texture(const image::Image& image) {
     if (collect_colors(image.pixels, colors)) {
         texture.texels = make_ci4(image.pixels, colors);
     } else {
-        texture.texels = make_rgba16(image.pixels);
+        texture.texels = encode_rgba16(image.pixels);
     }
     return texture;
 }
@@ -114,41 +99,29 @@ ultraback::Texture placeholder_texture() {
 }
 
 bool fits_in_tmem(const ultraback::Texture& texture) {
-    return std::visit(
+    // Texels as stored: 4-bit formats hold two per byte (an odd count is
+    // rounded up to even), a placeholder counts its width times height.
+    const std::size_t texels = std::visit(
         Overloaded{
-            [](const ultraback::Ci4& ci4) { return ci4.indices.size() <= 4096 / 2; },  // two texels per byte
-            [](const ultraback::Rgba16& rgba16) { return rgba16.texels.size() <= 1024; },
-            [](const ultraback::Rgba32& rgba32) { return rgba32.texels.size() <= 512; },
-            [&](const ultraback::Unknown&) { return std::size_t{texture.width} * texture.height <= 1024; },
-            [](const ultraback::Ci8& ci8) { return ci8.indices.size() <= kTexelBudgetBytes; },
-            // One byte holds one or two texels.
-            [](const ultraback::I4& i4) { return i4.texels.size() <= kTexelBudgetBytes; },
-            [](const ultraback::I8& i8) { return i8.texels.size() <= kTexelBudgetBytes; },
-            [](const ultraback::Ia4& ia4) { return ia4.texels.size() <= kTexelBudgetBytes; },
-            [](const ultraback::Ia8& ia8) { return ia8.texels.size() <= kTexelBudgetBytes; },
-            [](const ultraback::Ia16& ia16) { return ia16.texels.size() <= kTexelBudgetBytes / 2; },
+            [](const ultraback::Ci4& ci4) { return ci4.indices.size() * 2; },
+            [](const ultraback::Rgba16& rgba16) { return rgba16.texels.size(); },
+            [](const ultraback::Rgba32& rgba32) { return rgba32.texels.size(); },
+            [&](const ultraback::Unknown&) { return std::size_t{texture.width} * texture.height; },
+            [](const ultraback::Ci8& ci8) { return ci8.indices.size(); },
+            [](const ultraback::I4& i4) { return i4.texels.size() * 2; },
+            [](const ultraback::I8& i8) { return i8.texels.size(); },
+            [](const ultraback::Ia4& ia4) { return ia4.texels.size() * 2; },
+            [](const ultraback::Ia8& ia8) { return ia8.texels.size(); },
+            [](const ultraback::Ia16& ia16) { return ia16.texels.size(); },
         },
         texture.texels);
+    return fits_texel_budget(texels, texel_bits(texture.texels));
 }
 
 bool tile_fits_in_tmem(const ultraback::Texture& texture, const ultraback::Rectangle& rect) {
     const std::size_t width = rect.right > rect.left ? rect.right - rect.left : 0;
     const std::size_t height = rect.bottom > rect.top ? rect.bottom - rect.top : 0;
-    const std::size_t limit = std::visit(Overloaded{
-                                             [](const ultraback::Ci4&) { return std::size_t{4096}; },
-                                             [](const ultraback::Rgba16&) { return std::size_t{1024}; },
-                                             [](const ultraback::Rgba32&) { return std::size_t{512}; },
-                                             [](const ultraback::Unknown&) { return std::size_t{1024}; },
-                                             // The fitted formats: texels in their 2 KB of texel data.
-                                             [](const ultraback::Ci8&) { return kTexelBudgetBytes; },
-                                             [](const ultraback::I4&) { return kTexelBudgetBytes * 2; },
-                                             [](const ultraback::I8&) { return kTexelBudgetBytes; },
-                                             [](const ultraback::Ia4&) { return kTexelBudgetBytes * 2; },
-                                             [](const ultraback::Ia8&) { return kTexelBudgetBytes; },
-                                             [](const ultraback::Ia16&) { return kTexelBudgetBytes / 2; },
-                                         },
-                                         texture.texels);
-    return width * height <= limit;
+    return fits_texel_budget(width * height, texel_bits(texture.texels));
 }
 
 }  // namespace converter

@@ -1,7 +1,8 @@
 // Texture preparation: the Ci4/Rgba16 choice, palette and index packing, the
 // RGBA 5551 colour and the TMEM budget of each format.
 
-#include "converter/texture.hpp"
+#include "converter/texturing/texel_format.hpp"
+#include "converter/texturing/texture.hpp"
 
 #include <gtest/gtest.h>
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "lwofront/model.hpp"
+#include "lwofront/surface_index.hpp"
 
 namespace converter {
 
@@ -13,6 +14,6 @@ namespace converter {
 // texture map. Looks at the whole map of such a layer, so a point that no
 // polygon uses may set it too; a needless power of two costs less than a
 // texture that does not repeat.
-std::vector<bool> wrapped_clips(const lwofront::Object& object);
+std::vector<bool> wrapped_clips(const lwofront::Object& object, const lwofront::SurfaceIndex& index);
 
 }  // namespace converter
