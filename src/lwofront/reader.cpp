@@ -9,10 +9,12 @@
 #include <algorithm>
 #include <bit>
 #include <cstddef>
+#include <optional>
 #include <span>
 #include <vector>
 
 #include "lwofront/chunk.hpp"
+#include "warning_line.hpp"
 
 namespace lwofront {
 
@@ -215,8 +217,15 @@ Status read_geometry(Stream& s, Object& object, std::uint32_t id, std::vector<st
     return read(s, **layer, buffer);
 }
 
-// One top-level chunk body; chunks not listed are skipped by read_nested.
-// `buffer` holds geometry bodies, one at a time.
+// What a read keeps between chunks besides the object.
+struct Reading {
+    std::vector<std::byte> buffer;      // geometry bodies, one at a time
+    std::vector<NodeImage> node_images;  // LWO3
+    ClipsByFile clips;                   // LWOB
+};
+
+// One top-level chunk body of an LWO2 file; chunks not listed are skipped by
+// read_nested.
 Status read_chunk_body(Stream& s, std::uint32_t id, Object& object, const ReadOptions& options,
                        std::vector<std::byte>& buffer) {
     switch (id) {
@@ -233,7 +242,96 @@ Status read_chunk_body(Stream& s, std::uint32_t id, Object& object, const ReadOp
     }
 }
 
+// A PTAG of another type than SURF, read into a scratch layer so that it
+// replaces nothing.
+Status skip_other_ptag(Stream& s, Object& object, std::vector<std::byte>& buffer) {
+    Layr scratch;
+    LWO_TRY(read_ptag(s, scratch, buffer));
+    if (std::holds_alternative<SurfTag>(scratch.ptag.kind)) {
+        auto layer = current_layer(object, make_id("PTAG"));
+        if (!layer) return std::unexpected(std::move(layer).error());
+        (*layer)->ptag = std::move(scratch.ptag);
+    }
+    return {};
+}
+
+// One top-level chunk body of an LWO3 file: the geometry chunks are those of
+// LWO2; clips and surfaces are FORMs. Every sample file tags polygons with
+// sketch colours (PTAG COLR) beside their surfaces, so only a SURF tag chunk
+// sets a layer's tags.
+Status read_lwo3_chunk_body(Stream& s, std::uint32_t id, Object& object, const ReadOptions& options,
+                            Reading& reading) {
+    switch (id) {
+        case make_id("CLIP"):
+        case make_id("SURF"): return {};
+        case make_id("PTAG"): {
+            if (object.layers.empty()) return read_geometry(s, object, id, reading.buffer, read_ptag);
+            return skip_other_ptag(s, object, reading.buffer);
+        }
+        case make_id("FORM"): break;
+        default: return read_chunk_body(s, id, object, options, reading.buffer);
+    }
+    std::uint32_t type = 0;
+    LWO_TRY(read_field(s, type));
+    switch (type) {
+        case make_id("CLIP"): return append(object.clips, read_lwo3_clip(s));
+        case make_id("SURF"):
+            return append(object.surfaces, read_lwo3_surf(s, options, object.surfaces.size(), reading.node_images));
+        default: return {};
+    }
+}
+
+// One top-level chunk body of an LWOB file, whose one layer exists from the
+// start.
+Status read_lwob_chunk_body(Stream& s, std::uint32_t id, Object& object, const ReadOptions& options,
+                            Reading& reading) {
+    switch (id) {
+        case make_id("PNTS"): return read_pnts(s, object.layers.back(), reading.buffer);
+        case make_id("SRFS"): return read_lwob_srfs(s, object);
+        case make_id("POLS"): return read_lwob_pols(s, object);
+        case make_id("SURF"): return append(object.surfaces, read_lwob_surf(s, object, reading.clips, options));
+        default: return {};
+    }
+}
+
+std::optional<Format> format_of(std::uint32_t type) {
+    switch (type) {
+        case make_id("LWO2"): return Format::Lwo2;
+        case make_id("LWO3"): return Format::Lwo3;
+        case make_id("LWOB"): return Format::Lwob;
+        default: return std::nullopt;
+    }
+}
+
+// Whether a block maps its image by a projection rather than a UV map.
+bool is_projected(const Blok& blok) {
+    bool projected = false, image = false;
+    for (const BlokAttr& field : blok.attributes) {
+        if (const Proj* proj = std::get_if<Proj>(&field)) projected = proj->mode != 5;
+        if (std::holds_alternative<Imag>(field)) image = true;
+    }
+    return projected && image;
+}
+
 }  // namespace
+
+namespace detail {
+
+void warn_projected(const Object& object, const ReadOptions& options) {
+    if (!options.warn) return;
+    for (const Surf& surf : object.surfaces) {
+        const bool projected = std::ranges::any_of(surf.attributes, [](const SurfAttr& attribute) {
+            const Blok* blok = std::get_if<Blok>(&attribute);
+            return blok && is_projected(*blok);
+        });
+        if (projected)
+            options.warn(warning_line("Warning: surface " + surf.name +
+                                      " maps its image by a projection, which is not supported: its texture "
+                                      "coordinates are 0.\n"));
+    }
+}
+
+}  // namespace detail
 
 Result<Object> process(Stream& stream, const ReadOptions& options) {
     auto header = stream::read_chunk(stream);
@@ -247,16 +345,27 @@ Result<Object> process(Stream& stream, const ReadOptions& options) {
 Result<Object> handle_form(Stream& stream, const ReadOptions& options) {
     auto type = stream::read_u4(stream);
     if (!type) return std::unexpected(std::move(type).error());
-    if (*type != make_id("LWO2")) return std::unexpected(invalid_error());
+    const std::optional<Format> format = format_of(*type);
+    if (!format) return std::unexpected(invalid_error());
 
     Object object;
-    std::vector<std::byte> buffer;
+    object.format = *format;
+    Reading reading;
+    if (*format == Format::Lwob) object.layers.push_back(Layr::create(0, 0, Vec3{}, "", 0));
     while (stream.remaining != 0) {
         auto header = stream::read_chunk(stream);
         if (!header) return std::unexpected(std::move(header).error());
-        LWO_TRY(read_nested(stream, header->length, Level::Chunk,
-                            [&] { return read_chunk_body(stream, header->id, object, options, buffer); }));
+        LWO_TRY(read_nested(stream, header->length, Level::Chunk, [&] {
+            switch (*format) {
+                case Format::Lwo2: return read_chunk_body(stream, header->id, object, options, reading.buffer);
+                case Format::Lwo3: return read_lwo3_chunk_body(stream, header->id, object, options, reading);
+                case Format::Lwob: return read_lwob_chunk_body(stream, header->id, object, options, reading);
+            }
+            return Status{};
+        }));
     }
+    if (*format == Format::Lwo3) finish_lwo3(object, reading.node_images);
+    if (*format != Format::Lwo2) warn_projected(object, options);
     return object;
 }
 
