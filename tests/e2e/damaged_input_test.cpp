@@ -115,7 +115,7 @@ std::vector<Case> failing_cases() {
         {"not an IFF file", "Not an object at all.\n", "IO error\n", 1},
         {"empty file", "", "IO error\n", 1},
         {"FORM of another type", std::string("FORM\0\0\0\x10ILBMBMHD\0\0\0\0", 20), "IO error\n", 1},
-        {"FORM of the older LWOB type", std::string("FORM\0\0\0\4LWOB", 12), "IO error\n", 1},
+        {"FORM of the LWLO type, which is not read", std::string("FORM\0\0\0\4LWLO", 12), "IO error\n", 1},
         {"geometry before any layer", object([](Builder& b) { triangle(b); }), "PNTS chunk before any LAYR chunk\n",
          1},
         {"sub-chunk longer than its surface",

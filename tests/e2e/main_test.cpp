@@ -83,7 +83,7 @@ TEST(Driver, FailedRunsLeaveNoNewFileAndKeepAnExistingOne) {
              // A chunk that claims more bytes than the file holds.
              {kEmptyObject + std::string("PNTS\0\0\0\x18\0\0\0\0", 12), "in.lwo -o out.c",
               "failed to fill whole buffer\n"},
-             {std::string("FORM\0\0\0\4LWO3", 12), "in.lwo -o out.c", "IO error\n"},
+             {std::string("FORM\0\0\0\4LWLO", 12), "in.lwo -o out.c", "IO error\n"},
              {std::string("JUNK\0\0\0\4LWO2", 12), "in.lwo -o out.c", "IO error\n"},
              {kEmptyObject, "in.lwo -o nodir/out.c", "Couldn't create output file\n"},
          }) {
