@@ -242,9 +242,9 @@ Status read_chunk_body(Stream& s, std::uint32_t id, Object& object, const ReadOp
     }
 }
 
-// A PTAG of another type than SURF, read into a scratch layer so that it
-// replaces nothing.
-Status skip_other_ptag(Stream& s, Object& object, std::vector<std::byte>& buffer) {
+// A PTAG that replaces the layer's tags only when they are of type SURF: it
+// is read into a scratch layer first.
+Status read_surface_ptag(Stream& s, Object& object, std::vector<std::byte>& buffer) {
     Layr scratch;
     LWO_TRY(read_ptag(s, scratch, buffer));
     if (std::holds_alternative<SurfTag>(scratch.ptag.kind)) {
@@ -266,7 +266,7 @@ Status read_lwo3_chunk_body(Stream& s, std::uint32_t id, Object& object, const R
         case make_id("SURF"): return {};
         case make_id("PTAG"): {
             if (object.layers.empty()) return read_geometry(s, object, id, reading.buffer, read_ptag);
-            return skip_other_ptag(s, object, reading.buffer);
+            return read_surface_ptag(s, object, reading.buffer);
         }
         case make_id("FORM"): break;
         default: return read_chunk_body(s, id, object, options, reading.buffer);
