@@ -155,7 +155,6 @@ void finish_lwo3(Object& object, const std::vector<NodeImage>& node_images);
 // The chunks of an LWOB file (lwob.cpp). The object has its one layer; the
 // images of textures become clips, one per file name, in `clips`.
 using ClipsByFile = std::map<std::string, std::size_t>;
-Status read_lwob_srfs(stream::Stream& s, Object& object);
 Status read_lwob_pols(stream::Stream& s, Object& object);
 Result<Surf> read_lwob_surf(stream::Stream& s, Object& object, ClipsByFile& clips, const ReadOptions& options);
 

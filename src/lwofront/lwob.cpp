@@ -98,13 +98,6 @@ bool is_texture(std::uint32_t id) {
 
 }  // namespace
 
-Status read_lwob_srfs(Stream& s, Object& object) {
-    std::vector<std::string> names;
-    while (s.remaining != 0) LWO_TRY(append(names, stream::read_string(s)));
-    object.tags = std::move(names);
-    return {};
-}
-
 Status read_lwob_pols(Stream& s, Object& object) {
     Pols pols;
     pols.kind = Face{};

@@ -287,7 +287,8 @@ Status read_lwob_chunk_body(Stream& s, std::uint32_t id, Object& object, const R
                             Reading& reading) {
     switch (id) {
         case make_id("PNTS"): return read_pnts(s, object.layers.back(), reading.buffer);
-        case make_id("SRFS"): return read_lwob_srfs(s, object);
+        // The surface names are the tags that polygons name, as TAGS.
+        case make_id("SRFS"): return read_tags(s, object);
         case make_id("POLS"): return read_lwob_pols(s, object);
         case make_id("SURF"): return append(object.surfaces, read_lwob_surf(s, object, reading.clips, options));
         default: return {};

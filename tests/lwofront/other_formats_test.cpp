@@ -6,12 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "lwofront/attributes.hpp"
 #include "lwofront/parse.hpp"
 #include "support/lwo_formats.hpp"
 
 namespace {
 
 using namespace lwofront;
+using lwo_test::all_of;
+using lwo_test::blocks_of;
 using lwo_test::Builder;
 
 struct Read {
@@ -26,21 +29,6 @@ Read read(std::span<const std::byte> bytes, bool skip_unknown_blocks = false) {
     options.warn = [&](std::string_view line) { r.warnings.emplace_back(line); };
     r.object = lwo_test::parse(bytes, options);
     return r;
-}
-
-template <class T>
-std::vector<T> all_of(const std::vector<BlokAttr>& attributes) {
-    std::vector<T> found;
-    for (const BlokAttr& a : attributes)
-        if (const T* t = std::get_if<T>(&a)) found.push_back(*t);
-    return found;
-}
-
-std::vector<const Blok*> blocks_of(const Surf& surf) {
-    std::vector<const Blok*> found;
-    for (const SurfAttr& a : surf.attributes)
-        if (const Blok* b = std::get_if<Blok>(&a)) found.push_back(b);
-    return found;
 }
 
 Vec3 colour_of(const Surf& surf) {
@@ -91,13 +79,13 @@ TEST(Lwo3, SurfaceTakesTheConnectedMaterialAndItsBlock) {
     const Blok& blok = *blocks[0];
     EXPECT_EQ(blok.header.ordinal, (std::vector<std::uint8_t>{0x80, 0}));
     EXPECT_EQ(blok.header.attributes.size(), 3u);  // CHAN, OPAC, ENAB
-    ASSERT_EQ(all_of<Tmap>(blok.attributes).size(), 1u);
-    EXPECT_EQ(all_of<Tmap>(blok.attributes)[0].attributes.size(), 2u);
-    EXPECT_EQ(all_of<Proj>(blok.attributes).at(0).mode, 5u);
+    ASSERT_EQ(all_of<Tmap>(blok).size(), 1u);
+    EXPECT_EQ(all_of<Tmap>(blok)[0].attributes.size(), 2u);
+    EXPECT_EQ(all_of<Proj>(blok).at(0).mode, 5u);
     // Clip index 7 is the first clip of the file.
-    EXPECT_EQ(all_of<Imag>(blok.attributes).at(0).image, 1u);
-    EXPECT_EQ(all_of<Wrpw>(blok.attributes).at(0).cycles, 2.0f);
-    EXPECT_EQ(all_of<VmapName>(blok.attributes).at(0).name, "uv");
+    EXPECT_EQ(all_of<Imag>(blok).at(0).image, 1u);
+    EXPECT_EQ(all_of<Wrpw>(blok).at(0).cycles, 2.0f);
+    EXPECT_EQ(all_of<VmapName>(blok).at(0).name, "uv");
 }
 
 TEST(Lwo3, ImageNodeBecomesAClipAndOtherNodesAWarning) {
@@ -112,9 +100,9 @@ TEST(Lwo3, ImageNodeBecomesAClipAndOtherNodesAWarning) {
     expect_colour(colour_of(photo), 0, 1, 0);
     const auto blocks = blocks_of(photo);
     ASSERT_EQ(blocks.size(), 1u);
-    EXPECT_EQ(all_of<Proj>(blocks[0]->attributes).at(0).mode, 5u);
-    EXPECT_EQ(all_of<Imag>(blocks[0]->attributes).at(0).image, 2u);
-    EXPECT_EQ(all_of<VmapName>(blocks[0]->attributes).at(0).name, "uv");
+    EXPECT_EQ(all_of<Proj>(*blocks[0]).at(0).mode, 5u);
+    EXPECT_EQ(all_of<Imag>(*blocks[0]).at(0).image, 2u);
+    EXPECT_EQ(all_of<VmapName>(*blocks[0]).at(0).name, "uv");
     EXPECT_EQ(r.warnings, std::vector<std::string>{"Warning: surface Photo uses only the colour and image of its "
                                                    "material node; other connected nodes are ignored.\n"});
 }
@@ -149,7 +137,7 @@ TEST(Lwo3, ImageNodeNamingAClipsFileSharesThatClip) {
     ASSERT_EQ(r.object->clips.size(), 1u);
     const auto blocks = blocks_of(r.object->surfaces.at(0));
     ASSERT_EQ(blocks.size(), 1u);
-    EXPECT_EQ(all_of<Imag>(blocks[0]->attributes).at(0).image, 1u);
+    EXPECT_EQ(all_of<Imag>(*blocks[0]).at(0).image, 1u);
     EXPECT_TRUE(r.warnings.empty());
 }
 
@@ -191,10 +179,10 @@ TEST(Lwob, SurfaceColourFlagsAndProjectedTexture) {
     EXPECT_EQ(globe.sides, 1u);
     const auto blocks = blocks_of(globe);
     ASSERT_EQ(blocks.size(), 1u);  // the diffuse texture is not read
-    EXPECT_EQ(all_of<Proj>(blocks[0]->attributes).at(0).mode, 1u);
-    EXPECT_EQ(all_of<Axis>(blocks[0]->attributes).at(0).axis, 1u);
-    EXPECT_EQ(all_of<Imag>(blocks[0]->attributes).at(0).image, 1u);
-    const Tmap tmap = all_of<Tmap>(blocks[0]->attributes).at(0);
+    EXPECT_EQ(all_of<Proj>(*blocks[0]).at(0).mode, 1u);
+    EXPECT_EQ(all_of<Axis>(*blocks[0]).at(0).axis, 1u);
+    EXPECT_EQ(all_of<Imag>(*blocks[0]).at(0).image, 1u);
+    const Tmap tmap = all_of<Tmap>(*blocks[0]).at(0);
     ASSERT_EQ(tmap.attributes.size(), 2u);
     EXPECT_EQ(std::get<Cntr>(tmap.attributes[0]).vector.y, 1.0f);
     EXPECT_EQ(std::get<Size>(tmap.attributes[1]).vector.y, 2.0f);
@@ -231,7 +219,7 @@ TEST(Lwob, TexturesSharingAnImageShareAClipAndNoImageGivesNoBlock) {
     EXPECT_EQ(r.object->clips.size(), 1u);
     const auto blocks = blocks_of(r.object->surfaces.at(0));
     ASSERT_EQ(blocks.size(), 2u);
-    EXPECT_EQ(all_of<Imag>(blocks[1]->attributes).at(0).image, 1u);
+    EXPECT_EQ(all_of<Imag>(*blocks[1]).at(0).image, 1u);
     EXPECT_EQ(r.warnings.size(), 1u);  // one per surface
 }
 

@@ -14,6 +14,7 @@
 
 #include "converter/convert.hpp"
 #include "converter/mesh_text.hpp"
+#include "lwofront/attributes.hpp"
 #include "lwofront/reader.hpp"
 #include "stream.hpp"
 #include "ultraback/check.hpp"
@@ -21,6 +22,7 @@
 namespace {
 
 using namespace lwofront;
+using lwo_test::blocks_of;
 
 struct Read {
     Result<Object> object;
@@ -72,13 +74,6 @@ const Colr* last_colour(const Surf& surf) {
     const Colr* found = nullptr;
     for (const SurfAttr& a : surf.attributes)
         if (const Colr* c = std::get_if<Colr>(&a)) found = c;
-    return found;
-}
-
-std::vector<const Blok*> blocks_of(const Surf& surf) {
-    std::vector<const Blok*> found;
-    for (const SurfAttr& a : surf.attributes)
-        if (const Blok* b = std::get_if<Blok>(&a)) found.push_back(b);
     return found;
 }
 
