@@ -1,5 +1,7 @@
 // The FORM header and the top-level chunks: tags, layers and their geometry.
-// SURF and CLIP bodies are read in surface.cpp.
+// SURF and CLIP bodies are read in surface.cpp, LWO3's CLIP and SURF FORMs in
+// lwo3.cpp, LWOB's POLS and SURF in lwob.cpp; an LWO3 file's geometry chunks
+// are LWO2's and read here.
 //
 // Each chunk is read inside a window of its own length (chunk.hpp), so a
 // handler that loops "until the chunk ends" loops while the window is open.
