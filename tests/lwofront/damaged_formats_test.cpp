@@ -173,4 +173,26 @@ TEST(DamagedFormats, ErrorsAsInLwo2) {
     }
 }
 
+TEST(DamagedFormats, DeepNestingIsPassedOverNotFollowed) {
+    // 100000 FORMs of the types the reader knows, each inside the last: it
+    // descends only where each type belongs, so the depth costs no stack.
+    constexpr std::size_t kDepth = 100000;
+    const char* types[] = {"NODS", "NNDS", "NTAG", "NDTA", "SATR", "VALU", "TXTR", "BLOK", "TMAP"};
+    // Each FORM holds the next: 12 bytes of header and type a level.
+    Builder nested;
+    for (std::size_t level = 0; level < kDepth; ++level)
+        nested.header("FORM", std::uint32_t(4 + 12 * (kDepth - 1 - level))).id(types[level % std::size(types)]);
+    const std::vector<std::byte>& inner = nested.bytes;
+    Builder file;
+    file.form("LWO3", [&] {
+        file.form("SURF", [&] {
+            lwo_test::lead(file, [&] { file.str("S").str(""); });
+            file.bytes.insert(file.bytes.end(), inner.begin(), inner.end());
+        });
+    });
+    auto r = lwo_test::parse(file.bytes);
+    ASSERT_TRUE(r) << r.error().description();
+    EXPECT_EQ(r->surfaces.at(0).name, "S");
+}
+
 }  // namespace
