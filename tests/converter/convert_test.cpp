@@ -47,17 +47,11 @@ Converted convert(const lwofront::Object& object, const std::map<std::string, im
 
 // Options set by name, the others left as they are by default.
 converter::Options in_dir(std::string base_dir, bool tile = false) {
-    converter::Options options;
-    options.base_dir = std::move(base_dir);
-    options.tile = tile;
-    return options;
+    return {.base_dir = std::move(base_dir), .tile = tile};
 }
 
 converter::Options batched(bool batch, std::size_t cache_size) {
-    converter::Options options;
-    options.batch = batch;
-    options.cache_size = cache_size;
-    return options;
+    return {.batch = batch, .cache_size = cache_size};
 }
 
 std::string text(const Converted& c) {
