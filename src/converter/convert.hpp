@@ -28,7 +28,8 @@ struct Options {
     bool fit_textures = false;    // fit every texture over the TMEM budget (format, size, colours)
 };
 
+// Warnings go to `warn`, what was done beyond the plain conversion to `note`.
 Result<ultraback::Mesh> convert(const lwofront::Object& object, const Options& options,
-                                const LoadImage& load_image, const Warn& warn);
+                                const LoadImage& load_image, const Warn& warn, const Note& note = {});
 
 }  // namespace converter
