@@ -65,11 +65,20 @@ std::size_t tmem_bytes(std::size_t width, std::size_t height, unsigned bits) {
 }
 
 // The rows of one texture as the loads read them: 4-bit texels packed over
-// the whole image are whole bytes per row only for even widths.
+// the whole image are whole bytes per row only for even widths, or for a
+// single row.
 bool loadable(const Texture& texture, const Format& format) {
     const std::size_t texels = std::size_t{texture.width} * texture.height;
     if (texels == 0 || format.data_bytes < (texels * format.bits + 7) / 8) return false;
-    return format.bits != 4 || texture.width % 2 == 0;
+    return format.bits != 4 || texture.width % 2 == 0 || texture.height == 1;
+}
+
+// The width the load macros are given: a single row of an odd number of
+// 4-bit texels ends in the low nibble of its last byte, loaded as one texel
+// more, since they count 4-bit rows in bytes.
+std::uint16_t load_width(const Texture& texture, const Format& format) {
+    if (format.bits == 4 && texture.width % 2 != 0) return static_cast<std::uint16_t>(texture.width + 1);
+    return texture.width;
 }
 
 bool fits_tmem(std::size_t width, std::size_t height, const Format& format) {
@@ -126,7 +135,7 @@ std::optional<TextureLoad> texture_load(const Mesh& mesh, std::size_t n, std::si
         load.tile = r;
         return load;
     }
-    if (!fits_tmem(texture.width, texture.height, *format)) return std::nullopt;
+    if (!fits_tmem(load_width(texture, *format), texture.height, *format)) return std::nullopt;
     const Layer& layer = mesh.layers[n];
     load.wrap_s = std::has_single_bit(texture.width) && leaves_texture(layer, texture.width, 0);
     load.wrap_t = std::has_single_bit(texture.height) && leaves_texture(layer, texture.height, 1);
@@ -169,8 +178,9 @@ void write_texture_load(std::string& out, const Mesh& mesh, const TextureLoad& l
     const Format format = *format_of(texture.texels);
     const bool four_bits = format.bits == 4;
     const std::string name = create_texture_name(load.texture);
-    const bool block = !load.tile && block_loads(texture.width, format.bits);
-    const Rectangle whole{0, 0, static_cast<std::uint16_t>(texture.width - 1),
+    const std::uint16_t width = load_width(texture, format);
+    const bool block = !load.tile && block_loads(width, format.bits);
+    const Rectangle whole{0, 0, static_cast<std::uint16_t>(width - 1),
                           static_cast<std::uint16_t>(texture.height - 1)};
     const Rectangle& r = load.tile ? *load.tile : whole;
 
@@ -184,7 +194,7 @@ void write_texture_load(std::string& out, const Mesh& mesh, const TextureLoad& l
         out += size_name(format.bits);
     }
     out += ", ";
-    dec(out, texture.width);
+    dec(out, width);
     out += ", ";
     dec(out, texture.height);
     if (!block) {

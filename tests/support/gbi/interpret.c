@@ -23,7 +23,8 @@
  * order. Before each layer it prints the state the layer is drawn with:
  *     state N: lit L combine C texture J fmt F siz S tile ULS ULT LRS LRT
  *              cm CMS CMT mask MS MT palette P prim R G B A
- * (one line; "texture off" and "palette none" where there are none), and
+ * (one line; "texture off" where there is none, followed by "(the
+ * material's texture left off)" when the material names one), and
  * refuses what the console would draw wrong: a change of RDP state after
  * drawing without a pipe sync, a load past TMEM or past the texture's
  * array, a texturing combiner with the texture off, a texture or palette

@@ -135,8 +135,10 @@ static void check_layer_state(const DrawState *s, u32 n, size_t c) {
             if ((t->uls >> 2) > r->left || (t->ult >> 2) > r->top || (t->lrs >> 2) + 1 < r->right ||
                 (t->lrt >> 2) + 1 < r->bottom || (t->lrs >> 2) >= texture->width || (t->lrt >> 2) >= texture->height)
                 fail(n, c, "tile does not hold the layer's rectangle");
-        } else if (t->uls != 0 || t->ult != 0 || t->lrs != (u32)(texture->width - 1) << 2 ||
-                   t->lrt != (u32)(texture->height - 1) << 2) {
+        } else if (t->uls != 0 || t->ult != 0 || t->lrt != (u32)(texture->height - 1) << 2 ||
+                   (t->lrs != (u32)(texture->width - 1) << 2 &&
+                    /* a single row of an odd number of 4-bit texels: one more, in whole bytes */
+                    !(siz == G_IM_SIZ_4b && texture->height == 1 && t->lrs == (u32)texture->width << 2))) {
             fail(n, c, "tile size is not the texture's");
         }
         if (fmt == G_IM_FMT_CI) {
@@ -153,6 +155,8 @@ static void check_layer_state(const DrawState *s, u32 n, size_t c) {
     } else {
         if (s->texture_on) fail(n, c, "texture on under a combiner without texels");
         printf(" texture off");
+        if (layer->material < mesh.material_count && mesh.materials[layer->material].texture_id != TEXTURE_ID_NONE)
+            printf(" (the material's texture left off)");
     }
     if (combine[0] == 'p') {
         if (!s->prim_set) fail(n, c, "primitive colour unset");
