@@ -20,6 +20,10 @@ namespace {
 // TMEM is 4 KB; a colour-indexed texture leaves its upper half to the palette.
 constexpr std::size_t kTmemBytes = 4096;
 constexpr std::size_t kTmemTexelBytesWithPalette = 2048;
+// The widest image a texture-image command names (12 bits), and the last
+// texel a tile's 10.2 fixed-point corners reach (12 bits).
+constexpr std::size_t kMaxImageWidth = 4096;
+constexpr std::uint16_t kMaxTileTexel = 1023;
 
 // What the load macros need to know of a texel format.
 struct Format {
@@ -70,6 +74,7 @@ std::size_t tmem_bytes(std::size_t width, std::size_t height, unsigned bits) {
 bool loadable(const Texture& texture, const Format& format) {
     const std::size_t texels = std::size_t{texture.width} * texture.height;
     if (texels == 0 || format.data_bytes < (texels * format.bits + 7) / 8) return false;
+    if (texture.width >= kMaxImageWidth) return false;  // room for the odd 4-bit row's extra texel
     return format.bits != 4 || texture.width % 2 == 0 || texture.height == 1;
 }
 
@@ -131,11 +136,14 @@ std::optional<TextureLoad> texture_load(const Mesh& mesh, std::size_t n, std::si
     load.texture = j;
     if (const Rectangle* rect = tile_of(mesh, n)) {
         const Rectangle r = tile_texels(*rect, texture, format->bits);
+        if (r.right > kMaxTileTexel || r.bottom > kMaxTileTexel) return std::nullopt;
         if (!fits_tmem(r.right - r.left + 1u, r.bottom - r.top + 1u, *format)) return std::nullopt;
         load.tile = r;
         return load;
     }
-    if (!fits_tmem(load_width(texture, *format), texture.height, *format)) return std::nullopt;
+    const std::uint16_t width = load_width(texture, *format);
+    if (width - 1 > kMaxTileTexel || texture.height - 1 > kMaxTileTexel) return std::nullopt;
+    if (!fits_tmem(width, texture.height, *format)) return std::nullopt;
     const Layer& layer = mesh.layers[n];
     load.wrap_s = std::has_single_bit(texture.width) && leaves_texture(layer, texture.width, 0);
     load.wrap_t = std::has_single_bit(texture.height) && leaves_texture(layer, texture.height, 1);

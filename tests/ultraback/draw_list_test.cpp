@@ -89,11 +89,13 @@ TEST(DrawList, TextureLeftOffWhereTmemCannotHoldIt) {
     mesh.textures.push_back({64, 64, Rgba16{std::vector<std::uint16_t>(64 * 64)}});  // 8 KB
     mesh.textures.push_back({3, 3, I4{std::vector<std::uint8_t>(5)}});  // rows that start inside a byte
     mesh.textures.push_back({0, 0, Unknown{}});  // an image that could not be loaded
-    for (std::size_t j = 0; j < 3; ++j) {
+    mesh.textures.push_back({1500, 1, I8{std::vector<std::uint8_t>(1500)}});  // past a tile's 10.2 corners
+    mesh.textures.push_back({4, 4, Rgba16{std::vector<std::uint16_t>(15)}});  // fewer texels than its size
+    for (std::size_t j = 0; j < 5; ++j) {
         mesh.materials.push_back({j, {1, 1, 1, 1}});
         mesh.add_layer(quad_layer(j, 64, 64));
     }
-    for (std::size_t n = 0; n < 3; ++n) {
+    for (std::size_t n = 0; n < mesh.layers.size(); ++n) {
         const LayerState state = layer_state(mesh, n);
         EXPECT_FALSE(state.texture.has_value()) << n;
         EXPECT_EQ(state.combiner, Combiner::PrimitiveShade) << n;
