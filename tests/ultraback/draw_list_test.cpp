@@ -134,16 +134,20 @@ Mesh every_format_mesh() {
     return mesh;
 }
 
-// The interpreter's output for `mesh` written with its draw list, against
-// the test header (Fast3D's with `fast3d`).
-test_support::CommandResult interpret(const Mesh& mesh, bool fast3d) {
-    test_support::TempDir dir;
-    const std::string support = QUILLMESH_TEST_HEADER_DIR;
+std::string text_with_draw_list(const Mesh& mesh, bool fast3d) {
     StringSink sink;
     EXPECT_TRUE(save(mesh, "mesh", sink, {fast3d, true}).has_value());
+    return sink.text;
+}
+
+// The interpreter's state lines for a C text with a draw list, against the
+// test header (Fast3D's with `fast3d`); or its refusal.
+test_support::CommandResult interpret(const std::string& text, bool fast3d) {
+    test_support::TempDir dir;
+    const std::string support = QUILLMESH_TEST_HEADER_DIR;
     const auto source = dir.path() / "mesh.c";
     const auto program = dir.path() / "run";
-    test_support::write_file(source, sink.text);
+    test_support::write_file(source, text);
     auto built = run_command("cc -std=c99 -Wall -Werror -DQUILLMESH_TEST_DRAW=mesh_draw -I" +
                              shell_quote(fast3d ? support + "/fast3d" : support) + " -I" + shell_quote(support) +
                              " -o " + shell_quote(program.string()) + " " + shell_quote(support + "/gbi/interpret.c") +
@@ -180,9 +184,40 @@ TEST(DrawList, EveryTexelFormatLoadsAsItsTableSays) {
         "state 11: lit 1 combine texture*shade texture 0 fmt 2 siz 0 tile 4 1 11 2 cm 2 2 mask 0 0 palette loaded\n";
     for (bool fast3d : {false, true}) {
         SCOPED_TRACE(fast3d ? "Fast3D" : "F3DEX2");
-        const test_support::CommandResult ran = interpret(every_format_mesh(), fast3d);
+        const test_support::CommandResult ran = interpret(text_with_draw_list(every_format_mesh(), fast3d), fast3d);
         ASSERT_EQ(ran.exit_status, 0) << ran.output.substr(0, 2000);
         EXPECT_EQ(ran.output, expected);
+    }
+}
+
+// The interpreter is the judge above, so it must refuse what the console
+// would draw wrong: each row spoils the good list in one place.
+TEST(DrawList, InterpreterRefusesSpoiledLists) {
+    struct Case {
+        std::string from, to, message;
+    };
+    const std::string good = text_with_draw_list(every_format_mesh(), false);
+    const std::string first_call = "\tgsSPDisplayList(drawmesh0),\n";
+    const std::vector<Case> cases = {
+        {first_call + "\tgsDPPipeSync(),\n", first_call, "layer 1, command 21: state changed after drawing without a pipe sync"},
+        {"gsDPSetTextureLUT(G_TT_RGBA16)", "gsDPSetTextureLUT(G_TT_NONE)",
+         "layer 0, command 18: palette lookup off for a colour-indexed texture"},
+        {"gsDPLoadTLUT_pal16(0, palette0)", "gsDPLoadTLUT_pal16(0, palette1)",
+         "layer 0, command 18: palette is not the texture's"},
+        {"gsSPTexture(0x8000, 0x8000", "gsSPTexture(0xffff, 0xffff",
+         "layer 0, command 18: texture scale is not for texels times 64"},
+        {"G_IM_FMT_I, G_IM_SIZ_8b", "G_IM_FMT_IA, G_IM_SIZ_8b", "layer 5, command 70: tile format is not the texture's"},
+        {"\tgsSPDisplayList(drawmesh11),\n", "", "layer 11, command 131: draw list ends before the last layer"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.from);
+        std::string spoiled = good;
+        const std::size_t at = spoiled.find(c.from, spoiled.find("_draw[]"));
+        ASSERT_NE(at, std::string::npos);
+        spoiled.replace(at, c.from.size(), c.to);
+        const test_support::CommandResult ran = interpret(spoiled, false);
+        EXPECT_EQ(ran.exit_status, 1);
+        EXPECT_TRUE(ran.output.ends_with(c.message + "\n")) << ran.output.substr(ran.output.rfind('\n', ran.output.size() - 2));
     }
 }
 
