@@ -61,7 +61,7 @@ static void format_of(u8 format, u32 *fmt, u32 *siz) {
     }
 }
 
-/* The bytes of the current image's texture array from `offset` on, or 0. */
+/* The bytes of the texture array the current image names; refuses any other image. */
 static u32 room_in_image(const DrawState *s, u32 layer, size_t c) {
     const int j = texture_at(s->image);
     if (j < 0) fail(layer, c, "load from an image that is no texture of the mesh");
