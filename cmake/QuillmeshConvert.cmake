@@ -1,7 +1,7 @@
 # Runs one conversion for quillmesh_add_models under Makefile generators:
 #
 #   cmake -DQUILLMESH_OUTPUT=<file.c> -DQUILLMESH_DEPFILE=<file.c.d>
-#         -P QuillmeshConvert.cmake <program> <arguments>...
+#         [-DQUILLMESH_HEADER=<file.h>] -P QuillmeshConvert.cmake <program> <arguments>...
 #
 # These generators run a custom command whose output is a source once to
 # gather dependencies and once to build, and a file that the dependency file
@@ -9,7 +9,7 @@
 # and in every later build: the object would be converted twice a build. So
 # the conversion is skipped when its output is already newer than the
 # program and everything the last dependency file names that is there, and
-# nothing it names is missing.
+# nothing it names is missing, nor the header when one is made.
 
 cmake_minimum_required(VERSION 3.25)
 
@@ -65,6 +65,7 @@ endfunction()
 
 set(up_to_date FALSE)
 if(EXISTS "${QUILLMESH_OUTPUT}" AND EXISTS "${QUILLMESH_DEPFILE}"
+    AND ("${QUILLMESH_HEADER}" STREQUAL "" OR EXISTS "${QUILLMESH_HEADER}")
     AND NOT "${program}" IS_NEWER_THAN "${QUILLMESH_OUTPUT}")
   read_dependencies("${QUILLMESH_DEPFILE}" dependencies)
   set(up_to_date TRUE)

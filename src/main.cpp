@@ -31,6 +31,7 @@
 #include "output_file.hpp"
 #include "preview/preview.hpp"
 #include "stream.hpp"
+#include "ultraback/header.hpp"
 #include "ultraback/writer.hpp"
 #include "warning_line.hpp"
 
@@ -51,7 +52,8 @@ void print_news(std::string_view text) { std::fwrite(text.data(), 1, text.size()
 
 void choose_news_stream(const cli::Settings& settings) {
     if (output::is_same_file(STDOUT_FILENO, settings.output_path) ||
-        (settings.depfile && output::is_same_file(STDOUT_FILENO, *settings.depfile)))
+        (settings.depfile && output::is_same_file(STDOUT_FILENO, *settings.depfile)) ||
+        (settings.header && output::is_same_file(STDOUT_FILENO, *settings.header)))
         news_stream = stderr;
 }
 
@@ -119,7 +121,8 @@ std::string folder_of(const std::string& path) {
 // missing image itself is named, as for a deleted one.
 std::vector<std::string> rule_dependencies(const cli::Settings& settings, std::vector<std::string> dependencies) {
     std::vector<struct stat> output_folders;
-    for (const std::optional<std::string>& path : {std::optional(settings.output_path), settings.depfile, settings.preview}) {
+    for (const std::optional<std::string>& path :
+         {std::optional(settings.output_path), settings.depfile, settings.preview, settings.header}) {
         struct stat folder;
         if (!path) continue;
         if (Result<output::Place> place = output::resolve(*path); place && fstat(place->dir_fd, &folder) == 0)
@@ -180,28 +183,41 @@ bool create_optional(const std::optional<std::string>& path, std::string_view fa
     return true;
 }
 
-// The C text, then the rule and the preview. The others are moved into place
-// first: a run that fails past this point leaves no new output, and a new
-// rule beside an old output only makes the build convert again.
+// The files the rule names as made by the run: the output, and the header.
+std::vector<std::string> rule_targets(const cli::Settings& settings) {
+    std::vector<std::string> targets{settings.output_path};
+    if (settings.header) targets.push_back(*settings.header);
+    return targets;
+}
+
+// The C text, then the rule, the preview and the header. The others are moved
+// into place first: a run that fails past this point leaves no new output,
+// and a new rule beside an old output only makes the build convert again.
 int write_outputs(const cli::Settings& settings, const ultraback::Mesh& mesh,
                   const std::vector<std::string>& dependencies, output::OutputFile& out,
-                  std::optional<output::OutputFile>& dependency_file, std::optional<output::OutputFile>& preview_file) {
+                  std::optional<output::OutputFile>& dependency_file, std::optional<output::OutputFile>& preview_file,
+                  std::optional<output::OutputFile>& header_file) {
     PreviewBytes preview_bytes;
     if (preview_file) preview_bytes = start_preview(mesh);
     output::FdSink sink(out.fd);
-    ultraback::SaveOptions save_options{settings.fast3d};
+    ultraback::SaveOptions save_options{settings.fast3d, settings.draw_list};
     if (Status saved = ultraback::save(mesh, settings.object_name, sink, save_options); !saved) {
         return fail(saved.error());
     }
     if (dependency_file) {
         output::FdSink rule_sink(dependency_file->fd);
-        std::string rule = depfile::make_rule(settings.output_path, rule_dependencies(settings, dependencies));
+        std::string rule = depfile::make_rule(rule_targets(settings), rule_dependencies(settings, dependencies));
         if (Status written = rule_sink.write(rule); !written) return fail(written.error());
     }
     if (preview_file) {
         if (Status written = write_preview(preview_bytes, *preview_file); !written) return fail(written.error());
     }
-    for (std::optional<output::OutputFile>* other : {&dependency_file, &preview_file}) {
+    if (header_file) {
+        output::FdSink header_sink(header_file->fd);
+        const std::string header = ultraback::header_text(settings.object_name, settings.draw_list);
+        if (Status written = header_sink.write(header); !written) return fail(written.error());
+    }
+    for (std::optional<output::OutputFile>* other : {&dependency_file, &preview_file, &header_file}) {
         if (!*other) continue;
         if (Status committed = output::commit(**other); !committed) return fail(committed.error());
     }
@@ -221,11 +237,18 @@ int run(const cli::Settings& settings) {
         print("Preview file is the output or dependency file; choose another with -p\n");
         return kRefused;
     }
+    if (settings.header && (output::is_same_target(settings.output_path, *settings.header) ||
+                            (settings.depfile && output::is_same_target(*settings.depfile, *settings.header)) ||
+                            (settings.preview && output::is_same_target(*settings.preview, *settings.header)))) {
+        print("Header file is the output, dependency or preview file; choose another with -H\n");
+        return kRefused;
+    }
     InputFile input(open(settings.input_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (input.fd < 0) return fail_on_file("Couldn't open input file\n", settings.input_path, std::strerror(errno));
     if (output::is_same_file(input.fd, settings.output_path) ||
         (settings.depfile && output::is_same_file(input.fd, *settings.depfile)) ||
-        (settings.preview && output::is_same_file(input.fd, *settings.preview))) {
+        (settings.preview && output::is_same_file(input.fd, *settings.preview)) ||
+        (settings.header && output::is_same_file(input.fd, *settings.header))) {
         print("Output file is the input file; choose another with -o\n");
         return kRefused;
     }
@@ -237,15 +260,17 @@ int run(const cli::Settings& settings) {
     // The rule's paths from the command line are checked before any file is
     // made; the image paths once the conversion has tried them.
     if (settings.depfile) {
-        const std::vector<std::string> named{settings.output_path, settings.input_path};
+        std::vector<std::string> named = rule_targets(settings);
+        named.push_back(settings.input_path);
         if (const std::string* path = unwritable_dependency(named)) return refuse_dependency(*path);
     }
 
     Result<output::OutputFile> out = output::create(settings.output_path);
     if (!out) return fail_on_file("Couldn't create output file\n", settings.output_path, out.error().description());
-    std::optional<output::OutputFile> dependency_file, preview_file;
+    std::optional<output::OutputFile> dependency_file, preview_file, header_file;
     if (!create_optional(settings.depfile, "Couldn't create dependency file\n", dependency_file) ||
-        !create_optional(settings.preview, "Couldn't create preview file\n", preview_file))
+        !create_optional(settings.preview, "Couldn't create preview file\n", preview_file) ||
+        !create_optional(settings.header, "Couldn't create header file\n", header_file))
         return kFailed;
 
     stream::FileSource source(input.fd);
@@ -290,7 +315,7 @@ int run(const cli::Settings& settings) {
         if (const std::string* path = unwritable_dependency(dependencies)) return refuse_dependency(*path);
     }
 
-    return write_outputs(settings, *mesh, dependencies, *out, dependency_file, preview_file);
+    return write_outputs(settings, *mesh, dependencies, *out, dependency_file, preview_file, header_file);
 }
 
 }  // namespace

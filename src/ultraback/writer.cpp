@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "overloaded.hpp"
+#include "ultraback/draw_list.hpp"
 #include "ultraback/text.hpp"
 
 namespace ultraback {
@@ -475,6 +476,7 @@ Status save(const Mesh& mesh, std::string_view object_name, Sink& sink, const Sa
     if (!out.failed()) write_material_table(out, mesh.materials);
     if (!out.failed()) write_layer_table(out, mesh);
     if (!out.failed()) write_closing(out, mesh, object_name);
+    if (options.draw_list && !out.failed()) out.text(draw_list_text(mesh, object_name));
     return out.finish();
 }
 

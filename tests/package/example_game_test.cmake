@@ -133,6 +133,6 @@ endif()
 expect_converted("")
 
 run(COMMAND ${build}/game OUTPUT game_output)
-if(NOT game_output MATCHES "^model_box: 1 layers [(]0 tiles[)], 24 vertices, 12 triangles, 1 materials, 1 textures\n  texture 0: 32 x 32 CI4\nmodel_plane: 4 layers [(]4 tiles[)], [0-9]+ vertices, 8 triangles, 1 materials, 1 textures\n  texture 0: 64 x 64 RGBA16\n$")
+if(NOT game_output MATCHES "^model_box: 1 layers [(]0 tiles[)], 24 vertices, 12 triangles, 1 materials, 1 textures\n  texture 0: 32 x 32 CI4\nmodel_plane: 4 layers [(]4 tiles[)], [0-9]+ vertices, 8 triangles, 1 materials, 1 textures\n  texture 0: 64 x 64 RGBA16\nframe: model_box_draw calls 1 layers, model_plane_draw 4\n$")
   message(FATAL_ERROR "The game printed:\n${game_output}")
 endif()
