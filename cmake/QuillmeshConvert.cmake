@@ -1,7 +1,10 @@
 # Runs one conversion for quillmesh_add_models under Makefile generators:
 #
 #   cmake -DQUILLMESH_OUTPUT=<file.c> -DQUILLMESH_DEPFILE=<file.c.d>
-#         [-DQUILLMESH_HEADER=<file.h>] -P QuillmeshConvert.cmake <program> <arguments>...
+#         [-DQUILLMESH_HEADER=<file.h>] -P QuillmeshConvert.cmake -- <program> <arguments>...
+#
+# The "--" keeps cmake from reading the program's options as its own (it
+# takes -H for a request for help).
 #
 # These generators run a custom command whose output is a source once to
 # gather dependencies and once to build, and a file that the dependency file
@@ -13,12 +16,16 @@
 
 cmake_minimum_required(VERSION 3.25)
 
-# The program and its arguments: what follows the script on the command line.
+# The program and its arguments: what follows the script and "--" on the
+# command line.
 set(command)
 set(after_script FALSE)
 math(EXPR last "${CMAKE_ARGC} - 1")
 foreach(k RANGE ${last})
   if(after_script)
+    if(NOT command AND CMAKE_ARGV${k} STREQUAL "--")
+      continue()
+    endif()
     list(APPEND command "${CMAKE_ARGV${k}}")
   elseif(CMAKE_ARGV${k} STREQUAL "-P")
     math(EXPR script "${k} + 1")
