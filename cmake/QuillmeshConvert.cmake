@@ -1,7 +1,7 @@
 # Runs one conversion for quillmesh_add_models under Makefile generators:
 #
 #   cmake -DQUILLMESH_OUTPUT=<file.c> -DQUILLMESH_DEPFILE=<file.c.d>
-#         [-DQUILLMESH_HEADER=<file.h>] -P QuillmeshConvert.cmake -- <program> <arguments>...
+#         -P QuillmeshConvert.cmake -- <program> <arguments>...
 #
 # The "--" keeps cmake from reading the program's options as its own (it
 # takes -H for a request for help).
@@ -12,7 +12,8 @@
 # and in every later build: the object would be converted twice a build. So
 # the conversion is skipped when its output is already newer than the
 # program and everything the last dependency file names that is there, and
-# nothing it names is missing, nor the header when one is made.
+# nothing it names is missing. (When the header is missing, the generator
+# deletes the output first.)
 
 cmake_minimum_required(VERSION 3.25)
 
@@ -72,7 +73,6 @@ endfunction()
 
 set(up_to_date FALSE)
 if(EXISTS "${QUILLMESH_OUTPUT}" AND EXISTS "${QUILLMESH_DEPFILE}"
-    AND ("${QUILLMESH_HEADER}" STREQUAL "" OR EXISTS "${QUILLMESH_HEADER}")
     AND NOT "${program}" IS_NEWER_THAN "${QUILLMESH_OUTPUT}")
   read_dependencies("${QUILLMESH_DEPFILE}" dependencies)
   set(up_to_date TRUE)

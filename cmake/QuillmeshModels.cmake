@@ -131,7 +131,7 @@ function(quillmesh_add_models target)
     set(launcher)
     if(CMAKE_GENERATOR MATCHES "Makefiles")
       set(launcher ${CMAKE_COMMAND} -DQUILLMESH_OUTPUT=${output} -DQUILLMESH_DEPFILE=${depfile}
-        -DQUILLMESH_HEADER=${header} -P ${_quillmesh_convert_script} --)
+        -P ${_quillmesh_convert_script} --)
     endif()
     add_custom_command(
       OUTPUT ${output} ${header}
