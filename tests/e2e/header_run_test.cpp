@@ -20,7 +20,8 @@ TEST(HeaderRun, DrawListFollowsTheDefaultTextAndTheHeaderDeclaresIt) {
     const std::string box = shell_quote(kBox.string());
     ProgramRun plain = run_quillmesh(dir.path(), box + " -o plain.c -n crate", "plain.c");
     ProgramRun header_only = run_quillmesh(dir.path(), box + " -o header_only.c -n crate -H only.h", "header_only.c");
-    ProgramRun drawn = run_quillmesh(dir.path(), box + " -o crate.c -n crate -g -H crate.h", "crate.c");
+    // Options before the input as after it.
+    ProgramRun drawn = run_quillmesh(dir.path(), "-g -H crate.h " + box + " -o crate.c -n crate", "crate.c");
     ASSERT_EQ(plain.exit_status, 0) << plain.output;
     ASSERT_EQ(header_only.exit_status, 0) << header_only.output;
     ASSERT_EQ(drawn.exit_status, 0) << drawn.output;
@@ -48,6 +49,22 @@ TEST(HeaderRun, DrawListFollowsTheDefaultTextAndTheHeaderDeclaresIt) {
         "cd " + shell_quote(dir.path().string()) + " && cc -std=c99 -Wall -Werror -I. -I" + shell_quote(support) +
         " -o game game.c crate.c && ./game");
     EXPECT_EQ(built.exit_status, 0) << built.output;
+}
+
+// The header, written over the input by any path or link, would destroy the
+// object.
+TEST(HeaderRun, ThatNamesTheInputIsRefused) {
+    test_support::TempDir dir;
+    fs::copy_file(kBox, dir.path() / "box.lwo");
+    fs::create_hard_link(dir.path() / "box.lwo", dir.path() / "hard.lwo");
+    const std::string object = test_support::read_file(dir.path() / "box.lwo");
+    for (const std::string header : {"box.lwo", "./box.lwo", "hard.lwo"}) {
+        ProgramRun run = run_quillmesh(dir.path(), "box.lwo -g -H " + header, "box.lwo.c");
+        EXPECT_EQ(run.exit_status, 2) << header;
+        EXPECT_EQ(run.output, "Output file is the input file; choose another with -o\n") << header;
+        EXPECT_EQ(test_support::read_file(dir.path() / "box.lwo"), object) << header;
+        EXPECT_FALSE(fs::exists(dir.path() / "box.lwo.c")) << header;
+    }
 }
 
 }  // namespace
