@@ -1,7 +1,10 @@
 # Runs one conversion for quillmesh_add_models under Makefile generators:
 #
 #   cmake -DQUILLMESH_OUTPUT=<file.c> -DQUILLMESH_DEPFILE=<file.c.d>
-#         -P QuillmeshConvert.cmake <program> <arguments>...
+#         -P QuillmeshConvert.cmake -- <program> <arguments>...
+#
+# The "--" keeps cmake from reading the program's options as its own (it
+# takes -H for a request for help).
 #
 # These generators run a custom command whose output is a source once to
 # gather dependencies and once to build, and a file that the dependency file
@@ -9,16 +12,21 @@
 # and in every later build: the object would be converted twice a build. So
 # the conversion is skipped when its output is already newer than the
 # program and everything the last dependency file names that is there, and
-# nothing it names is missing.
+# nothing it names is missing. (When the header is missing, the generator
+# deletes the output first.)
 
 cmake_minimum_required(VERSION 3.25)
 
-# The program and its arguments: what follows the script on the command line.
+# The program and its arguments: what follows the script and "--" on the
+# command line.
 set(command)
 set(after_script FALSE)
 math(EXPR last "${CMAKE_ARGC} - 1")
 foreach(k RANGE ${last})
   if(after_script)
+    if(NOT command AND CMAKE_ARGV${k} STREQUAL "--")
+      continue()
+    endif()
     list(APPEND command "${CMAKE_ARGV${k}}")
   elseif(CMAKE_ARGV${k} STREQUAL "-P")
     math(EXPR script "${k} + 1")

@@ -1,4 +1,5 @@
 # quillmesh_add_models(<target> [SCALE <factor>] [TILE] [NAME_PREFIX <prefix>]
+#                      [NAME <name>] [HEADERS] [DRAW_LIST]
 #                      [OPTIONS <flag>...] FILES <object.lwo>...)
 #
 # Converts each LightWave object into C source at build time and adds the
@@ -12,9 +13,17 @@
 #   TILE            split layers whose texture does not fit texture memory
 #                   into one layer per polygon (quillmesh -t)
 #   NAME_PREFIX     put in front of every record name, e.g. "model_"
+#   NAME            the record's name itself, a C identifier, for a call with
+#                   one file (NAME_PREFIX is not added)
+#   HEADERS         also write <name>.h beside each C file (quillmesh -H),
+#                   declaring the record (and with DRAW_LIST its draw list);
+#                   the folder is put on <target>'s include path, so the
+#                   game writes #include "<name>.h"
+#   DRAW_LIST       add Gfx <name>_draw[], which draws the whole object with
+#                   one gSPDisplayList (quillmesh -g)
 #   OPTIONS         more command-line options for every conversion of this
-#                   call, e.g. OPTIONS -k -b -c 16 (not -o, -n or -d, which
-#                   the function gives)
+#                   call, e.g. OPTIONS -k -b -c 16 (not -o, -n, -d or -H,
+#                   which the function gives)
 #
 # Relative object paths are taken from the current source directory. An
 # object is converted again when it, one of its texture images or the
@@ -39,7 +48,7 @@ cmake_policy(PUSH)
 cmake_policy(SET CMP0116 NEW)
 
 function(quillmesh_add_models target)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "TILE" "SCALE;NAME_PREFIX" "FILES;OPTIONS")
+  cmake_parse_arguments(PARSE_ARGV 1 arg "TILE;HEADERS;DRAW_LIST" "SCALE;NAME_PREFIX;NAME" "FILES;OPTIONS")
   if(arg_UNPARSED_ARGUMENTS)
     message(FATAL_ERROR "quillmesh_add_models: unknown arguments: ${arg_UNPARSED_ARGUMENTS}")
   endif()
@@ -67,12 +76,26 @@ function(quillmesh_add_models target)
     message(FATAL_ERROR "quillmesh_add_models: quillmesh writes C source; enable C in project()")
   endif()
 
+  if(DEFINED arg_NAME)
+    list(LENGTH arg_FILES file_count)
+    if(NOT file_count EQUAL 1)
+      message(FATAL_ERROR "quillmesh_add_models: NAME names one record; give one file in FILES")
+    endif()
+    string(MAKE_C_IDENTIFIER "${arg_NAME}" identifier)
+    if(NOT identifier STREQUAL arg_NAME)
+      message(FATAL_ERROR "quillmesh_add_models: NAME '${arg_NAME}' is not a C identifier")
+    endif()
+  endif()
+
   set(options)
   if(DEFINED arg_SCALE)
     list(APPEND options -s ${arg_SCALE})
   endif()
   if(arg_TILE)
     list(APPEND options -t)
+  endif()
+  if(arg_DRAW_LIST)
+    list(APPEND options -g)
   endif()
   list(APPEND options ${arg_OPTIONS})
 
@@ -84,6 +107,9 @@ function(quillmesh_add_models target)
       OUTPUT_VARIABLE input)
     cmake_path(GET input STEM LAST_ONLY stem)
     string(MAKE_C_IDENTIFIER "${arg_NAME_PREFIX}${stem}" name)
+    if(DEFINED arg_NAME)
+      set(name ${arg_NAME})
+    endif()
 
     # One record name per directory: the files would overwrite each other,
     # and the game could not link two records of one name.
@@ -96,21 +122,31 @@ function(quillmesh_add_models target)
 
     set(output ${output_dir}/${name}.c)
     set(depfile ${output_dir}/${name}.c.d)
+    set(header_args)
+    set(header)
+    if(arg_HEADERS)
+      set(header ${output_dir}/${name}.h)
+      set(header_args -H ${header})
+    endif()
     set(launcher)
     if(CMAKE_GENERATOR MATCHES "Makefiles")
       set(launcher ${CMAKE_COMMAND} -DQUILLMESH_OUTPUT=${output} -DQUILLMESH_DEPFILE=${depfile}
-        -P ${_quillmesh_convert_script})
+        -P ${_quillmesh_convert_script} --)
     endif()
     add_custom_command(
-      OUTPUT ${output}
-      COMMAND ${launcher} $<TARGET_FILE:quillmesh::quillmesh> ${input} -o ${output} -n ${name} ${options} -d ${depfile}
+      OUTPUT ${output} ${header}
+      COMMAND ${launcher} $<TARGET_FILE:quillmesh::quillmesh> ${input} -o ${output} -n ${name} ${options}
+        -d ${depfile} ${header_args}
       DEPENDS ${input} $<TARGET_FILE:quillmesh::quillmesh>
       DEPFILE ${depfile}
       COMMENT "Converting model ${name} from ${file}"
       VERBATIM)
-    list(APPEND outputs ${output})
+    list(APPEND outputs ${output} ${header})
   endforeach()
   target_sources(${target} PRIVATE ${outputs})
+  if(arg_HEADERS)
+    target_include_directories(${target} PRIVATE ${output_dir})
+  endif()
 endfunction()
 
 cmake_policy(POP)

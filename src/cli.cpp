@@ -46,6 +46,8 @@ constexpr OptionHelp kOptionHelp[] = {
     {"-m", "one output layer per (layer, surface) pair, each with its material"},
     {"-v", "vertex colours from the first RGB or RGBA map instead of normals"},
     {"-p FILE", "also write a PNG picture of the mesh as the console draws it"},
+    {"-g", "also write Gfx NAME_draw[], which draws every layer with its material"},
+    {"-H FILE", "also write a header declaring the record (and with -g NAME_draw)"},
     {"-h, --help", "print this help"},
     {"--version", "print the version"},
 };
@@ -63,9 +65,9 @@ constexpr std::string_view kCKeywords[] = {
 struct OptionValues {
     Request request = Request::convert;
     std::optional<std::string> input;
-    std::optional<std::string> scale, output, name, cache_size, depfile, preview;
+    std::optional<std::string> scale, output, name, cache_size, depfile, preview, header;
     bool tile = false, batch = false, skip_unknown_blocks = false, quiet = false, warnings_are_errors = false;
-    bool fast3d = false, split_surfaces = false, vertex_colors = false, fit_textures = false;
+    bool fast3d = false, split_surfaces = false, vertex_colors = false, fit_textures = false, draw_list = false;
 };
 
 std::optional<std::string>* value_slot(OptionValues& values, char letter) {
@@ -76,6 +78,7 @@ std::optional<std::string>* value_slot(OptionValues& values, char letter) {
         case 'c': return &values.cache_size;
         case 'd': return &values.depfile;
         case 'p': return &values.preview;
+        case 'H': return &values.header;
         default: return nullptr;
     }
 }
@@ -91,6 +94,7 @@ bool* flag_slot(OptionValues& values, char letter) {
         case 'm': return &values.split_surfaces;
         case 'v': return &values.vertex_colors;
         case 'r': return &values.fit_textures;
+        case 'g': return &values.draw_list;
         default: return nullptr;
     }
 }
@@ -280,6 +284,7 @@ std::expected<Settings, std::string> parse_command_line(std::span<const std::str
     if (options->output && options->output->empty()) return std::unexpected(std::string("Empty output path for -o"));
     if (options->depfile && options->depfile->empty())
         return std::unexpected(std::string("Empty dependency file path for -d"));
+    if (options->header && options->header->empty()) return std::unexpected(std::string("Empty header path for -H"));
 
     std::string scale_text = options->scale.value_or("1.0");
     std::optional<float> scale = parse_scale(scale_text);
@@ -301,6 +306,8 @@ std::expected<Settings, std::string> parse_command_line(std::span<const std::str
     settings.batch = options->batch;
     settings.depfile = options->depfile;
     settings.preview = options->preview;
+    settings.draw_list = options->draw_list;
+    settings.header = options->header;
     settings.skip_unknown_blocks = options->skip_unknown_blocks;
     settings.fast3d = fast3d;
     settings.split_surfaces = options->split_surfaces;

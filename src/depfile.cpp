@@ -32,7 +32,17 @@ bool named_before(std::span<const std::string> dependencies, std::size_t i) {
 }  // namespace
 
 std::string make_rule(std::string_view target, std::span<const std::string> dependencies) {
-    std::string rule = escape_path(target) + ":";
+    const std::string targets[] = {std::string(target)};
+    return make_rule(targets, dependencies);
+}
+
+std::string make_rule(std::span<const std::string> targets, std::span<const std::string> dependencies) {
+    std::string rule;
+    for (const std::string& target : targets) {
+        if (!rule.empty()) rule += ' ';
+        rule += escape_path(target);
+    }
+    rule += ":";
     for (std::size_t i = 0; i < dependencies.size(); ++i)
         if (!named_before(dependencies, i)) rule += " \\\n " + escape_path(dependencies[i]);
     rule += "\n";

@@ -18,6 +18,9 @@ std::string escape_path(std::string_view path);
 // at a deleted texture image.
 std::string make_rule(std::string_view target, std::span<const std::string> dependencies);
 
+// The same rule for several targets made by one run: "t1 t2: dep1 ...".
+std::string make_rule(std::span<const std::string> targets, std::span<const std::string> dependencies);
+
 // Whether a rule can name this path. No escaping carries a line feed, a
 // carriage return or another control character through Make (a crafted image
 // name could add rules of its own); a tab is escaped like a blank.

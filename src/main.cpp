@@ -31,6 +31,7 @@
 #include "output_file.hpp"
 #include "preview/preview.hpp"
 #include "stream.hpp"
+#include "ultraback/header.hpp"
 #include "ultraback/writer.hpp"
 #include "warning_line.hpp"
 
@@ -51,7 +52,8 @@ void print_news(std::string_view text) { std::fwrite(text.data(), 1, text.size()
 
 void choose_news_stream(const cli::Settings& settings) {
     if (output::is_same_file(STDOUT_FILENO, settings.output_path) ||
-        (settings.depfile && output::is_same_file(STDOUT_FILENO, *settings.depfile)))
+        (settings.depfile && output::is_same_file(STDOUT_FILENO, *settings.depfile)) ||
+        (settings.header && output::is_same_file(STDOUT_FILENO, *settings.header)))
         news_stream = stderr;
 }
 
@@ -119,7 +121,8 @@ std::string folder_of(const std::string& path) {
 // missing image itself is named, as for a deleted one.
 std::vector<std::string> rule_dependencies(const cli::Settings& settings, std::vector<std::string> dependencies) {
     std::vector<struct stat> output_folders;
-    for (const std::optional<std::string>& path : {std::optional(settings.output_path), settings.depfile, settings.preview}) {
+    for (const std::optional<std::string>& path :
+         {std::optional(settings.output_path), settings.depfile, settings.preview, settings.header}) {
         struct stat folder;
         if (!path) continue;
         if (Result<output::Place> place = output::resolve(*path); place && fstat(place->dir_fd, &folder) == 0)
@@ -203,6 +206,10 @@ int refuse_clashing_outputs(const cli::Settings& settings) {
     if (settings.preview && (output::is_same_target(settings.output_path, *settings.preview) ||
                              (settings.depfile && output::is_same_target(*settings.depfile, *settings.preview))))
         return refuse("Preview file is the output or dependency file; choose another with -p\n");
+    if (settings.header && (output::is_same_target(settings.output_path, *settings.header) ||
+                            (settings.depfile && output::is_same_target(*settings.depfile, *settings.header)) ||
+                            (settings.preview && output::is_same_target(*settings.preview, *settings.header))))
+        return refuse("Header file is the output, dependency or preview file; choose another with -H\n");
     return 0;
 }
 
@@ -215,6 +222,8 @@ int refuse_overwriting_input(int input_fd, const cli::Settings& settings) {
         return refuse("Dependency file is the input file; choose another with -d\n");
     if (settings.preview && output::is_same_file(input_fd, *settings.preview))
         return refuse("Preview file is the input file; choose another with -p\n");
+    if (settings.header && output::is_same_file(input_fd, *settings.header))
+        return refuse("Header file is the input file; choose another with -H\n");
     return 0;
 }
 
@@ -222,7 +231,7 @@ int refuse_overwriting_input(int input_fd, const cli::Settings& settings) {
 // into place only when all is written.
 struct Outputs {
     output::OutputFile text;
-    std::optional<output::OutputFile> dependency_file, preview_file;
+    std::optional<output::OutputFile> dependency_file, preview_file, header_file;
 };
 
 // The temporary of a file named with an option, when it is; false once it
@@ -247,9 +256,11 @@ std::optional<Outputs> create_outputs(const cli::Settings& settings) {
         fail_on_file("Couldn't create output file\n", settings.output_path, text.error().description());
         return std::nullopt;
     }
-    std::optional<Outputs> outputs(Outputs{.text = std::move(*text), .dependency_file = {}, .preview_file = {}});
+    std::optional<Outputs> outputs(
+        Outputs{.text = std::move(*text), .dependency_file = {}, .preview_file = {}, .header_file = {}});
     if (!create_optional(settings.depfile, "Couldn't create dependency file\n", outputs->dependency_file) ||
-        !create_optional(settings.preview, "Couldn't create preview file\n", outputs->preview_file))
+        !create_optional(settings.preview, "Couldn't create preview file\n", outputs->preview_file) ||
+        !create_optional(settings.header, "Couldn't create header file\n", outputs->header_file))
         return std::nullopt;
     return outputs;
 }
@@ -286,28 +297,43 @@ Result<ultraback::Mesh> convert_object(const lwofront::Object& object, const cli
     return converter::convert(object, options, load_image, messages.to_warn(), messages.to_note());
 }
 
-// The C text, then the rule and the preview. The others are moved into place
-// first: a run that fails past this point leaves no new output, and a new
-// rule beside an old output only makes the build convert again.
+// The files the rule names as made by the run: the output, and the header.
+std::vector<std::string> rule_targets(const cli::Settings& settings) {
+    std::vector<std::string> targets{settings.output_path};
+    if (settings.header) targets.push_back(*settings.header);
+    return targets;
+}
+
+// The C text, then the rule, the preview and the header. The others are
+// moved into place first: a run that fails past this point leaves no new
+// output, and a new rule beside an old output only makes the build convert
+// again.
 int write_outputs(const cli::Settings& settings, const ultraback::Mesh& mesh,
                   const std::vector<std::string>& dependencies, Outputs& outputs) {
     PreviewBytes preview_bytes;
     if (outputs.preview_file) preview_bytes = start_preview(mesh);
     output::FdSink sink(outputs.text.fd);
-    const ultraback::SaveOptions save_options{.one_triangle_commands = settings.fast3d};
+    const ultraback::SaveOptions save_options{.one_triangle_commands = settings.fast3d,
+                                              .draw_list = settings.draw_list};
     if (Status saved = ultraback::save(mesh, settings.object_name, sink, save_options); !saved) {
         return fail(saved.error());
     }
     if (outputs.dependency_file) {
         output::FdSink rule_sink(outputs.dependency_file->fd);
-        std::string rule = depfile::make_rule(settings.output_path, rule_dependencies(settings, dependencies));
+        std::string rule = depfile::make_rule(rule_targets(settings), rule_dependencies(settings, dependencies));
         if (Status written = rule_sink.write(rule); !written) return fail(written.error());
     }
     if (outputs.preview_file) {
         if (Status written = write_preview(preview_bytes, *outputs.preview_file); !written)
             return fail(written.error());
     }
-    for (std::optional<output::OutputFile>* other : {&outputs.dependency_file, &outputs.preview_file}) {
+    if (outputs.header_file) {
+        output::FdSink header_sink(outputs.header_file->fd);
+        const std::string header = ultraback::header_text(settings.object_name, settings.draw_list);
+        if (Status written = header_sink.write(header); !written) return fail(written.error());
+    }
+    for (std::optional<output::OutputFile>* other :
+         {&outputs.dependency_file, &outputs.preview_file, &outputs.header_file}) {
         if (!*other) continue;
         if (Status committed = output::commit(**other); !committed) return fail(committed.error());
     }
@@ -332,7 +358,8 @@ int run(const cli::Settings& settings) {
     // made; the image paths once the conversion has tried them.
     std::vector<std::string> dependencies{settings.input_path};
     if (settings.depfile) {
-        const std::vector<std::string> named{settings.output_path, settings.input_path};
+        std::vector<std::string> named = rule_targets(settings);
+        named.push_back(settings.input_path);
         if (const std::string* path = unwritable_dependency(named)) return refuse_dependency(*path);
     }
     std::optional<Outputs> outputs = create_outputs(settings);

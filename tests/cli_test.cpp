@@ -145,6 +145,18 @@ TEST(CommandLine, SurfaceAndColourFlags) {
     EXPECT_TRUE(both->vertex_colors);
 }
 
+TEST(CommandLine, DrawListAndHeader) {
+    auto none = parse({"cube.lwo"});
+    ASSERT_TRUE(none);
+    EXPECT_FALSE(none->draw_list);
+    EXPECT_FALSE(none->header);
+    auto both = parse({"-gH", "cube.h", "cube.lwo"});
+    ASSERT_TRUE(both) << both.error();
+    EXPECT_EQ(both->input_path, "cube.lwo");
+    EXPECT_TRUE(both->draw_list);
+    EXPECT_EQ(both->header, "cube.h");
+}
+
 TEST(CommandLine, RefusedWithAReason) {
     struct Case {
         std::vector<std::string_view> args;
@@ -169,6 +181,9 @@ TEST(CommandLine, RefusedWithAReason) {
              {{"cube.lwo", "-d"}, "Argument to option 'd' missing"},
              {{"cube.lwo", "-o", ""}, "Empty output path for -o"},
              {{"cube.lwo", "-d", ""}, "Empty dependency file path for -d"},
+             {{"cube.lwo", "-H", ""}, "Empty header path for -H"},
+             {{"cube.lwo", "-H"}, "Argument to option 'H' missing"},
+             {{"cube.lwo", "-g", "-tg"}, "Option 'g' given more than once"},
              {{"cube.lwo", "-n", "\xff"}, "Argument is not valid UTF-8"},
              {{""}, "Input path has no file name: ''"},
              {{"/"}, "Input path has no file name: '/'"},

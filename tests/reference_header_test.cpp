@@ -80,4 +80,52 @@ TEST(ReferenceHeader, FastThreeDRefusesTwoTriangleCommands) {
         << built.output;
 }
 
+// The draw list (-g) of a textured sample, built against the reference
+// header for each microcode, with the game's run-time gSPDisplayList: the
+// commands' opcodes in order. The RDP's are the same for all; the RSP's
+// texture switch, geometry mode, other mode and list call are F3DEX2's
+// (d7, d9, e3, de) or the older microcodes' (bb, b7, ba, 06).
+TEST(ReferenceHeader, EncodesTheDrawListForTheSelectedMicrocode) {
+    constexpr const char* kGame = R"(#include <stdio.h>
+#include "box.h"
+int main(void) {
+    Gfx list[2];
+    const Gfx *g;
+    gSPDisplayList(&list[0], box_draw);
+    gSPEndDisplayList(&list[1]);
+    if (list[0].address.w1 != box_draw) return 1;
+    for (g = box_draw; g->words.w0 >> 24 != (list[1].words.w0 >> 24); ++g) printf("%02x ", (unsigned)(g->words.w0 >> 24));
+    printf("%02x\n", (unsigned)(list[0].words.w0 >> 24));
+    return 0;
+}
+)";
+    // pipe sync, combiner; texture LUT; the palette load (image, tile sync,
+    // tile, load sync, TLUT, pipe sync); the texel load (image, tile, load
+    // sync, block, pipe sync, tile, tile size); lighting, texture, the layer.
+    const std::string rdp = "e7 fc OM fd e8 f5 e6 f0 e7 fd f5 e6 f3 e7 f5 f2 ";
+    struct Case {
+        std::string defines, options, sp;  // sp: geometry mode, texture, list call
+    };
+    for (const Case& c : std::vector<Case>{{"-DF3DEX_GBI_2", "", "d9 d7 de de\n"},
+                                           {"-DF3DEX_GBI", "", "b7 bb 06 06\n"},
+                                           {"", "-f", "b7 bb 06 06\n"}}) {
+        SCOPED_TRACE(c.defines);
+        TempDir dir;
+        const std::string box = std::string(QUILLMESH_SOURCE_DIR) + "/examples/textured_box/box.lwo";
+        const auto converted = run_command("cd " + shell_quote(dir.path().string()) + " && " +
+                                           shell_quote(QUILLMESH_EXE) + " " + shell_quote(box) +
+                                           " -o box.c -n box -g -H box.h " + c.options);
+        ASSERT_EQ(converted.exit_status, 0) << converted.output;
+        test_support::write_file(dir.path() / "game.c", kGame);
+        const std::string header_dir = std::string(QUILLMESH_SOURCE_DIR) + "/examples/game";
+        const auto ran = run_command("cd " + shell_quote(dir.path().string()) + " && cc -std=c99 -Wall -Werror " +
+                                     "-DMYHEADER_HOST " + c.defines + " -I. -I" + shell_quote(header_dir) +
+                                     " -o game game.c box.c && ./game");
+        ASSERT_EQ(ran.exit_status, 0) << ran.output.substr(0, 2000);
+        std::string expected = rdp;
+        expected.replace(expected.find("OM"), 2, c.defines == "-DF3DEX_GBI_2" ? "e3" : "ba");
+        EXPECT_EQ(ran.output, expected + c.sp);
+    }
+}
+
 }  // namespace

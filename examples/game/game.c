@@ -1,15 +1,15 @@
 /*
- * A tiny "game" that uses the meshes quillmesh made for it. On the console
- * each layer's display list would be drawn with gSPDisplayList after loading
- * its material's texture; on the host it only describes the meshes.
+ * A tiny "game" that uses the meshes quillmesh made for it. Each model is
+ * drawn with one gSPDisplayList of its draw list, which loads every layer's
+ * texture and sets its combiner; the game sets render mode, z-buffer, lights
+ * and matrices itself. On the console the frame's list would go to the RSP;
+ * on the host the game only describes the meshes and what it would draw.
  */
 #include <stdio.h>
 
-#include "myheader.h"
-
-/* Made by quillmesh_add_models() in CMakeLists.txt. */
-extern StaticMesh model_box;
-extern StaticMesh model_plane;
+/* Made by quillmesh_add_models() in CMakeLists.txt, with HEADERS. */
+#include "model_box.h"
+#include "model_plane.h"
 
 static const char *format_name(u8 format) {
     switch (format) {
@@ -57,8 +57,25 @@ static void describe(const char *name, const StaticMesh *mesh) {
     }
 }
 
+/* The layers a model's draw list calls, counted from its command words. */
+static u32 count_layer_calls(const Gfx *draw) {
+    u32 calls = 0;
+    for (; draw->words.w0 >> 24 != G_ENDDL; ++draw)
+        if (draw->words.w0 >> 24 == G_DL) ++calls;
+    return calls;
+}
+
 int main(void) {
+    /* The frame's models, one command each. */
+    Gfx frame[3];
+    gSPDisplayList(&frame[0], model_box_draw);
+    gSPDisplayList(&frame[1], model_plane_draw);
+    gSPEndDisplayList(&frame[2]);
+    (void)frame;
+
     describe("model_box", &model_box);
     describe("model_plane", &model_plane);
+    printf("frame: model_box_draw calls %u layers, model_plane_draw %u\n",
+           (unsigned)count_layer_calls(model_box_draw), (unsigned)count_layer_calls(model_plane_draw));
     return 0;
 }

@@ -119,6 +119,8 @@ struct Texture {
 
 struct Rectangle {
     std::uint16_t left = 0, top = 0, right = 0, bottom = 0;
+
+    bool operator==(const Rectangle&) const = default;
 };
 
 struct Mesh {

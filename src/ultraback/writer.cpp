@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "overloaded.hpp"
+#include "ultraback/draw_list.hpp"
 #include "ultraback/output_buffer.hpp"
 #include "ultraback/text.hpp"
 
@@ -347,6 +348,7 @@ Status save(const Mesh& mesh, std::string_view object_name, Sink& sink, const Sa
     if (!out.failed()) write_material_table(out, mesh.materials);
     if (!out.failed()) write_layer_table(out, mesh);
     if (!out.failed()) write_closing(out, mesh, object_name);
+    if (options.draw_list && !out.failed()) out.text(draw_list_text(mesh, object_name));
     return out.finish();
 }
 

@@ -33,6 +33,9 @@ struct SaveOptions {
     // Only gsSP1Triangle, for the oldest microcode (Fast3D), which has no
     // two-triangle command.
     bool one_triangle_commands = false;
+    // After the record, `Gfx NAME_draw[]`, which draws every layer with its
+    // material's state (draw_list.hpp).
+    bool draw_list = false;
 };
 
 // Writes the whole text through a large buffer into `sink`. The first failing

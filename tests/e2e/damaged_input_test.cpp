@@ -265,6 +265,13 @@ std::vector<Case> failing_cases() {
                          "Preview file is the output or dependency file; choose another with -p\n", 2,
                          {{"a.png", text(grey_png(4, 4))}}, options});
     }
+    // The header would replace, or be replaced by, another output.
+    for (const std::string& options : {std::string("-H out.c"), std::string("-H ./out.c"),
+                                       std::string("-d out.d -H out.d"), std::string("-p out.png -H out.png")}) {
+        cases.push_back({options, textured_triangle("a.png"),
+                         "Header file is the output, dependency or preview file; choose another with -H\n", 2,
+                         {{"a.png", text(grey_png(4, 4))}}, options});
+    }
     return cases;
 }
 

@@ -89,6 +89,16 @@ TEST(DependencyFile, MakeConvertsOnceWhileATextureIsMissing) {
               "out/box.c: \\\n models/box.lwo \\\n models/wood.png\n\nmodels/wood.png:\n");
 }
 
+TEST(DependencyFile, NamesTheHeaderAsASecondTarget) {
+    test_support::TempDir dir;
+    test_support::write_file(dir.path() / "box.lwo", two_clip_object("wood.png", "gone.png"));
+    test_support::write_file(dir.path() / "wood.png", solid_png(2, 2, {255, 0, 0, 255}));
+    ProgramRun run = run_quillmesh(dir.path(), "box.lwo -o box.c -H 'box model.h' -d box.d -q", "box.c");
+    EXPECT_EQ(run.exit_status, 0);
+    EXPECT_EQ(test_support::read_file(dir.path() / "box.d"),
+              "box.c box\\ model.h: \\\n box.lwo \\\n wood.png \\\n gone.png\n\nwood.png:\n\ngone.png:\n");
+}
+
 TEST(DependencyFile, FailedRunWritesNoRuleAndKeepsTheOldOne) {
     test_support::TempDir dir;
     test_support::write_file(dir.path() / "bad.lwo", "not an object");

@@ -76,15 +76,35 @@ struct Interpreted {
     bool ok = false;
     std::string message;  // what failed, when not ok
     Drawn drawn;
+    std::vector<std::string> states;  // with a draw list: each layer's state line, in drawing order
 };
+
+// Triangle lines to `drawn`, the draw list's "state N: ..." lines to `states`.
+void split_output(const std::string& output, Interpreted& r) {
+    std::string triangles;
+    std::size_t at = 0;
+    while (at < output.size()) {
+        std::size_t end = output.find('\n', at);
+        if (end == std::string::npos) end = output.size();
+        const std::string line = output.substr(at, end - at);
+        if (line.starts_with("state ")) {
+            r.states.push_back(line);
+        } else {
+            triangles += line + "\n";
+        }
+        at = end + 1;
+    }
+    r.drawn = parse(triangles);
+}
 
 class Checker {
 public:
     // Converts `object` with `options`, builds the result with the
     // interpreter against the myheader.h in `header_dir` and runs it with
-    // `slots` cache slots.
+    // `slots` cache slots. With `draw_list` the interpreter runs mesh_draw
+    // (the options must hold -g) instead of the layers' lists one by one.
     Interpreted run(const fs::path& object, const std::string& options, int slots,
-                    const std::string& header_dir = QUILLMESH_TEST_HEADER_DIR) {
+                    const std::string& header_dir = QUILLMESH_TEST_HEADER_DIR, bool draw_list = false) {
         const std::string tag = std::to_string(count_++);
         const fs::path c_file = dir_.path() / ("out" + tag + ".c");
         const fs::path program = dir_.path() / ("run" + tag);
@@ -96,7 +116,8 @@ public:
             return r;
         }
         const std::string support = QUILLMESH_TEST_HEADER_DIR;
-        auto built = run_command("cc -std=c99 -w -I" + shell_quote(header_dir) + " -o " + shell_quote(program.string()) +
+        auto built = run_command("cc -std=c99 -w " + std::string(draw_list ? "-DQUILLMESH_TEST_DRAW=mesh_draw " : "") +
+                                 "-I" + shell_quote(header_dir) + " -o " + shell_quote(program.string()) +
                                  " " + shell_quote(support + "/gbi/interpret.c") + " " +
                                  shell_quote(c_file.string()));
         if (built.exit_status != 0) {
@@ -115,7 +136,7 @@ public:
             return r;
         }
         r.ok = true;
-        r.drawn = parse(ran.output);
+        split_output(ran.output, r);
         return r;
     }
 
@@ -426,6 +447,52 @@ TEST(DisplayLists, VertexColoursDrawTheSameTriangles) {
     const fs::path object = fs::path(QUILLMESH_REAL_LWO2_DIR) / "box_2vc_1unused.lwo";
     check_same_positions(checker, object, "-v");
     check_same_positions(checker, object, "-v -m");
+}
+
+// ---- the draw list (-g) ----
+
+// The draw list, run by the interpreter, calls every layer's list once, in
+// order, with the state the interpreter checks against the mesh's tables
+// (texture, format, size, tile, palette); it draws the triangles the layers'
+// lists draw alone, lit exactly where the layers carry normals.
+TEST(DrawList, DrawsEveryLayerOnceWithItsMaterialsState) {
+    struct Case {
+        std::string object, options;
+        int slots;
+        bool fast3d, lit;
+    };
+    const fs::path examples = fs::path(QUILLMESH_SOURCE_DIR) / "examples";
+    const fs::path real = QUILLMESH_REAL_LWO2_DIR;
+    const std::vector<Case> cases = {
+        {(examples / "textured_box/box.lwo").string(), "", 16, false, true},
+        {(examples / "multi_layer/house.lwo").string(), "", 16, false, true},
+        {(examples / "multi_layer/house.lwo").string(), "-m", 16, false, true},
+        {(examples / "big_texture/plane.lwo").string(), "-t", 16, false, true},
+        {(examples / "big_texture/plane.lwo").string(), "-t -b -c 32", 32, false, true},
+        {(examples / "seam/tube.lwo").string(), "-b", 32, false, true},
+        {(examples / "textured_box/box.lwo").string(), "-f", 16, true, true},
+        {(examples / "big_texture/plane.lwo").string(), "-t -f -b", 16, true, true},
+        {(real / "box_2vc_1unused.lwo").string(), "-v", 16, false, false},
+        {(real / "box_2vc_1unused.lwo").string(), "-v -m -f", 16, true, false},
+        {(real / "box_2vc_1unused.lwo").string(), "", 16, false, true},
+    };
+    Checker checker;
+    const std::string header = QUILLMESH_TEST_HEADER_DIR;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.object + " " + c.options);
+        const std::string header_dir = c.fast3d ? header + "/fast3d" : header;
+        const Interpreted layers = checker.run(c.object, c.options, c.slots, header_dir);
+        ASSERT_TRUE(layers.ok) << layers.message;
+        const Interpreted drawn = checker.run(c.object, c.options + " -g", c.slots, header_dir, true);
+        ASSERT_TRUE(drawn.ok) << drawn.message;
+        EXPECT_TRUE(same_triangles(layers.drawn, drawn.drawn));
+        ASSERT_FALSE(drawn.states.empty());
+        for (std::size_t n = 0; n < drawn.states.size(); ++n) {
+            const std::string& state = drawn.states[n];
+            EXPECT_TRUE(state.starts_with("state " + std::to_string(n) + ": lit " + (c.lit ? "1" : "0"))) << state;
+            EXPECT_EQ(state.find("left off"), std::string::npos) << state;
+        }
+    }
 }
 
 }  // namespace

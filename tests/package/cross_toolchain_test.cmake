@@ -96,3 +96,10 @@ file(READ ${build}/quillmesh/model_box.c box_text)
 if(box_text MATCHES "TEXTURE_FMT_UNKNOWN")
   message(FATAL_ERROR "make did not convert the box when its image came back:\n${output}")
 endif()
+
+# A deleted header is written again, though the C file is up to date.
+file(REMOVE ${build}/quillmesh/model_box.h)
+run(COMMAND ${MAKE_PROGRAM} -C ${build} game OUTPUT output)
+if(NOT EXISTS ${build}/quillmesh/model_box.h)
+  message(FATAL_ERROR "make did not write the box's header again after it was deleted:\n${output}")
+endif()

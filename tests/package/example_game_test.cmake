@@ -47,6 +47,7 @@ string(REPLACE "\nfind_package(quillmesh" "\ncmake_policy(SET CMP0116 OLD)\nfind
   game_lists "${game_lists}")
 string(APPEND game_lists
   "quillmesh_add_models(game NAME_PREFIX test_ SCALE 2 TILE OPTIONS -b -c 16 FILES props/crate.lwo)\n"
+  "quillmesh_add_models(game NAME crate HEADERS FILES props/crate.lwo)\n"
   "file(READ \"\${quillmesh_HEADER_DIR}/myheader.h\" installed_header)\n"
   "file(READ myheader.h own_header)\n"
   "if(NOT installed_header STREQUAL own_header)\n"
@@ -87,7 +88,15 @@ endfunction()
 set(box_c ${build}/quillmesh/model_box.c)
 set(crate_c ${build}/quillmesh/test_crate.c)
 
-expect_converted("model_box;model_plane;test_crate")
+expect_converted("crate;model_box;model_plane;test_crate")
+# NAME names the record and its files; HEADERS without DRAW_LIST declares
+# the record alone.
+file(READ ${build}/quillmesh/crate.c named_text)
+file(READ ${build}/quillmesh/crate.h named_header)
+if(NOT named_text MATCHES "\nStaticMesh crate = " OR named_text MATCHES "_draw"
+    OR NOT named_header MATCHES "\nextern StaticMesh crate;\n" OR named_header MATCHES "_draw")
+  message(FATAL_ERROR "NAME crate did not name the record:\n${named_header}\n${named_text}")
+endif()
 # SCALE, TILE and OPTIONS reach the program: the crate's corners at 10 become
 # 20, and its one quad is loaded with one gsSPVertex.
 file(READ ${build}/build.ninja build_rules)
@@ -121,7 +130,7 @@ foreach(attempt RANGE 100)
   execute_process(COMMAND ${CMAKE_COMMAND} -E sleep 0.01)
 endforeach()
 
-expect_converted("test_crate")
+expect_converted("crate;test_crate")
 file(READ ${crate_c} crate_text_after)
 if(crate_text_after STREQUAL crate_text_before)
   message(FATAL_ERROR "The crate was converted again, but its text did not change")
@@ -133,6 +142,6 @@ endif()
 expect_converted("")
 
 run(COMMAND ${build}/game OUTPUT game_output)
-if(NOT game_output MATCHES "^model_box: 1 layers [(]0 tiles[)], 24 vertices, 12 triangles, 1 materials, 1 textures\n  texture 0: 32 x 32 CI4\nmodel_plane: 4 layers [(]4 tiles[)], [0-9]+ vertices, 8 triangles, 1 materials, 1 textures\n  texture 0: 64 x 64 RGBA16\n$")
+if(NOT game_output MATCHES "^model_box: 1 layers [(]0 tiles[)], 24 vertices, 12 triangles, 1 materials, 1 textures\n  texture 0: 32 x 32 CI4\nmodel_plane: 4 layers [(]4 tiles[)], [0-9]+ vertices, 8 triangles, 1 materials, 1 textures\n  texture 0: 64 x 64 RGBA16\nframe: model_box_draw calls 1 layers, model_plane_draw 4\n$")
   message(FATAL_ERROR "The game printed:\n${game_output}")
 endif()

@@ -17,9 +17,24 @@
  * load past the cache or past the vertex array, a slot outside the cache or
  * never loaded in this layer, an unknown command, a list that runs past its
  * end without G_ENDDL.
+ *
+ * Built with -DQUILLMESH_TEST_DRAW=mesh_draw it runs that draw list (-g)
+ * instead: each G_DL must call the next layer's list, every layer once, in
+ * order. Before each layer it prints the state the layer is drawn with:
+ *     state N: lit L combine C texture J fmt F siz S tile ULS ULT LRS LRT
+ *              cm CMS CMT mask MS MT palette P prim R G B A
+ * (one line; "texture off" where there is none, followed by "(the
+ * material's texture left off)" when the material names one), and
+ * refuses what the console would draw wrong: a change of RDP state after
+ * drawing without a pipe sync, a load past TMEM or past the texture's
+ * array, a texturing combiner with the texture off, a texture or palette
+ * that is not the material's, a tile of another format or size than the
+ * texture's (or than the rectangle of a tile layer), a texture scale other
+ * than texels times 64, palette lookup that does not match the format.
  */
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include "myheader.h"
 
@@ -73,8 +88,59 @@ static void vertex_load(u32 w0, u32 *count, u32 *end) {
 #endif
 }
 
-int main(int argc, char **argv) {
+/* Runs layer n's own list against a cache that starts empty. */
+static void run_layer(u32 n, u32 slots) {
     const Vtx *cache[128];
+    const Layer *layer = &mesh.layers[n];
+    const size_t commands = layer->displaylist_size / sizeof(Gfx);
+    const size_t vertex_count = layer->vertices_size / sizeof(Vtx);
+    size_t c;
+    int ended = 0;
+    u32 k;
+    for (k = 0; k < slots; ++k) cache[k] = NULL;
+    for (c = 0; c < commands && !ended; ++c) {
+        const Gfx *g = &layer->displaylist[c];
+        const u32 w0 = g->words.w0;
+        switch (w0 >> 24) {
+            case G_VTX: {
+                u32 count, end;
+                const Vtx *from = (const Vtx *)g->addr.addr;
+                vertex_load(w0, &count, &end);
+                if (count == 0 || count > end) fail(n, c, "bad vertex count");
+                if (end > slots) fail(n, c, "load overflows the vertex cache");
+                if (from < layer->vertices || from + count > layer->vertices + vertex_count)
+                    fail(n, c, "load outside the vertex array");
+                for (k = 0; k < count; ++k) cache[end - count + k] = from + k;
+                break;
+            }
+#ifdef QUILLMESH_TEST_FAST3D
+            case G_TRI1:
+                draw(n, c, g->words.w1, cache, slots);
+                break;
+#else
+            case G_TRI1:
+                draw(n, c, w0, cache, slots);
+                break;
+            case G_TRI2:
+                draw(n, c, w0, cache, slots);
+                draw(n, c, g->words.w1, cache, slots);
+                break;
+#endif
+            case G_ENDDL:
+                ended = 1;
+                break;
+            default:
+                fail(n, c, "unknown command");
+        }
+    }
+    if (!ended) fail(n, c, "no end command");
+}
+
+#ifdef QUILLMESH_TEST_DRAW
+#include "run_draw_list.h"
+#endif
+
+int main(int argc, char **argv) {
     u32 slots;
     u32 n;
     if (argc != 2) {
@@ -86,50 +152,11 @@ int main(int argc, char **argv) {
         fprintf(stderr, "SLOTS: 1 to 128\n");
         return 2;
     }
-    for (n = 0; n < mesh.layer_count; ++n) {
-        const Layer *layer = &mesh.layers[n];
-        const size_t commands = layer->displaylist_size / sizeof(Gfx);
-        const size_t vertex_count = layer->vertices_size / sizeof(Vtx);
-        size_t c;
-        int ended = 0;
-        u32 k;
-        for (k = 0; k < slots; ++k) cache[k] = NULL;
-        for (c = 0; c < commands && !ended; ++c) {
-            const Gfx *g = &layer->displaylist[c];
-            const u32 w0 = g->words.w0;
-            switch (w0 >> 24) {
-                case G_VTX: {
-                    u32 count, end;
-                    const Vtx *from = (const Vtx *)g->addr.addr;
-                    vertex_load(w0, &count, &end);
-                    if (count == 0 || count > end) fail(n, c, "bad vertex count");
-                    if (end > slots) fail(n, c, "load overflows the vertex cache");
-                    if (from < layer->vertices || from + count > layer->vertices + vertex_count)
-                        fail(n, c, "load outside the vertex array");
-                    for (k = 0; k < count; ++k) cache[end - count + k] = from + k;
-                    break;
-                }
-#ifdef QUILLMESH_TEST_FAST3D
-                case G_TRI1:
-                    draw(n, c, g->words.w1, cache, slots);
-                    break;
+#ifdef QUILLMESH_TEST_DRAW
+    run_draw_list(slots);
 #else
-                case G_TRI1:
-                    draw(n, c, w0, cache, slots);
-                    break;
-                case G_TRI2:
-                    draw(n, c, w0, cache, slots);
-                    draw(n, c, g->words.w1, cache, slots);
-                    break;
+    for (n = 0; n < mesh.layer_count; ++n) run_layer(n, slots);
 #endif
-                case G_ENDDL:
-                    ended = 1;
-                    break;
-                default:
-                    fail(n, c, "unknown command");
-            }
-        }
-        if (!ended) fail(n, c, "no end command");
-    }
+    (void)n;
     return 0;
 }
