@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <iterator>
 #include <limits>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -49,6 +50,32 @@ public:
 private:
     std::vector<T> items_;
     std::vector<std::uint32_t> ends_;
+};
+
+// A value made on the heap when first written, so that a record holding it
+// stays one pointer wide until then: a file may hold a million layers with
+// nothing in them. Copies copy the value.
+template <class T>
+class Lazy {
+public:
+    Lazy() = default;
+    Lazy(const Lazy& other) : value_(other.value_ ? std::make_unique<T>(*other.value_) : nullptr) {}
+    Lazy(Lazy&&) noexcept = default;
+    Lazy& operator=(const Lazy& other) {
+        if (this != &other) value_ = other.value_ ? std::make_unique<T>(*other.value_) : nullptr;
+        return *this;
+    }
+    Lazy& operator=(Lazy&&) noexcept = default;
+
+    // Null until made.
+    const T* get() const { return value_.get(); }
+    T& made() {
+        if (!value_) value_ = std::make_unique<T>();
+        return *value_;
+    }
+
+private:
+    std::unique_ptr<T> value_;
 };
 
 // Walks a list whose operator[] hands out views by value, so that the lists
