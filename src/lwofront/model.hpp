@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <initializer_list>
 #include <span>
 #include <string>
 #include <string_view>
@@ -86,26 +85,9 @@ struct PtagEntry {
     std::uint16_t tag = 0;  // position in Object::tags, not checked when read
 };
 
-// The entries of a PTAG, in file order; a layer without them holds no
-// storage for them.
-class PtagEntries : public ViewList<PtagEntries> {
-public:
-    PtagEntries() = default;
-    PtagEntries(std::initializer_list<PtagEntry> entries) { entries_.made().assign(entries); }
-
-    std::size_t size() const { return entries_.get() ? entries_.get()->size() : 0; }
-    PtagEntry operator[](std::size_t i) const { return (*entries_.get())[i]; }
-
-    void push_back(const PtagEntry& entry) { entries_.made().push_back(entry); }
-    void reserve(std::size_t entries) { entries_.made().reserve(entries); }
-
-private:
-    Lazy<std::vector<PtagEntry>> entries_;
-};
-
 struct Ptag {
     PtagKind kind;
-    PtagEntries entries;
+    LazyVector<PtagEntry> entries;
 };
 
 // A map entry as its map holds it, its values viewed in the map's one value
@@ -214,8 +196,8 @@ struct Layr {
     std::string name;
     std::uint16_t parent = 0;
     Pnts points;
-    std::vector<Vmap> vmaps;
-    std::vector<Vmad> vmads;
+    LazyVector<Vmap> vmaps;
+    LazyVector<Vmad> vmads;
     Pols pols;
     Ptag ptag;
 };
