@@ -24,7 +24,7 @@
 
 #include "check.hpp"
 #include "converter/convert.hpp"
-#include "converter/texture.hpp"
+#include "converter/texturing/texture.hpp"
 #include "lwofront/reader.hpp"
 #include "preview/preview.hpp"
 #include "stream.hpp"
