@@ -110,7 +110,7 @@ void print_usage(const lwofront::Object& object, const ultraback::Mesh& mesh) {
                 usage[2].bytes += static_cast<double>(4 + 4 + 4 * entry.values.size());
             }
         }
-        usage[3].bytes += list_bytes(layer.ptag.entries);
+        usage[3].bytes += static_cast<double>(layer.ptag.entries.size() * sizeof(lwofront::PtagEntry));
     }
     for (const ultraback::Layer& layer : mesh.layers) {
         usage[4].bytes += list_bytes(layer.vertices);

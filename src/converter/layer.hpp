@@ -4,7 +4,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <set>
 #include <string>
 
 #include "converter/maps.hpp"
@@ -38,7 +37,7 @@ inline constexpr std::size_t kMaxBatchedVertices = std::size_t{1} << 31;
 struct LayerSettings {
     std::size_t material = 0;            // the surface's position, which is its material's
     std::optional<TextureSize> texture;  // none: every vertex gets s = t = 0
-    std::set<ultraback::LayerAttribute> attributes;
+    ultraback::LayerAttributes attributes;
     std::size_t position = 0;  // names the layer in warnings and errors
     // kMaxIndexedVertices, or kMaxBatchedVertices for a layer to be batched;
     // never more than the latter.

@@ -14,7 +14,7 @@ std::uint32_t color_type(const lwofront::VmapKind& kind) {
 }
 
 template <class Map, class Wanted>
-const Map* first_of(const std::vector<Map>& maps, Wanted wanted) {
+const Map* first_of(const lwofront::LazyVector<Map>& maps, Wanted wanted) {
     for (const Map& map : maps) {
         if (wanted(map)) return &map;
     }

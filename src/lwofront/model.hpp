@@ -31,31 +31,37 @@ struct Polygon {
     std::span<const std::uint32_t> vertices;  // point indices, at most 1023
 };
 
-// The polygons of a layer, in file order, stored flat (runs.hpp).
+// The polygons of a layer, in file order, stored flat (runs.hpp); a layer
+// without polygons holds no storage for them.
 class PolygonList : public ViewList<PolygonList> {
 public:
-    std::size_t size() const { return flags_.size(); }
-    Polygon operator[](std::size_t i) const { return {flags_[i], corners_[i]}; }
+    std::size_t size() const { return lists_.get() ? lists_.get()->flags.size() : 0; }
+    Polygon operator[](std::size_t i) const {
+        const Lists& lists = *lists_.get();
+        return {lists.flags[i], lists.corners[i]};
+    }
 
     // Copies the corners in.
     void push_back(const Polygon& polygon) {
-        flags_.push_back(polygon.flags);
-        corners_.push_back(polygon.vertices);
+        Lists& lists = lists_.made();
+        lists.flags.push_back(polygon.flags);
+        lists.corners.push_back(polygon.vertices);
     }
     // Building a polygon in place: its corners, then its flags.
-    void add_corner(std::uint32_t point) { corners_.add_item(point); }
+    void add_corner(std::uint32_t point) { lists_.made().corners.add_item(point); }
     void end_polygon(std::uint16_t flags) {
-        flags_.push_back(flags);
-        corners_.close_run();
+        Lists& lists = lists_.made();
+        lists.flags.push_back(flags);
+        lists.corners.close_run();
     }
-    void clear() {
-        flags_.clear();
-        corners_.clear();
-    }
+    void clear() { lists_ = {}; }
 
 private:
-    std::vector<std::uint16_t> flags_;
-    Runs<std::uint32_t> corners_;
+    struct Lists {
+        std::vector<std::uint16_t> flags;
+        Runs<std::uint32_t> corners;
+    };
+    Lazy<Lists> lists_;
 };
 
 // Each kind is the named type or Other with its identifier. A new Pols or
@@ -82,7 +88,7 @@ struct PtagEntry {
 
 struct Ptag {
     PtagKind kind;
-    std::vector<PtagEntry> entries;
+    LazyVector<PtagEntry> entries;
 };
 
 // A map entry as its map holds it, its values viewed in the map's one value
@@ -191,8 +197,8 @@ struct Layr {
     std::string name;
     std::uint16_t parent = 0;
     Pnts points;
-    std::vector<Vmap> vmaps;
-    std::vector<Vmad> vmads;
+    LazyVector<Vmap> vmaps;
+    LazyVector<Vmad> vmads;
     Pols pols;
     Ptag ptag;
 };

@@ -3,13 +3,18 @@
 // corners and map values: every list's items end to end in one array, and
 // where each list ends in another. A million polygons thus cost two
 // allocations instead of a million, and the lists are read as spans in place.
+// Also storage for many empty lists: a file may hold a million layers with
+// nothing in them, so a layer's lists take room only once they hold items.
 
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <iterator>
 #include <limits>
+#include <memory>
 #include <span>
+#include <utility>
 #include <vector>
 
 namespace lwofront {
@@ -49,6 +54,80 @@ public:
 private:
     std::vector<T> items_;
     std::vector<std::uint32_t> ends_;
+};
+
+// A value made on the heap when first written, so that a record holding it
+// stays one pointer wide until then. Copies copy the value.
+template <class T>
+class Lazy {
+public:
+    Lazy() = default;
+    Lazy(const Lazy& other) : value_(other.value_ ? std::make_unique<T>(*other.value_) : nullptr) {}
+    Lazy(Lazy&&) noexcept = default;
+    Lazy& operator=(const Lazy& other) {
+        if (this != &other) value_ = other.value_ ? std::make_unique<T>(*other.value_) : nullptr;
+        return *this;
+    }
+    Lazy& operator=(Lazy&&) noexcept = default;
+
+    // Null until made.
+    const T* get() const { return value_.get(); }
+    T* get() { return value_.get(); }
+    T& made() {
+        if (!value_) value_ = std::make_unique<T>();
+        return *value_;
+    }
+
+private:
+    std::unique_ptr<T> value_;
+};
+
+// A vector one pointer wide while it is empty: the part of std::vector the
+// model's lists of records use, over a vector made with the first item.
+template <class T>
+class LazyVector {
+public:
+    LazyVector() = default;
+    LazyVector(std::initializer_list<T> items) { assign(items.begin(), items.end()); }
+    LazyVector(const std::vector<T>& items) { assign(items.begin(), items.end()); }
+
+    std::size_t size() const { return items_.get() ? items_.get()->size() : 0; }
+    bool empty() const { return size() == 0; }
+    const T* data() const { return items_.get() ? items_.get()->data() : nullptr; }
+    T* data() { return items_.get() ? items_.get()->data() : nullptr; }
+    const T* begin() const { return data(); }
+    const T* end() const { return data() + size(); }
+    T* begin() { return data(); }
+    T* end() { return data() + size(); }
+
+    const T& operator[](std::size_t i) const {
+        assert(i < size());
+        return data()[i];
+    }
+    T& operator[](std::size_t i) {
+        assert(i < size());
+        return data()[i];
+    }
+    const T& front() const { return (*this)[0]; }
+    T& front() { return (*this)[0]; }
+    const T& back() const { return (*this)[size() - 1]; }
+    T& back() { return (*this)[size() - 1]; }
+
+    void push_back(T item) { items_.made().push_back(std::move(item)); }
+    template <class... Args>
+    T& emplace_back(Args&&... args) {
+        return items_.made().emplace_back(std::forward<Args>(args)...);
+    }
+    void reserve(std::size_t items) { items_.made().reserve(items); }
+    void clear() { items_ = {}; }
+
+private:
+    template <class It>
+    void assign(It first, It last) {
+        if (first != last) items_.made().assign(first, last);
+    }
+
+    Lazy<std::vector<T>> items_;
 };
 
 // Walks a list whose operator[] hands out views by value, so that the lists

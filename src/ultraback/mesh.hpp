@@ -6,8 +6,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
-#include <set>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -52,12 +52,36 @@ struct Batch {
 };
 
 enum class LayerAttribute { PreventSeams };
+// Every attribute, in the order the layer table prints them.
+inline constexpr LayerAttribute kLayerAttributes[] = {LayerAttribute::PreventSeams};
+
+// The attributes a layer has, one bit each: a byte, where a layer may be one
+// of a million.
+class LayerAttributes {
+public:
+    LayerAttributes() = default;
+    LayerAttributes(std::initializer_list<LayerAttribute> attributes) {
+        for (LayerAttribute attribute : attributes) insert(attribute);
+    }
+
+    bool empty() const { return bits_ == 0; }
+    bool contains(LayerAttribute attribute) const { return (bits_ & bit(attribute)) != 0; }
+    void insert(LayerAttribute attribute) { bits_ |= bit(attribute); }
+
+    bool operator==(const LayerAttributes&) const = default;
+
+private:
+    static std::uint8_t bit(LayerAttribute attribute) {
+        return static_cast<std::uint8_t>(1u << static_cast<unsigned>(attribute));
+    }
+    std::uint8_t bits_ = 0;
+};
 
 struct Layer {
     std::vector<Vertex> vertices;
     std::vector<Primitive> primitives;
     std::size_t material = 0;
-    std::set<LayerAttribute> attributes;
+    LayerAttributes attributes;
     // The vertices' colour bytes hold vertex colours, to be drawn unlit,
     // instead of normals.
     bool vertex_colors = false;

@@ -314,7 +314,9 @@ void write_layer_table(Output& out, const Mesh& mesh) {
         out.dec(rect.bottom);
         out.text("), ");
         if (layer.attributes.empty()) out.text("LAYERATTRIBUTE_NONE");
-        for (LayerAttribute attribute : layer.attributes) out.text(attribute_name(attribute));
+        for (LayerAttribute attribute : kLayerAttributes) {
+            if (layer.attributes.contains(attribute)) out.text(attribute_name(attribute));
+        }
         out.text(" ),\n");
     }
     out.text("};\n\n");

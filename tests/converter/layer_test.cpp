@@ -16,6 +16,7 @@ namespace {
 
 using namespace model_builder;
 using ultraback::LayerAttribute;
+using ultraback::LayerAttributes;
 
 // One entry per clip: its image, or nothing when it could not be loaded.
 using ImageList = std::vector<std::optional<image::Image>>;
@@ -32,7 +33,7 @@ struct Converted {
 };
 
 Converted convert(const lwofront::Layr& layer, const lwofront::Surf* surface = nullptr, const ImageList& images = {},
-                  std::size_t position = 0, std::set<LayerAttribute> attributes = {}, bool vertex_colors = false) {
+                  std::size_t position = 0, LayerAttributes attributes = {}, bool vertex_colors = false) {
     // The texture as the object's conversion finds it: the surface's layer
     // texture, when its image was loaded.
     converter::LayerSettings settings{.material = 3,

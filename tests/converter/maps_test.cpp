@@ -13,7 +13,7 @@ using namespace model_builder;
 
 // Which map of the layer's list was chosen, as "vmap N" / "vmad N", or "-".
 template <class Map>
-std::string which(const Map* chosen, const std::vector<Map>& maps, const char* kind) {
+std::string which(const Map* chosen, const lwofront::LazyVector<Map>& maps, const char* kind) {
     if (!chosen) return "-";
     return kind + std::to_string(chosen - maps.data());
 }

@@ -26,12 +26,13 @@ std::string group_text(const converter::SurfaceGroup& g) {
         for (std::uint32_t c : polygon.vertices) add(std::to_string(c));
         add(")");
     }
+    if (g.layer.vmaps.empty() || g.layer.vmads.empty()) return out + " without its maps";
     add(" vmap");
-    for (const lwofront::VmapEntry e : g.layer.vmaps.at(0).entries) {
+    for (const lwofront::VmapEntry e : g.layer.vmaps[0].entries) {
         add(" (", std::to_string(e.vertex), " ", number(e.values[0]), ")");
     }
     add(" vmad");
-    for (const lwofront::VmadEntry e : g.layer.vmads.at(0).entries) {
+    for (const lwofront::VmadEntry e : g.layer.vmads[0].entries) {
         add(" (", std::to_string(e.vertex), " ", std::to_string(e.polygon), " ", number(e.values[0]), ")");
     }
     return out;

@@ -1,7 +1,7 @@
-// The flat per-layer storage of polygons and map entries, and the geometry
-// chunks read whole and taken apart in memory: cut inside an item by the
-// chunk's end, spanning several reads, following a longer body, or cut short
-// by a source that ends early.
+// The flat per-layer storage of polygons and map entries, the lists a layer
+// makes with their first item, and the geometry chunks read whole and taken
+// apart in memory: cut inside an item by the chunk's end, spanning several
+// reads, following a longer body, or cut short by a source that ends early.
 
 #include <gtest/gtest.h>
 
@@ -84,6 +84,42 @@ TEST(FlatStorage, MapEntriesKeepTheirOwnValueCounts) {
     EXPECT_EQ(copy.entries[0].vertex, 3u);
     EXPECT_EQ(copy.entries[0].polygon, 5u);
     EXPECT_EQ(items(copy.entries[0].values), uv);
+}
+
+// A layer's lists are made with their first item, since a file may hold a
+// million empty layers; layers still copy and assign as values, empty or not.
+TEST(FlatStorage, LayerListsCopyAsValues) {
+    Layr layer;
+    const std::vector<std::uint32_t> corners{0, 1, 2};
+    const std::vector<float> uv{0.25f, 0.5f};
+    layer.pols.polygons.push_back({0x8000, corners});
+    layer.ptag.entries.push_back({0, 7});
+    layer.vmaps.push_back(Vmap{Txuv{}, 2, "uv", {}});
+    layer.vmaps.back().entries.push_back({1, uv});
+    layer.vmads.push_back(Vmad{Txuv{}, 2, "uv", {}});
+
+    const Layr copy = layer;
+    Layr assigned = copy;
+    layer.pols.polygons.clear();
+    layer.ptag.entries.clear();
+    layer.vmaps.clear();
+    layer.vmads.clear();
+    ASSERT_EQ(copy.pols.polygons.size(), 1u);
+    EXPECT_EQ(copy.pols.polygons[0].flags, 0x8000u);
+    EXPECT_EQ(items(copy.pols.polygons[0].vertices), corners);
+    ASSERT_EQ(copy.ptag.entries.size(), 1u);
+    EXPECT_EQ(copy.ptag.entries[0].tag, 7u);
+    ASSERT_EQ(copy.vmaps.size(), 1u);
+    EXPECT_EQ(items(copy.vmaps[0].entries[0].values), uv);
+    EXPECT_EQ(copy.vmads.size(), 1u);
+
+    // Assigning the emptied layer empties every list; empty lists walk as such.
+    assigned = layer;
+    EXPECT_TRUE(assigned.pols.polygons.empty());
+    EXPECT_TRUE(assigned.ptag.entries.empty());
+    EXPECT_TRUE(assigned.vmaps.empty());
+    EXPECT_EQ(assigned.vmads.begin(), assigned.vmads.end());
+    EXPECT_EQ(copy.vmaps.size(), 1u);
 }
 
 // A chunk whose declared length ends inside an item: fields past the end read

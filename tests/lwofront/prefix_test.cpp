@@ -91,12 +91,15 @@ TEST(Prefix, WholeObjectReadsCompletely) {
     ASSERT_EQ(r->layers.size(), 2u);
     const Layr& base = r->layers[0];
     EXPECT_EQ(base.points.vec.size(), 4u);
-    EXPECT_EQ(base.vmaps.at(0).entries.size(), 4u);
+    ASSERT_EQ(base.vmaps.size(), 1u);
+    EXPECT_EQ(base.vmaps[0].entries.size(), 4u);
     ASSERT_EQ(base.pols.polygons.size(), 2u);
     ASSERT_EQ(base.pols.polygons[1].vertices.size(), 3u);
     EXPECT_EQ(base.pols.polygons[1].vertices[2], 0x10000u);
-    EXPECT_EQ(base.ptag.entries.at(1).polygon, 0x10001u);
-    EXPECT_EQ(base.vmads.at(0).entries.size(), 1u);
+    ASSERT_EQ(base.ptag.entries.size(), 2u);
+    EXPECT_EQ(base.ptag.entries[1].polygon, 0x10001u);
+    ASSERT_EQ(base.vmads.size(), 1u);
+    EXPECT_EQ(base.vmads[0].entries.size(), 1u);
     EXPECT_EQ(r->layers[1].parent, 1u);
     EXPECT_EQ(r->layers[1].points.vec.size(), 1u);
     ASSERT_EQ(r->clips.size(), 1u);

@@ -131,7 +131,8 @@ TEST(RealFiles, Details) {
     EXPECT_EQ(concave->layers.at(0).name, "concave_polygon");
     EXPECT_EQ(concave->layers[0].pols.polygons[0].vertices.size(), 66u);
     EXPECT_EQ(concave->surfaces.at(0).source, "test");
-    EXPECT_EQ(concave->layers[0].vmads.at(0).entries.size(), 66u);
+    ASSERT_EQ(concave->layers[0].vmads.size(), 1u);
+    EXPECT_EQ(concave->layers[0].vmads[0].entries.size(), 66u);
 }
 
 TEST(RealFiles, ShaderBlockIsNotAnImageMap) {
