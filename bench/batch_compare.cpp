@@ -184,7 +184,7 @@ std::array<Figures, kWays> compare_layer(const Layer& layer, std::size_t cache_s
     std::vector<unsigned> vcache(indices.size());
     meshopt_optimizeVertexCache(vcache.data(), indices.data(), indices.size(), layer.vertices.size());
     std::vector<unsigned> meshlet_order;
-    f[0] = ours(layer, indices, cache_size, converter::BatchOrder::FewestLoads);
+    f[0] = ours(layer, indices, cache_size, converter::BatchOrder::Cheapest);
     f[1] = fill_in_order(vcache, layer.vertices.size(), cache_size);
     f[2] = meshlets(layer, indices, cache_size, meshlet_order);
     f[3] = ours(layer, vcache, cache_size, converter::BatchOrder::AsListed);

@@ -1,6 +1,6 @@
 // Batching by greedy growth over shared vertices, or by cutting the cache
 // order (cache_order.hpp) into small batches, with vertices resident across
-// batches; each layer takes whichever costs less (see fewest_loads).
+// batches; each layer takes whichever costs less (see cheapest).
 //
 // The console draws from a small vertex cache: a vertex command loads
 // consecutive vertices of the array into a run of slots and leaves the other
@@ -34,9 +34,9 @@
 // waiting triangle uses) in as few runs as possible, then those holding the
 // least recently used vertices (cut from a given order: those it needs
 // last). Each run of slots is one vertex command, and the vertex array is
-// laid out command after command. The loaded vertices
-// are placed in their slots by the first waiting triangle around them, so
-// that what the next batches give up lies together.
+// laid out command after command. The loaded vertices are placed in their
+// slots by the first waiting triangle around them, so that what the next
+// batches give up lies together.
 
 #include "converter/batching/batch.hpp"
 
@@ -430,7 +430,6 @@ private:
         drawn_.clear();
     }
 
-    // 0 for a vertex no waiting triangle uses, else 1 + the first of them.
     // In listed order: 1 + the next triangle that uses a vertex still
     // waited for. Its entries are in triangle order and taken in that
     // order, so those taken are passed over once.
@@ -444,6 +443,7 @@ private:
         return entries[around_.first[v]] + 1;
     }
 
+    // 0 for a vertex no waiting triangle uses, else 1 + the first of them.
     std::uint32_t first_waiting_around(std::uint32_t v) const {
         if (remaining_[v] == 0) return 0;
         std::uint32_t first = kNone - 1;
@@ -495,10 +495,6 @@ private:
     std::vector<Batch>* batches_ = nullptr;
 };
 
-}  // namespace
-
-namespace {
-
 struct Batched {
     std::vector<std::uint32_t> loaded;  // the layer vertex of each loaded vertex
     std::vector<Batch> batches;
@@ -531,7 +527,7 @@ constexpr std::size_t kMostOrdered = 16384;
 // weighing as much as four commands (a transfer and a transform against a
 // word of the display list): small batches trade commands for loads, which
 // pays only where they save enough loads. Equal costs keep the grown ones.
-Batched fewest_loads(const std::vector<Corners>& triangles, std::size_t vertex_count, std::size_t cache_size) {
+Batched cheapest(const std::vector<Corners>& triangles, std::size_t vertex_count, std::size_t cache_size) {
     Batched by_growth = grown(triangles, vertex_count, cache_size);
     if (triangles.size() > kMostOrdered) return by_growth;
     std::vector<Corners> ordered;
@@ -554,7 +550,7 @@ void batch_layer(Layer& layer, std::size_t cache_size, BatchOrder order) {
         const std::vector<Corners> triangles = drawn_triangles(layer);
         const std::size_t vertex_count = layer.vertices.size();
         switch (order) {
-            case BatchOrder::FewestLoads: batched = fewest_loads(triangles, vertex_count, cache_size); break;
+            case BatchOrder::Cheapest: batched = cheapest(triangles, vertex_count, cache_size); break;
             case BatchOrder::Grown: batched = grown(triangles, vertex_count, cache_size); break;
             case BatchOrder::AsListed: batched = as_listed(triangles, vertex_count, cache_size); break;
         }
