@@ -1,5 +1,6 @@
-// Batching by greedy growth over shared vertices, with vertices resident
-// across batches.
+// Batching by greedy growth over shared vertices, or by cutting the cache
+// order (cache_order.hpp) into small batches, with vertices resident across
+// batches; each layer takes whichever costs less (see cheapest).
 //
 // The console draws from a small vertex cache: a vertex command loads
 // consecutive vertices of the array into a run of slots and leaves the other
@@ -25,12 +26,17 @@
 // three slots this makes strips); without one, the first waiting triangle of
 // the layer.
 //
+// Cut from a given order instead, a batch runs while its vertices fill at
+// most half the cache, so that the other half keeps what the order uses
+// next.
+//
 // Closing a batch picks its slots: free ones (empty, or holding a vertex no
 // waiting triangle uses) in as few runs as possible, then those holding the
-// least recently used vertices. Each run of slots is one vertex command, and
-// the vertex array is laid out command after command. The loaded vertices
-// are placed in their slots by the first waiting triangle around them, so
-// that what the next batches give up lies together.
+// least recently used vertices (cut from a given order: those it needs
+// last). Each run of slots is one vertex command, and the vertex array is
+// laid out command after command. The loaded vertices are placed in their
+// slots by the first waiting triangle around them, so that what the next
+// batches give up lies together.
 
 #include "converter/batching/batch.hpp"
 
@@ -44,6 +50,7 @@
 #include <variant>
 #include <vector>
 
+#include "converter/batching/cache_order.hpp"
 #include "converter/sentinel.hpp"
 #include "overloaded.hpp"
 
@@ -57,10 +64,6 @@ using ultraback::Load;
 
 // Waiting triangles that one vertex of the batch puts forward.
 constexpr std::size_t kMaxLookAround = 256;
-
-struct Corners {
-    std::uint32_t v[3];
-};
 
 // The triangles as the unbatched writer draws them: a triangle as it stands,
 // a quad as (0, 1, 2) and (0, 2, 3).
@@ -232,12 +235,14 @@ public:
     }
 
     // The same, keeping the triangles in their listed order: each batch runs
-    // until the next triangle no longer fits. For comparing orders.
+    // while its vertices fill at most half the cache, and a closing batch
+    // gives up the slots of the vertices needed last.
     void run_in_order(std::vector<std::uint32_t>& order, std::vector<Batch>& batches) {
         order_ = &order;
         batches_ = &batches;
+        in_order_ = true;
         for (std::uint32_t t = 0; t < triangles_.size(); ++t) {
-            if (batch_ == 0 || !fits(t)) {
+            if (batch_ == 0 || !fits_half(t)) {
                 if (batch_ != 0) close();
                 open();
             }
@@ -258,6 +263,11 @@ private:
         return weight_[a] + (b != a) * weight_[b] + (c != a && c != b) * weight_[c];
     }
     bool fits(std::uint32_t t) const { return batch_vertices_.size() + slots_of(weight(t)) <= cache_size_; }
+    // Small batches leave slots to keep what the listed order uses next;
+    // three slots hold one triangle.
+    bool fits_half(std::uint32_t t) const {
+        return batch_vertices_.size() + slots_of(weight(t)) <= std::max<std::size_t>(3, cache_size_ / 2);
+    }
 
     void open() {
         ++batch_;
@@ -361,7 +371,11 @@ private:
         std::array<std::uint32_t, kMaxCacheSize> keep{};
         for (std::size_t s = 0; s < cache_size_; ++s) {
             const std::uint32_t v = held_[s];
-            if (v != kNone) keep[s] = weight_[v] == kInBatch ? kNone : remaining_[v] == 0 ? 0 : last_used_[s];
+            if (v == kNone) continue;
+            if (weight_[v] == kInBatch) keep[s] = kNone;
+            else if (remaining_[v] == 0) keep[s] = 0;
+            else if (in_order_) keep[s] = kNone - next_use(v);  // the later, the sooner given up
+            else keep[s] = last_used_[s];
         }
         const Slots chosen = choose_slots(std::span(keep).first(cache_size_), loading_.size());
         const std::span<const std::uint8_t> slots(chosen.at.data(), chosen.size);
@@ -416,6 +430,19 @@ private:
         drawn_.clear();
     }
 
+    // In listed order: 1 + the next triangle that uses a vertex still
+    // waited for. Its entries are in triangle order and taken in that
+    // order, so those taken are passed over once.
+    std::uint32_t next_use(std::uint32_t v) {
+        assert(in_order_ && remaining_[v] > 0);
+        const std::uint32_t* entries = around_.list.data();
+        while (taken(entries[around_.first[v]])) {
+            ++around_.first[v];
+            --around_.live[v];
+        }
+        return entries[around_.first[v]] + 1;
+    }
+
     // 0 for a vertex no waiting triangle uses, else 1 + the first of them.
     std::uint32_t first_waiting_around(std::uint32_t v) const {
         if (remaining_[v] == 0) return 0;
@@ -460,12 +487,56 @@ private:
     std::size_t settled_ = 0;                    // batch_vertices_ before it are settled
     std::vector<std::uint32_t> loading_;         // to be loaded by the batch
     std::vector<std::uint32_t> drawn_;           // triangles of the batch
+    bool in_order_ = false;                 // the triangles taken as listed
     std::size_t scan_ = 0;                  // triangles before it are taken
     std::uint32_t batch_ = 0;               // number of the batch growing, from 1
 
     std::vector<std::uint32_t>* order_ = nullptr;
     std::vector<Batch>* batches_ = nullptr;
 };
+
+struct Batched {
+    std::vector<std::uint32_t> loaded;  // the layer vertex of each loaded vertex
+    std::vector<Batch> batches;
+};
+
+Batched grown(const std::vector<Corners>& triangles, std::size_t vertex_count, std::size_t cache_size) {
+    Batched out;
+    Batcher(triangles, vertex_count, cache_size).run(out.loaded, out.batches);
+    return out;
+}
+
+Batched as_listed(const std::vector<Corners>& triangles, std::size_t vertex_count, std::size_t cache_size) {
+    Batched out;
+    Batcher(triangles, vertex_count, cache_size).run_in_order(out.loaded, out.batches);
+    return out;
+}
+
+std::size_t commands(const Batched& b) {
+    std::size_t n = 0;
+    for (const Batch& batch : b.batches) n += batch.loads.size() + (batch.triangles.size() + 1) / 2;
+    return n;
+}
+
+// Layers larger than this (more triangles than the console draws in a few
+// frames) take the grown batches alone: the cache order would more than
+// double the time batching takes.
+constexpr std::size_t kMostOrdered = 16384;
+
+// The grown batches, or those of the cache order if they cost less, a load
+// weighing as much as four commands (a transfer and a transform against a
+// word of the display list): small batches trade commands for loads, which
+// pays only where they save enough loads. Equal costs keep the grown ones.
+Batched cheapest(const std::vector<Corners>& triangles, std::size_t vertex_count, std::size_t cache_size) {
+    Batched by_growth = grown(triangles, vertex_count, cache_size);
+    if (triangles.size() > kMostOrdered) return by_growth;
+    std::vector<Corners> ordered;
+    ordered.reserve(triangles.size());
+    for (std::uint32_t t : cache_order(triangles, vertex_count)) ordered.push_back(triangles[t]);
+    Batched by_order = as_listed(ordered, vertex_count, cache_size);
+    const auto cost = [](const Batched& b) { return 4 * b.loaded.size() + commands(b); };
+    return cost(by_order) < cost(by_growth) ? std::move(by_order) : std::move(by_growth);
+}
 
 }  // namespace
 
@@ -474,20 +545,22 @@ void batch_layer(Layer& layer, std::size_t cache_size, BatchOrder order) {
     // triangle needs three.
     assert(cache_size >= kMinCacheSize && cache_size <= kMaxCacheSize);
     cache_size = std::clamp(cache_size, kMinCacheSize, kMaxCacheSize);
-    std::vector<std::uint32_t> loaded;
-    std::vector<Batch> batches;
+    Batched batched;
     {
         const std::vector<Corners> triangles = drawn_triangles(layer);
-        Batcher batcher(triangles, layer.vertices.size(), cache_size);
-        if (order == BatchOrder::Grown) batcher.run(loaded, batches);
-        else batcher.run_in_order(loaded, batches);
+        const std::size_t vertex_count = layer.vertices.size();
+        switch (order) {
+            case BatchOrder::Cheapest: batched = cheapest(triangles, vertex_count, cache_size); break;
+            case BatchOrder::Grown: batched = grown(triangles, vertex_count, cache_size); break;
+            case BatchOrder::AsListed: batched = as_listed(triangles, vertex_count, cache_size); break;
+        }
     }
     std::vector<ultraback::Vertex> vertices;
-    vertices.reserve(loaded.size());
-    for (std::uint32_t v : loaded) vertices.push_back(layer.vertices[v]);
+    vertices.reserve(batched.loaded.size());
+    for (std::uint32_t v : batched.loaded) vertices.push_back(layer.vertices[v]);
     layer.vertices = std::move(vertices);
     layer.primitives = {};
-    layer.batches = std::move(batches);
+    layer.batches = std::move(batched.batches);
 }
 
 }  // namespace converter

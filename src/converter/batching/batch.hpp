@@ -15,8 +15,9 @@ using ultraback::kMinCacheSize;
 
 // How the triangles are put in order before they are cut into batches.
 enum class BatchOrder {
-    Grown,     // batches grown over shared vertices (the converter's own)
-    AsListed,  // the layer's order, each batch running while it fits
+    Cheapest,  // Grown, or AsListed on the cache order if that costs less (the converter's own)
+    Grown,     // batches grown over shared vertices
+    AsListed,  // the layer's order, each batch running while it fits half the cache
 };
 
 // Rewrites `layer` in place: its triangles (quads split as the writer draws
@@ -26,6 +27,6 @@ enum class BatchOrder {
 // read at most `cache_size` distinct vertices. The vertex array becomes the
 // loaded vertices, load after load, so a vertex loaded twice appears twice
 // and one used by no triangle is dropped. The primitives are cleared.
-void batch_layer(ultraback::Layer& layer, std::size_t cache_size, BatchOrder order = BatchOrder::Grown);
+void batch_layer(ultraback::Layer& layer, std::size_t cache_size, BatchOrder order = BatchOrder::Cheapest);
 
 }  // namespace converter

@@ -9,6 +9,7 @@
 #include <variant>
 #include <vector>
 
+#include "converter/batching/cache_order.hpp"
 #include "converter/layer.hpp"
 #include "converter/batching/layer_batching.hpp"
 #include "converter/model_builder.hpp"
@@ -155,6 +156,10 @@ TEST(BatchLayer, DrawsEveryTriangleOnceInItsCornerOrderWithinTheCache) {
             EXPECT_EQ(again.vertices.size(), batched.vertices.size());
             EXPECT_EQ(drawn_by_batches(again, cache_size), drawn_by_batches(batched, cache_size));
 
+            Layer grown = c.layer;
+            converter::batch_layer(grown, cache_size, converter::BatchOrder::Grown);
+            EXPECT_EQ(sorted(drawn_by_batches(grown, cache_size)), sorted(drawn_by_primitives(c.layer)));
+
             // Kept in the listed order, the same slot allocation draws the
             // triangles in exactly that order.
             Layer listed = c.layer;
@@ -229,6 +234,66 @@ TEST(BatchLayer, FillsTheCacheOnAGrid) {
         ASSERT_EQ(f.triangles, 2u * 64 * 64);
         EXPECT_LE(static_cast<double>(f.loaded) / static_cast<double>(f.triangles), row.most_loaded);
         EXPECT_LE(static_cast<double>(f.commands) / static_cast<double>(f.triangles), row.most_commands);
+    }
+}
+
+// A globe of `segments` x `rings` cells, quads between the rings and
+// triangle fans at the poles (the first and last point), listed ring by
+// ring as a modeller saves it, but each ring from a different meridian.
+Layer globe(std::int32_t segments, std::int32_t rings) {
+    const std::int32_t points = 2 + segments * (rings - 1);
+    const auto at = [&](std::int32_t ring, std::int32_t segment) {
+        return 1 + (ring - 1) * segments + (segment + 7 * ring) % segments;
+    };
+    std::vector<ultraback::Primitive> out;
+    for (std::int32_t s = 0; s < segments; ++s) out.push_back(Triangle{{0, at(1, s), at(1, s + 1)}});
+    for (std::int32_t r = 1; r + 1 < rings; ++r)
+        for (std::int32_t s = 0; s < segments; ++s)
+            out.push_back(Quad{{at(r, s), at(r + 1, s), at(r + 1, s + 1), at(r, s + 1)}});
+    for (std::int32_t s = 0; s < segments; ++s)
+        out.push_back(Triangle{{points - 1, at(rings - 1, s + 1), at(rings - 1, s)}});
+    return numbered(static_cast<std::size_t>(points), out);
+}
+
+std::size_t cost(const Figures& f) { return 4 * f.loaded + f.commands; }
+
+TEST(BatchLayer, TakesTheCheaperOfGrownAndOrderedBatches) {
+    // A load weighs four commands. Two of the globe's rings (24 points
+    // each) fit a cache of 64: cut from the cache order, its batches load
+    // every point once, which the grown ones do not.
+    std::vector<Case> all = cases();
+    all.push_back({"globe", globe(24, 16)});
+    for (const Case& c : all) {
+        for (std::size_t cache_size : {3u, 4u, 16u, 32u, 64u}) {
+            SCOPED_TRACE(std::string(c.name) + " cache " + std::to_string(cache_size));
+            Layer chosen = c.layer, grown = c.layer, listed = c.layer;
+            converter::batch_layer(chosen, cache_size);
+            converter::batch_layer(grown, cache_size, converter::BatchOrder::Grown);
+            EXPECT_LE(cost(figures(chosen)), cost(figures(grown)));
+            if (std::string(c.name) == "globe" && cache_size == 64) {
+                const std::size_t points = c.layer.vertices.size();
+                EXPECT_EQ(figures(chosen).loaded, points);
+                EXPECT_LT(figures(chosen).loaded, figures(grown).loaded);
+            }
+        }
+    }
+}
+
+TEST(CacheOrder, DrawsEveryTriangleOnceTheSameWayEachTime) {
+    std::vector<Case> all = cases();
+    all.push_back({"globe", globe(24, 16)});
+    for (const Case& c : all) {
+        SCOPED_TRACE(c.name);
+        std::vector<converter::Corners> triangles;
+        for (const Drawn& d : drawn_by_primitives(c.layer))
+            triangles.push_back({{static_cast<std::uint32_t>(d[0]), static_cast<std::uint32_t>(d[1]),
+                                  static_cast<std::uint32_t>(d[2])}});
+        const std::vector<std::uint32_t> order = converter::cache_order(triangles, c.layer.vertices.size());
+        std::vector<std::uint32_t> each(order);
+        std::sort(each.begin(), each.end());
+        ASSERT_EQ(each.size(), triangles.size());
+        for (std::uint32_t t = 0; t < each.size(); ++t) EXPECT_EQ(each[t], t);
+        EXPECT_EQ(converter::cache_order(triangles, c.layer.vertices.size()), order);
     }
 }
 
