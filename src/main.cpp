@@ -279,7 +279,8 @@ int run(const cli::Settings& settings) {
     };
     converter::Options options{settings.texture_dir, settings.tile, settings.batch,
                                static_cast<std::size_t>(settings.cache_size), settings.scale,
-                               settings.split_surfaces, settings.vertex_colors, settings.fit_textures};
+                               settings.split_surfaces, settings.vertex_colors, settings.fit_textures,
+                               settings.lit_normals};
     Result<ultraback::Mesh> mesh = converter::convert(*object, options, load_image, warn);
     if (!mesh) return fail(mesh.error());
     if (settings.warnings_are_errors && warnings > 0) {
