@@ -143,15 +143,17 @@ TEST(PreviewRun, TinyObjectsMatchTheirGoldenImages) {
     struct Case {
         std::string name, object;
         std::vector<std::pair<std::string, std::string>> images;
+        std::string args;
     };
     for (const Case& c : std::vector<Case>{
-             {"textured_quad.png", textured_quad(), {{"quarters.png", quarters_png()}}},
-             {"lit_cube.png", lit_cube(), {}},
-             {"two_layers.png", two_layers(), {}},
-             {"back_faces.png", back_faces(), {}},
+             {"textured_quad.png", textured_quad(), {{"quarters.png", quarters_png()}}, ""},
+             {"lit_cube.png", lit_cube(), {}, ""},
+             {"lit_cube_l.png", lit_cube(), {}, "-l"},
+             {"two_layers.png", two_layers(), {}, ""},
+             {"back_faces.png", back_faces(), {}, ""},
          }) {
         SCOPED_TRACE(c.name);
-        const Picture picture = preview(c.object, c.images);
+        const Picture picture = preview(c.object, c.images, c.args);
         EXPECT_EQ(picture.exit_status, 0) << picture.output;
         EXPECT_EQ(picture.output, "");
         expect_golden(picture.png, c.name);
@@ -166,6 +168,37 @@ TEST(PreviewRun, EveryFormOfDisplayListGivesTheSamePicture) {
         SCOPED_TRACE(sample);
         std::string first;
         for (const std::string options : {"", "-b", "-t", "-f", "-b -f", "-b -t -c 3"}) {
+            TempDir dir;
+            run_quillmesh(dir.path(), shell_quote(examples + sample) + " -o out.c -p out.png " + options, "out.c");
+            ASSERT_TRUE(fs::exists(dir.path() / "out.png")) << options;
+            const std::string png = read_file(dir.path() / "out.png");
+            if (first.empty()) first = png;
+            EXPECT_TRUE(png == first) << options;
+        }
+    }
+}
+
+// With -l the cube's front face, toward the light, is lit; without it only
+// the ambient term reaches it. The front view's centre shows it.
+TEST(PreviewRun, LitNormalsLightTheFaceTowardTheViewer) {
+    const image::Image plain = decode_png(preview(lit_cube(), {}).png);
+    const image::Image lit = decode_png(preview(lit_cube(), {}, "-l").png);
+    ASSERT_EQ(plain.pixels.size(), lit.pixels.size());
+    ASSERT_FALSE(lit.pixels.empty());
+    const std::size_t centre = 256 * 1024 + 256;
+    // Clay is (0.8, 0.6, 0.4): red 0.8 x 0x50 = 64 from the ambient term alone.
+    EXPECT_EQ(plain.pixels[centre].r, 64);
+    EXPECT_GT(lit.pixels[centre].r, 150);
+}
+
+// With -l too, batched, tiled or for Fast3D the picture is the same to the
+// byte: tiles keep the normals their layer gives them.
+TEST(PreviewRun, LitNormalsGiveTheSamePictureForEveryFormOfDisplayList) {
+    const std::string examples = std::string(QUILLMESH_SOURCE_DIR) + "/examples/";
+    for (const std::string sample : {"multi_layer/house.lwo", "big_texture/plane.lwo", "seam/tube.lwo"}) {
+        SCOPED_TRACE(sample);
+        std::string first;
+        for (const std::string options : {"-l", "-l -b", "-l -t", "-l -f", "-l -b -t -c 3"}) {
             TempDir dir;
             run_quillmesh(dir.path(), shell_quote(examples + sample) + " -o out.c -p out.png " + options, "out.c");
             ASSERT_TRUE(fs::exists(dir.path() / "out.png")) << options;
