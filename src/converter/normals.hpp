@@ -6,7 +6,7 @@
 // point that have the same surface and lie within that surface's smoothing
 // angle of its own polygon's normal. A surface without a smoothing angle, and
 // a polygon without a surface, is flat: each corner takes its polygon's
-// normal. Normals stay in the layer's frame; the vertices negate z.
+// normal. Each is kept as the bytes the vertex gets, z negated.
 
 #include <array>
 #include <cstddef>
@@ -26,25 +26,26 @@ struct Shading {
     std::span<const float> smoothing;    // per surface: its smoothing angle in radians
 };
 
-// Per polygon as read, a unit normal per corner, in corner order; zero for
-// every corner of a polygon that does not draw, or that has no direction and
-// whose corner the map gives no normal.
+// A normal as the console's three normal bytes: z negated like the
+// positions, each component of the unit normal round(c x 127) in float. Never
+// all zero: a unit normal has a component of 1 / sqrt(3) or more.
+using NormalBytes = std::array<std::uint8_t, 3>;
+NormalBytes lit_normal_bytes(const lwofront::Vec3& unit_normal);
+
+// Per polygon as read, the normal bytes of each corner, in corner order; all
+// zero for every corner of a polygon that does not draw, and of one that has
+// no direction where the map gives the corner no normal.
 struct CornerNormals {
     std::vector<std::uint32_t> first;  // polygon p's corners are [first[p], first[p + 1])
-    std::vector<lwofront::Vec3> normal;
+    std::vector<NormalBytes> bytes;
 
-    std::span<const lwofront::Vec3> of(std::size_t polygon) const {
-        return std::span(normal).subspan(first[polygon], first[polygon + 1] - first[polygon]);
+    std::span<const NormalBytes> of(std::size_t polygon) const {
+        return std::span(bytes).subspan(first[polygon], first[polygon + 1] - first[polygon]);
     }
 };
 
 // `maps` resolved with normals; `shading.surface` holds one entry per polygon.
 CornerNormals corner_normals(const lwofront::Layr& layer, const LayerMaps& maps, const Shading& shading);
-
-// A lit normal as the console's three normal bytes: z negated like the
-// positions, each component round(c x 127) in float.
-using NormalBytes = std::array<std::uint8_t, 3>;
-NormalBytes lit_normal_bytes(const lwofront::Vec3& normal);
 
 // Gives each corner of the layer's polygons its normal: a point whose corners
 // take different bytes is copied (SplitLayer::copy_point) once per other

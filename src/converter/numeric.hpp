@@ -21,7 +21,11 @@ inline std::int32_t round_clamp(float value, std::int32_t lo, std::int32_t hi) {
     if (std::isnan(value)) return 0;
     if (value <= static_cast<float>(lo)) return lo;
     if (value >= static_cast<float>(hi)) return hi;
-    return static_cast<std::int32_t>(std::lround(value));
+    // Exact without a library call: a float's fraction, value - trunc(value),
+    // is a float itself.
+    const auto whole = static_cast<std::int32_t>(value);
+    const float rest = value - static_cast<float>(whole);
+    return whole + (rest >= 0.5f) - (rest <= -0.5f);
 }
 
 inline std::int16_t trunc_i16(float value) {

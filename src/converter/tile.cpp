@@ -148,9 +148,9 @@ Status append_tiles(ultraback::Mesh& mesh, const lwofront::Layr& layer, const La
         const LayerMaps tile_maps = resolve_maps(tile.layer, color_values.has_value());
         if (settings.normals) {
             // The whole layer's normals of this polygon's corners, in the same order.
-            const std::span<const Vec3> normals = settings.normals->of(k);
+            const std::span<const NormalBytes> normals = settings.normals->of(k);
             tile_normals.first = {0, static_cast<std::uint32_t>(normals.size())};
-            tile_normals.normal.assign(normals.begin(), normals.end());
+            tile_normals.bytes.assign(normals.begin(), normals.end());
             tile_settings.normals = &tile_normals;
         }
         Result<ultraback::Layer> converted = convert_layer(tile.layer, tile_maps, tile_settings, warn);
