@@ -257,9 +257,10 @@ Status convert_layers(const Object& object, const lwofront::SurfaceIndex& surfac
                 polygon_surfaces.assign(group.layer.pols.polygons.size(),
                                         group.surface ? static_cast<std::uint32_t>(*group.surface) : kNone);
             }
-            if (Status done = pass.convert(group.layer, maps, i, pass.surface(group.surface), std::move(polygon_surfaces));
-                !done)
+            const LayerSurface surface = pass.surface(group.surface);
+            if (Status done = pass.convert(group.layer, maps, i, surface, std::move(polygon_surfaces)); !done) {
                 return done;
+            }
         }
         if (!groups.empty()) continue;
 
@@ -275,8 +276,8 @@ Status convert_layers(const Object& object, const lwofront::SurfaceIndex& surfac
         const LayerMaps maps = resolve_maps(layer, options.vertex_colors, options.lit_normals);
         std::vector<std::uint32_t> polygon_surfaces;
         if (options.lit_normals) polygon_surfaces = surface_per_polygon(object, surface_index, layer);
-        if (Status done = pass.convert(layer, maps, i, pass.surface(named), std::move(polygon_surfaces)); !done)
-            return done;
+        const LayerSurface surface = pass.surface(named);
+        if (Status done = pass.convert(layer, maps, i, surface, std::move(polygon_surfaces)); !done) return done;
     }
     return {};
 }

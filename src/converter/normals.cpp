@@ -205,30 +205,35 @@ NormalBytes lit_normal_bytes(const Vec3& unit_normal) {
 }
 
 std::vector<NormalBytes> split_by_normals(SplitLayer& w, const CornerNormals& normals) {
+    // Zero bytes: no normal yet (a normal's bytes are never all zero).
     std::vector<NormalBytes> bytes(w.point_count(), NormalBytes{});
-    std::vector<std::uint8_t> has(w.point_count(), 0);
     std::vector<std::uint32_t> next_copy(w.point_count(), kNone);  // a point's next copy with other bytes
+    const auto same = [](const NormalBytes& a, const NormalBytes& b) {
+        return a[0] == b[0] && a[1] == b[1] && a[2] == b[2];
+    };
     for (std::size_t p = 0; p + 1 < normals.first.size(); ++p) {
         const std::span<const NormalBytes> corner_bytes = normals.of(p);
+        std::span<const std::uint32_t> corners = w.corners(p);
         for (std::size_t k = 0; k < corner_bytes.size(); ++k) {
             const NormalBytes b = corner_bytes[k];
             if (is_zero(b)) continue;  // also every corner of a polygon that does not draw
-            const std::uint32_t i = w.corners(p)[k];
-            if (!has[i]) {
-                has[i] = 1;
+            const std::uint32_t i = corners[k];
+            if (is_zero(bytes[i])) {
                 bytes[i] = b;
                 continue;
             }
             std::uint32_t at = i;
-            while (bytes[at] != b && next_copy[at] != kNone) at = next_copy[at];
-            if (bytes[at] != b) {
+            while (!same(bytes[at], b) && next_copy[at] != kNone) at = next_copy[at];
+            if (!same(bytes[at], b)) {
                 next_copy[at] = w.copy_point(i);
                 at = next_copy[at];
                 bytes.push_back(b);
-                has.push_back(1);
                 next_copy.push_back(kNone);
             }
-            if (at != i) w.editable_corners(p)[k] = at;
+            if (at != i) {
+                w.editable_corners(p)[k] = at;
+                corners = w.corners(p);
+            }
         }
     }
     return bytes;

@@ -207,6 +207,43 @@ TEST(LitNormals, CylinderSmoothsItsSidesButNotItsCaps) {
     EXPECT_EQ(cap, 16u);
 }
 
+// A sphere of 16 segments and 8 rings under a smoothing angle of 89.5
+// degrees: one vertex per point, each normal pointing away from the centre.
+TEST(LitNormals, SphereNormalsPointAwayFromItsCentre) {
+    constexpr std::uint32_t kSegments = 16, kRings = 8;
+    std::vector<Vec3> points{{0, 100, 0}};
+    for (std::uint32_t r = 1; r < kRings; ++r) {
+        const double polar = std::numbers::pi * r / kRings;
+        for (std::uint32_t i = 0; i < kSegments; ++i) {
+            const double a = 2 * std::numbers::pi * i / kSegments;
+            points.push_back({static_cast<float>(100 * std::sin(polar) * std::cos(a)),
+                              static_cast<float>(100 * std::cos(polar)),
+                              static_cast<float>(100 * std::sin(polar) * std::sin(a))});
+        }
+    }
+    points.push_back({0, -100, 0});
+    const auto at = [](std::uint32_t ring, std::uint32_t i) { return 1 + (ring - 1) * kSegments + i % kSegments; };
+    const auto bottom = static_cast<std::uint32_t>(points.size() - 1);
+    Polygons polygons;
+    for (std::uint32_t i = 0; i < kSegments; ++i) {
+        polygons.push_back({0, at(1, i), at(1, i + 1)});
+        for (std::uint32_t r = 1; r + 1 < kRings; ++r) {
+            polygons.push_back({at(r, i), at(r + 1, i), at(r + 1, i + 1), at(r, i + 1)});
+        }
+        polygons.push_back({bottom, at(kRings - 1, i + 1), at(kRings - 1, i)});
+    }
+    const ultraback::Layer l = convert(object_of(layer(points, facing_out(points, polygons)), 1.5620696f)).layers[0];
+    EXPECT_EQ(l.vertices.size(), points.size());
+    expect_lit(l, false);
+    const float within_4_degrees = std::cos(4 * std::numbers::pi_v<float> / 180);
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        // Vertex i is point i, z negated; of radius 100.
+        const Vec3 radial{points[i].x / 100, points[i].y / 100, -points[i].z / 100};
+        const Vec3 n = normal_of(l.vertices[i]);  // its length is checked above
+        EXPECT_GT(dot(n, radial) / length(n), within_4_degrees) << "point " << i;
+    }
+}
+
 // Smoothing joins only polygons of the same surface: a cube whose top is
 // of another smoothed surface keeps the top's edges hard.
 TEST(LitNormals, SmoothingStaysWithinASurface) {
@@ -303,9 +340,12 @@ TEST(LitNormals, PointOnATextureSeamAndAHardEdge) {
 }
 
 std::string position_and_normal(const ultraback::Vertex& v) {
-    return std::to_string(v.x) + " " + std::to_string(v.y) + " " + std::to_string(v.z) + " " +
-           std::to_string(int(static_cast<std::int8_t>(v.r))) + " " + std::to_string(int(static_cast<std::int8_t>(v.g))) +
-           " " + std::to_string(int(static_cast<std::int8_t>(v.b)));
+    std::string out;
+    for (int value : {int(v.x), int(v.y), int(v.z), int(static_cast<std::int8_t>(v.r)),
+                      int(static_cast<std::int8_t>(v.g)), int(static_cast<std::int8_t>(v.b))}) {
+        out += std::to_string(value) + " ";
+    }
+    return out;
 }
 
 // The normals of each drawn corner, with its position, over all layers:
