@@ -10,8 +10,11 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <numbers>
+#include <span>
 #include <string>
 #include <variant>
 #include <vector>
@@ -19,6 +22,7 @@
 #include "converter/convert.hpp"
 #include "converter/mesh_text.hpp"
 #include "converter/model_builder.hpp"
+#include "lwofront/parse.hpp"
 #include "ultraback/check.hpp"
 
 namespace {
@@ -370,6 +374,38 @@ std::vector<std::string> distinct_vertices(const ultraback::Mesh& mesh) {
     std::sort(out.begin(), out.end());
     out.erase(std::unique(out.begin(), out.end()), out.end());
     return out;
+}
+
+// A real file with normals in a VMAD only (one concave polygon of 66
+// corners): every vertex drawn takes the bytes of its corner's map normal.
+TEST(LitNormals, RealFileNormalMap) {
+    std::ifstream in(std::string(QUILLMESH_REAL_LWO2_DIR) + "/concave_polygon.lwo", std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    Result<lwofront::Object> object = lwo_test::parse(std::as_bytes(std::span(text.data(), text.size())));
+    ASSERT_TRUE(object.has_value());
+    lwofront::scale_points(*object, 100);  // about 1 unit across: apart in 16 bits
+    const lwofront::Layr& read = object->layers.at(0);
+    ASSERT_EQ(read.vmads.size(), 1u);
+    // The bytes each map entry asks for, by the console position of its point.
+    std::vector<std::string> asked;
+    for (std::size_t k = 0; k < read.vmads[0].entries.size(); ++k) {
+        const lwofront::VmadEntry e = read.vmads[0].entries[k];
+        const Vec3& p = read.points.vec.at(e.vertex);
+        const float l = std::sqrt(e.values[0] * e.values[0] + e.values[1] * e.values[1] + e.values[2] * e.values[2]);
+        ultraback::Vertex v;
+        v.x = static_cast<std::int16_t>(p.x), v.y = static_cast<std::int16_t>(p.y), v.z = static_cast<std::int16_t>(-p.z);
+        const converter::NormalBytes b = converter::lit_normal_bytes({e.values[0] / l, e.values[1] / l, e.values[2] / l});
+        v.r = b[0], v.g = b[1], v.b = b[2];
+        asked.push_back(position_and_normal(v));
+    }
+    const ultraback::Mesh mesh = convert(*object);
+    ASSERT_EQ(mesh.layers.size(), 1u);
+    // Not every triangle's front is checked: the polygon touches itself, and
+    // cutting it gives one flat and one turned triangle, with or without -l.
+    for (const ultraback::Vertex& v : mesh.layers[0].vertices) EXPECT_NEAR(length(normal_of(v)), 1.0f, 1.0f / 127);
+    for (const std::string& corner : lit_corners(mesh)) {
+        EXPECT_NE(std::find(asked.begin(), asked.end(), corner), asked.end()) << corner;
+    }
 }
 
 // Tiles (-t) keep the normals the whole layer gives their corners, and -m
