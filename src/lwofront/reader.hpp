@@ -16,8 +16,9 @@ struct ReadOptions {
     // Texture blocks that are not image maps (procedural, gradient, shader)
     // are dropped with a warning instead of failing the read.
     bool skip_unknown_blocks = false;
-    // Receives each warning as a whole line, "Warning: ..." and its line feed.
-    std::function<void(std::string_view line)> warn;
+    // Receives each warning as a whole line, "Warning: ..." and its line
+    // feed; with none, warnings are dropped.
+    std::function<void(std::string_view line)> warn = nullptr;
 };
 
 // Checks the FORM header and reads chunks until the stream's window runs out.
