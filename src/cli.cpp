@@ -45,6 +45,7 @@ constexpr OptionHelp kOptionHelp[] = {
     {"-f", "Fast3D: only one-triangle commands, a 16-vertex cache"},
     {"-m", "one output layer per (layer, surface) pair, each with its material"},
     {"-v", "vertex colours from the first RGB or RGBA map instead of normals"},
+    {"-l", "normals as LightWave shades them: smoothed per surface, facing the console's way"},
     {"-p FILE", "also write a PNG picture of the mesh as the console draws it"},
     {"-g", "also write Gfx NAME_draw[], which draws every layer with its material"},
     {"-H FILE", "also write a header declaring the record (and with -g NAME_draw)"},
@@ -68,6 +69,7 @@ struct OptionValues {
     std::optional<std::string> scale, output, name, cache_size, depfile, preview, header;
     bool tile = false, batch = false, skip_unknown_blocks = false, quiet = false, warnings_are_errors = false;
     bool fast3d = false, split_surfaces = false, vertex_colors = false, fit_textures = false, draw_list = false;
+    bool lit_normals = false;
 };
 
 std::optional<std::string>* value_slot(OptionValues& values, char letter) {
@@ -95,6 +97,7 @@ bool* flag_slot(OptionValues& values, char letter) {
         case 'v': return &values.vertex_colors;
         case 'r': return &values.fit_textures;
         case 'g': return &values.draw_list;
+        case 'l': return &values.lit_normals;
         default: return nullptr;
     }
 }
@@ -325,6 +328,7 @@ std::expected<Settings, std::string> parse_command_line(std::span<const std::str
     settings.quiet = options->quiet;
     settings.warnings_are_errors = options->warnings_are_errors;
     settings.fit_textures = options->fit_textures;
+    settings.lit_normals = options->lit_normals;
     return settings;
 }
 

@@ -14,7 +14,7 @@ inline constexpr const char* kBanner = "quillmesh " QUILLMESH_VERSION "\n";
 inline constexpr const char* kUsage =
     "Usage: quillmesh inputfile [-o outputfile] [-s scalefactor] [-n name] [-t]\n"
     "       [-b] [-c cachesize] [-d depfile] [-k] [-q] [-e] [-f] [-m] [-v] [-r]\n"
-    "       [-p preview.png] [-g] [-H header.h]\n";
+    "       [-l] [-p preview.png] [-g] [-H header.h]\n";
 
 // The usage lines, then the option table, for --help.
 std::string help_text();
@@ -41,6 +41,7 @@ struct Settings {
     bool split_surfaces = false;         // -m: one layer per (layer, surface) pair
     bool vertex_colors = false;          // -v: vertex colours in place of normals
     bool fit_textures = false;           // -r: make every texture fit TMEM
+    bool lit_normals = false;            // -l: normals as LightWave shades them
     std::optional<std::string> preview;  // -p: PNG picture of the converted mesh
     bool draw_list = false;              // -g: a display list that draws the whole mesh
     std::optional<std::string> header;   // -H: header declaring the record (and draw list)

@@ -293,7 +293,8 @@ Result<ultraback::Mesh> convert_object(const lwofront::Object& object, const cli
                                      .scale = settings.scale,
                                      .split_surfaces = settings.split_surfaces,
                                      .vertex_colors = settings.vertex_colors,
-                                     .fit_textures = settings.fit_textures};
+                                     .fit_textures = settings.fit_textures,
+                                     .lit_normals = settings.lit_normals};
     return converter::convert(object, options, load_image, messages.to_warn(), messages.to_note());
 }
 

@@ -13,6 +13,7 @@
 #include "converter/layer.hpp"
 #include "converter/batching/layer_batching.hpp"
 #include "converter/maps.hpp"
+#include "converter/normals.hpp"
 #include "converter/scale_check.hpp"
 #include "converter/surface.hpp"
 #include "converter/surface_groups.hpp"
@@ -162,6 +163,7 @@ struct LayerPass {
     Mesh& mesh;
     const Warn& warn;
     LayerBatching* batching = nullptr;
+    std::vector<float> smoothing;  // with lit normals, per surface its smoothing angle
 
     LayerSurface surface(std::optional<std::size_t> named) {
         if (named) return {*named, &uses[*named]};
@@ -174,20 +176,30 @@ struct LayerPass {
 
     // A layer, or one surface's polygons of it, drawn with that surface:
     // whole or, with tiling, one layer per polygon; then batched meanwhile.
-    Status convert(const lwofront::Layr& layer, const LayerMaps& maps, std::size_t position, LayerSurface surface) {
+    // With lit normals, `polygon_surfaces` gives each polygon's surface.
+    Status convert(const lwofront::Layr& layer, const LayerMaps& maps, std::size_t position, LayerSurface surface,
+                   std::vector<std::uint32_t> polygon_surfaces) {
+        // Found for the whole layer, so its tiles keep the normals it gives
+        // them; colours take the normals' place.
+        std::optional<CornerNormals> normals;
+        if (options.lit_normals && !maps.chosen.color) {
+            normals = corner_normals(layer, maps, Shading{std::move(polygon_surfaces), smoothing});
+        }
         const std::size_t made = mesh.layers.size();
-        Status done = make(layer, maps, position, surface);
+        Status done = make(layer, maps, position, surface, normals ? &*normals : nullptr);
         if (done && batching) batching->hand_over(mesh.layers, made);
         return done;
     }
 
-    Status make(const lwofront::Layr& layer, const LayerMaps& maps, std::size_t position, LayerSurface surface) {
+    Status make(const lwofront::Layr& layer, const LayerMaps& maps, std::size_t position, LayerSurface surface,
+                const CornerNormals* normals) {
         const std::optional<std::size_t> t = surface.use ? surface.use->layer_texture : std::nullopt;
         LayerSettings settings{.material = surface.material,
                                .texture = std::nullopt,
                                .attributes = {},
                                .position = position,
-                               .max_vertices = kMaxIndexedVertices};
+                               .max_vertices = kMaxIndexedVertices,
+                               .normals = normals};
         // A texture whose image failed to load scales nothing.
         if (t && images[*t]) settings.texture = TextureSize{mesh.textures[*t].width, mesh.textures[*t].height};
 
@@ -217,7 +229,11 @@ Status convert_layers(const Object& object, const lwofront::SurfaceIndex& surfac
                    .default_material = std::nullopt,
                    .mesh = mesh,
                    .warn = warn,
-                   .batching = batching};
+                   .batching = batching,
+                   .smoothing = {}};
+    if (options.lit_normals) {
+        for (const lwofront::Surf& surface : object.surfaces) pass.smoothing.push_back(surface.smoothing_angle);
+    }
     for (const lwofront::Layr& layer : object.layers) pass.highest_number = std::max(pass.highest_number, layer.number);
     // One output layer per layer at least: room for them all at once, so many
     // small layers do not pay for the list twice while it grows.
@@ -235,8 +251,16 @@ Status convert_layers(const Object& object, const lwofront::SurfaceIndex& surfac
         std::vector<SurfaceGroup> groups;
         if (options.split_surfaces) groups = group_by_surface(object, surface_index, layer);
         for (SurfaceGroup& group : groups) {
-            const LayerMaps maps = resolve_maps(group.layer, options.vertex_colors);
-            if (Status done = pass.convert(group.layer, maps, i, pass.surface(group.surface)); !done) return done;
+            const LayerMaps maps = resolve_maps(group.layer, options.vertex_colors, options.lit_normals);
+            std::vector<std::uint32_t> polygon_surfaces;
+            if (options.lit_normals) {
+                polygon_surfaces.assign(group.layer.pols.polygons.size(),
+                                        group.surface ? static_cast<std::uint32_t>(*group.surface) : kNone);
+            }
+            const LayerSurface surface = pass.surface(group.surface);
+            if (Status done = pass.convert(group.layer, maps, i, surface, std::move(polygon_surfaces)); !done) {
+                return done;
+            }
         }
         if (!groups.empty()) continue;
 
@@ -249,8 +273,11 @@ Status convert_layers(const Object& object, const lwofront::SurfaceIndex& surfac
         }
         std::optional<std::size_t> named;
         if (!surfaces.empty()) named = surfaces.front();
-        const LayerMaps maps = resolve_maps(layer, options.vertex_colors);
-        if (Status done = pass.convert(layer, maps, i, pass.surface(named)); !done) return done;
+        const LayerMaps maps = resolve_maps(layer, options.vertex_colors, options.lit_normals);
+        std::vector<std::uint32_t> polygon_surfaces;
+        if (options.lit_normals) polygon_surfaces = surface_per_polygon(object, surface_index, layer);
+        const LayerSurface surface = pass.surface(named);
+        if (Status done = pass.convert(layer, maps, i, surface, std::move(polygon_surfaces)); !done) return done;
     }
     return {};
 }

@@ -26,6 +26,7 @@ struct Options {
     bool split_surfaces = false;  // one layer per (layer, surface) pair
     bool vertex_colors = false;   // colours from each layer's first RGB or RGBA map instead of normals
     bool fit_textures = false;    // fit every texture over the TMEM budget (format, size, colours)
+    bool lit_normals = false;     // normals as LightWave shades them: smoothed per surface, z negated
 };
 
 // Warnings go to `warn`, what was done beyond the plain conversion to `note`.

@@ -1,7 +1,8 @@
 // Layer conversion, in one pass over the layer's own arrays: split the points
 // a polygon gives its own values (split_points.cpp), then sum each point's
 // face normals polygon by polygon (a unit normal per face, so a large face
-// does not outweigh a small one), make one vertex per point (position
+// does not outweigh a small one), or with lit normals (-l) split the points
+// whose corners take different normals (normals.cpp), make one vertex per point (position
 // truncated to 16 bits, texture coordinate in texels times 64, normal or
 // colour bytes), and reverse each polygon's corners for the console's
 // winding. Every point becomes a vertex, used or not, so vertex indices are
@@ -14,6 +15,7 @@
 #include <variant>
 
 #include "converter/maps.hpp"
+#include "converter/normals.hpp"
 #include "converter/numeric.hpp"
 #include "converter/split_points.hpp"
 #include "converter/triangulate.hpp"
@@ -87,27 +89,6 @@ void set_color(ultraback::Vertex& v, std::span<const float> values) {
     v.a = values.size() >= 4 ? color_byte(values[3]) : 255;
 }
 
-// The unit normal of a triangle or quad from its first three corners, in
-// float step by step; of a larger polygon from all its corners. Nothing when
-// it has no direction (collinear corners, or values that are not finite).
-std::optional<Vec3> face_normal(const SplitLayer& w, std::span<const std::uint32_t> corners,
-                                std::vector<Vec3>& scratch) {
-    if (corners.size() > 4) {
-        scratch.clear();
-        for (std::uint32_t c : corners) scratch.push_back(w.point(c));
-        return newell_normal(scratch);
-    }
-    const Vec3& p0 = w.point(corners[0]);
-    const Vec3& p1 = w.point(corners[1]);
-    const Vec3& p2 = w.point(corners[2]);
-    const float ax = p1.x - p0.x, ay = p1.y - p0.y, az = p1.z - p0.z;
-    const float bx = p2.x - p0.x, by = p2.y - p0.y, bz = p2.z - p0.z;
-    const float cx = ay * bz - az * by;
-    const float cy = az * bx - ax * bz;
-    const float cz = ax * by - ay * bx;
-    return unit_or_nothing(cx, cy, cz);
-}
-
 std::uint8_t normal_byte(float component) {
     return static_cast<std::uint8_t>(trunc_clamp(component * 127.0f, -128, 127) & 0xFF);
 }
@@ -169,7 +150,7 @@ Normals sum_normals(const SplitLayer& w, const std::vector<std::uint8_t>& drawn,
     for (std::size_t p = 0; p < drawn.size(); ++p) {
         if (!drawn[p]) continue;
         std::span<const std::uint32_t> corners = w.corners(p);
-        std::optional<Vec3> unit = face_normal(w, corners, scratch);
+        std::optional<Vec3> unit = face_normal(corners, [&](std::uint32_t c) { return w.point(c); }, scratch);
         if (!unit) continue;
         for (std::uint32_t c : corners) {
             if (last_holder[c] == p) continue;
@@ -210,7 +191,9 @@ void set_texture_coordinate(ultraback::Vertex& v, std::span<const float> values,
 // One vertex per working point, in order. Texture coordinates come from the
 // texture values when there is a texture to measure them in.
 // With colours, they take the normals' place.
-void make_vertices(const SplitLayer& w, const Normals& normals, const TextureValues* texture,
+// With lit normals, their bytes replace the averaged ones.
+void make_vertices(const SplitLayer& w, const Normals& normals, const std::vector<NormalBytes>* lit,
+                   const TextureValues* texture,
                    std::optional<TextureSize> size, const ColorValues* colors, std::vector<Vertex>& out,
                    const Warn& warn) {
     const auto count = static_cast<std::uint32_t>(w.point_count());
@@ -232,7 +215,11 @@ void make_vertices(const SplitLayer& w, const Normals& normals, const TextureVal
             out.push_back(v);
             continue;
         }
-        if (normals.holders[i] > 0) {
+        if (lit) {
+            v.r = (*lit)[i][0];
+            v.g = (*lit)[i][1];
+            v.b = (*lit)[i][2];
+        } else if (normals.holders[i] > 0) {
             const float share = 1.0f / static_cast<float>(normals.holders[i]);
             v.r = normal_byte(normals.sum[i].x * share);
             v.g = normal_byte(normals.sum[i].y * share);
@@ -250,6 +237,9 @@ Result<ultraback::Layer> convert_layer(const lwofront::Layr& layer, const LayerM
     SplitLayer w(layer);
     if (maps.chosen.texture_vmad) split_points(w, *maps.chosen.texture_vmad, VmadValues::Texture);
     if (maps.chosen.color_vmad) split_points(w, *maps.chosen.color_vmad, VmadValues::Color);
+    const bool lit = settings.normals && !maps.chosen.color;
+    std::vector<NormalBytes> lit_bytes;
+    if (lit) lit_bytes = split_by_normals(w, *settings.normals);
     const std::size_t count = w.point_count();
     const std::size_t limit = std::min(settings.max_vertices, kMaxBatchedVertices);  // what 32-bit indices hold
     if (count > limit) return std::unexpected(too_many_vertices(settings.position, count, limit));
@@ -257,7 +247,7 @@ Result<ultraback::Layer> convert_layer(const lwofront::Layr& layer, const LayerM
     std::vector<std::uint8_t> drawn;
     const std::size_t skipped = mark_drawn(w, drawn);
     std::vector<Vec3> scratch;
-    const Normals normals = sum_normals(w, drawn, scratch);
+    const Normals normals = lit ? Normals{} : sum_normals(w, drawn, scratch);
 
     // Without a texture (or without a map) every vertex gets s = t = 0.
     std::optional<TextureValues> texture;
@@ -270,8 +260,8 @@ Result<ultraback::Layer> convert_layer(const lwofront::Layr& layer, const LayerM
     out.material = settings.material;
     out.attributes = settings.attributes;
     out.vertex_colors = colors.has_value();
-    make_vertices(w, normals, texture ? &*texture : nullptr, settings.texture, colors ? &*colors : nullptr,
-                  out.vertices, warn);
+    make_vertices(w, normals, lit ? &lit_bytes : nullptr, texture ? &*texture : nullptr, settings.texture,
+                  colors ? &*colors : nullptr, out.vertices, warn);
 
     std::vector<Corners3> triangles;
     out.primitives.reserve(drawn.size() - skipped);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "converter/maps.hpp"
+#include "converter/normals.hpp"
 #include "converter/warn.hpp"
 #include "error.hpp"
 #include "lwofront/model.hpp"
@@ -42,10 +43,14 @@ struct LayerSettings {
     // kMaxIndexedVertices, or kMaxBatchedVertices for a layer to be batched;
     // never more than the latter.
     std::size_t max_vertices = kMaxIndexedVertices;
+    // -l: the lit normal of each corner of the layer's polygons, which its
+    // vertices take (split where a point takes several); none: each point
+    // gets the average of its polygons' normals.
+    const CornerNormals* normals = nullptr;
 };
 
 // `maps` are the layer's, resolved (with its colour map when its colours take
-// the normals' place). Warnings go to `warn`. Fails only when the layer needs
+// the normals' place; colours leave `settings.normals` unused). Warnings go to `warn`. Fails only when the layer needs
 // more than `max_vertices` vertices.
 Result<ultraback::Layer> convert_layer(const lwofront::Layr& layer, const LayerMaps& maps,
                                        const LayerSettings& settings, const Warn& warn);

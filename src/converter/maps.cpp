@@ -32,9 +32,15 @@ PointValues point_values(const lwofront::Vmap* map, std::size_t point_count) {
     return values;
 }
 
+// A map of normals: NORM, dimension 3.
+bool is_norm(const lwofront::VmapKind& kind, std::uint16_t dimension) {
+    const auto* other = std::get_if<lwofront::OtherType>(&kind);
+    return other && other->id == 0x4E4F524D && dimension == 3;  // "NORM"
+}
+
 }  // namespace
 
-ChosenMaps choose_maps(const lwofront::Layr& layer, bool vertex_colors) {
+ChosenMaps choose_maps(const lwofront::Layr& layer, bool vertex_colors, bool normals) {
     ChosenMaps chosen;
     chosen.texture = first_of(layer.vmaps, [](const lwofront::Vmap& m) { return lwofront::is_txuv(m.kind); });
     if (chosen.texture) {
@@ -48,13 +54,20 @@ ChosenMaps choose_maps(const lwofront::Layr& layer, bool vertex_colors) {
             return color_type(m.kind) == color_type(color->kind) && m.name == color->name;
         });
     }
+    if (normals) {
+        chosen.normal = first_of(layer.vmaps, [](const lwofront::Vmap& m) { return is_norm(m.kind, m.dimension); });
+        chosen.normal_vmad = first_of(layer.vmads, [&](const lwofront::Vmad& m) {
+            return is_norm(m.kind, m.dimension) && (!chosen.normal || m.name == chosen.normal->name);
+        });
+    }
     return chosen;
 }
 
-LayerMaps resolve_maps(const lwofront::Layr& layer, bool vertex_colors) {
-    const ChosenMaps chosen = choose_maps(layer, vertex_colors);
+LayerMaps resolve_maps(const lwofront::Layr& layer, bool vertex_colors, bool normals) {
+    const ChosenMaps chosen = choose_maps(layer, vertex_colors, normals);
     const std::size_t points = layer.points.vec.size();
-    return LayerMaps{chosen, point_values(chosen.texture, points), point_values(chosen.color, points)};
+    return LayerMaps{chosen, point_values(chosen.texture, points), point_values(chosen.color, points),
+                     point_values(chosen.normal, points)};
 }
 
 std::span<const float> PolygonValues::of(std::uint32_t point, std::size_t polygon) const {

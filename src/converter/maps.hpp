@@ -6,7 +6,10 @@
 // values, the first TXUV VMAD, count only beside such a map. With vertex
 // colours the colour map is the first RGB or RGBA VMAP, and its per-polygon
 // values are those of the first VMAD of the same type and name (a second,
-// unused colour map never lends its values).
+// unused colour map never lends its values). With lit normals (-l) the normal
+// map is the first NORM VMAP, and its per-polygon values are those of the
+// first NORM VMAD of its name; without such a VMAP, of the first NORM VMAD
+// (modellers often store normals per polygon corner only).
 //
 // Which entry a point takes: the first entry for it in the map's stored
 // order. A polygon's corner takes the first VMAD entry for its point and that
@@ -28,9 +31,11 @@ struct ChosenMaps {
     const lwofront::Vmad* texture_vmad = nullptr;  // only beside `texture`
     const lwofront::Vmap* color = nullptr;         // only with vertex colours
     const lwofront::Vmad* color_vmad = nullptr;    // only beside `color`
+    const lwofront::Vmap* normal = nullptr;        // only with lit normals
+    const lwofront::Vmad* normal_vmad = nullptr;   // only with lit normals
 };
 
-ChosenMaps choose_maps(const lwofront::Layr& layer, bool vertex_colors);
+ChosenMaps choose_maps(const lwofront::Layr& layer, bool vertex_colors, bool normals = false);
 
 // A VMAP with each point's entry found once.
 struct PointValues {
@@ -49,9 +54,10 @@ struct LayerMaps {
     ChosenMaps chosen;
     PointValues texture;
     PointValues color;
+    PointValues normal;
 };
 
-LayerMaps resolve_maps(const lwofront::Layr& layer, bool vertex_colors);
+LayerMaps resolve_maps(const lwofront::Layr& layer, bool vertex_colors, bool normals = false);
 
 // Entry positions of a map bucketed by a key below `key_count` (a point or a
 // polygon), each bucket in stored order: a counting sort, so nothing is

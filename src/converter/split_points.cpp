@@ -16,6 +16,24 @@ std::vector<std::uint32_t>& SplitLayer::editable_corners(std::size_t polygon) {
     return copies[edited[polygon]];
 }
 
+std::uint32_t SplitLayer::copy_point(std::uint32_t i) {
+    const auto copy = static_cast<std::uint32_t>(point_count());
+    if (i < read_points) {
+        split_from.push_back(i);
+        split_entry.emplace_back();
+        split_color.emplace_back();
+        return copy;
+    }
+    const std::size_t k = i - read_points;
+    const std::uint32_t from = split_from[k];
+    const auto entry = split_entry[k];
+    const auto color = split_color[k];
+    split_from.push_back(from);
+    split_entry.push_back(entry);
+    split_color.push_back(color);
+    return copy;
+}
+
 void split_points(SplitLayer& w, const lwofront::Vmad& vmad, VmadValues values) {
     const bool texture = values == VmadValues::Texture;
     const auto& polygons = w.layer.pols.polygons;

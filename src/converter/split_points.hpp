@@ -30,6 +30,8 @@ struct SplitLayer {
         return copies[edited[polygon]];
     }
     std::vector<std::uint32_t>& editable_corners(std::size_t polygon);
+    // Appends a copy of point i that keeps its values; returns the copy's index.
+    std::uint32_t copy_point(std::uint32_t i);
 
     const lwofront::Layr& layer;
     std::uint32_t read_points;

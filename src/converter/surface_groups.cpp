@@ -19,28 +19,6 @@ namespace converter {
 
 namespace {
 
-// Per polygon the surface its first tag entry names, or kNone. Each tag is
-// looked up once, so the cost is linear in tags, surfaces and entries.
-std::vector<std::uint32_t> surface_per_polygon(const lwofront::Object& object, const lwofront::SurfaceIndex& index,
-                                               const lwofront::Layr& layer) {
-    std::vector<std::uint32_t> surface_of_tag(object.tags.size(), kNone);
-    for (std::size_t t = 0; t < object.tags.size(); ++t) {
-        if (auto named = lwofront::first_surface_named(index, object.tags[t])) {
-            surface_of_tag[t] = static_cast<std::uint32_t>(*named);
-        }
-    }
-
-    const std::size_t polygon_count = layer.pols.polygons.size();
-    std::vector<std::uint32_t> surface(polygon_count, kNone);
-    std::vector<std::uint8_t> tagged(polygon_count, 0);
-    for (const lwofront::PtagEntry& entry : layer.ptag.entries) {
-        if (entry.polygon >= polygon_count || tagged[entry.polygon] || entry.tag >= object.tags.size()) continue;
-        tagged[entry.polygon] = 1;
-        surface[entry.polygon] = surface_of_tag[entry.tag];
-    }
-    return surface;
-}
-
 // What every group's cut reads: the maps' entries by point (VMAP) and by
 // polygon (VMAD), and renumbering tables that each cut leaves as it found
 // them, so a group costs time in its own size only.
@@ -135,6 +113,26 @@ lwofront::Layr cut_layer(const lwofront::Layr& layer, std::span<const std::uint3
 }
 
 }  // namespace
+
+std::vector<std::uint32_t> surface_per_polygon(const lwofront::Object& object, const lwofront::SurfaceIndex& index,
+                                               const lwofront::Layr& layer) {
+    std::vector<std::uint32_t> surface_of_tag(object.tags.size(), kNone);
+    for (std::size_t t = 0; t < object.tags.size(); ++t) {
+        if (auto named = lwofront::first_surface_named(index, object.tags[t])) {
+            surface_of_tag[t] = static_cast<std::uint32_t>(*named);
+        }
+    }
+
+    const std::size_t polygon_count = layer.pols.polygons.size();
+    std::vector<std::uint32_t> surface(polygon_count, kNone);
+    std::vector<std::uint8_t> tagged(polygon_count, 0);
+    for (const lwofront::PtagEntry& entry : layer.ptag.entries) {
+        if (entry.polygon >= polygon_count || tagged[entry.polygon] || entry.tag >= object.tags.size()) continue;
+        tagged[entry.polygon] = 1;
+        surface[entry.polygon] = surface_of_tag[entry.tag];
+    }
+    return surface;
+}
 
 std::vector<SurfaceGroup> group_by_surface(const lwofront::Object& object, const lwofront::SurfaceIndex& index,
                                            const lwofront::Layr& layer) {

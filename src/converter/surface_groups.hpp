@@ -3,6 +3,7 @@
 // surface, so that each is drawn with its own material.
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -18,6 +19,12 @@ struct SurfaceGroup {
     // renumbered. The rest of the layer is not copied.
     lwofront::Layr layer;
 };
+
+// Per polygon of `layer` the surface its first SURF tag entry names (the
+// first surface of that name), or kNone. Each tag is looked up once, so the
+// cost is linear in tags, surfaces and entries.
+std::vector<std::uint32_t> surface_per_polygon(const lwofront::Object& object, const lwofront::SurfaceIndex& index,
+                                               const lwofront::Layr& layer);
 
 // The polygons of `layer` grouped by the surface their SURF tag names (the
 // first surface of that name), in the order of each group's first polygon.

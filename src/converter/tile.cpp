@@ -129,6 +129,7 @@ Status append_tiles(ultraback::Mesh& mesh, const lwofront::Layr& layer, const La
     std::vector<std::uint32_t> corner_of(points.size());  // point -> its last corner in the polygon
     std::size_t skipped = 0;
     std::size_t too_large = 0;
+    CornerNormals tile_normals;  // with lit normals, refilled for each tile
 
     for (std::size_t k = 0; k < polygons.size(); ++k) {
         if (!draws(polygons[k], points.size())) {
@@ -145,6 +146,13 @@ Status append_tiles(ultraback::Mesh& mesh, const lwofront::Layr& layer, const La
         }
         if (!tile_fits_in_tmem(texture, *rect)) ++too_large;
         const LayerMaps tile_maps = resolve_maps(tile.layer, color_values.has_value());
+        if (settings.normals) {
+            // The whole layer's normals of this polygon's corners, in the same order.
+            const std::span<const NormalBytes> normals = settings.normals->of(k);
+            tile_normals.first = {0, static_cast<std::uint32_t>(normals.size())};
+            tile_normals.bytes.assign(normals.begin(), normals.end());
+            tile_settings.normals = &tile_normals;
+        }
         Result<ultraback::Layer> converted = convert_layer(tile.layer, tile_maps, tile_settings, warn);
         if (!converted) return std::unexpected(std::move(converted.error()));
         mesh.add_layer(std::move(*converted));

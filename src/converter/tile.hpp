@@ -19,8 +19,10 @@ namespace converter {
 // texture map gives none. `maps` and `settings` are the whole layer's: its texture (the
 // one over budget, which the rectangles are measured in) must be given; the
 // tile layers add PreventSeams to its attributes. `number` is given to the
-// tile layers made on the way. Tiles still too large for TMEM (a polygon
-// that covers much of `texture`) are counted in one warning.
+// tile layers made on the way. With lit normals (`settings.normals`, the
+// whole layer's) each tile's corners keep the normals the layer gives them.
+// Tiles still too large for TMEM (a polygon that covers much of `texture`)
+// are counted in one warning.
 Status append_tiles(ultraback::Mesh& mesh, const lwofront::Layr& layer, const LayerMaps& maps,
                     const LayerSettings& settings, const ultraback::Texture& texture, std::uint16_t number,
                     const Warn& warn);

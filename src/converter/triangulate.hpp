@@ -1,6 +1,6 @@
 #pragma once
-// Polygon geometry for polygons of more than four corners: their normal, and
-// their split into triangles.
+// Polygon geometry: a polygon's normal, and the split of polygons of more
+// than four corners into triangles.
 
 #include <array>
 #include <cstdint>
@@ -21,6 +21,29 @@ std::optional<lwofront::Vec3> unit_or_nothing(float x, float y, float z);
 // The polygon's unit normal by Newell's method, in float: the sum over the
 // edges, divided by its length. Nothing when it has no area or is not finite.
 std::optional<lwofront::Vec3> newell_normal(std::span<const lwofront::Vec3> corners);
+
+// The unit normal of a polygon: of a triangle or quad from its first three
+// corners, in float step by step; of a larger polygon from all its corners
+// (Newell). Nothing when it has no direction (collinear corners, or values
+// that are not finite). `point_of` gives a corner's position.
+template <class PointOf>
+std::optional<lwofront::Vec3> face_normal(std::span<const std::uint32_t> corners, PointOf point_of,
+                                          std::vector<lwofront::Vec3>& scratch) {
+    if (corners.size() > 4) {
+        scratch.clear();
+        for (std::uint32_t c : corners) scratch.push_back(point_of(c));
+        return newell_normal(scratch);
+    }
+    const lwofront::Vec3 p0 = point_of(corners[0]);
+    const lwofront::Vec3 p1 = point_of(corners[1]);
+    const lwofront::Vec3 p2 = point_of(corners[2]);
+    const float ax = p1.x - p0.x, ay = p1.y - p0.y, az = p1.z - p0.z;
+    const float bx = p2.x - p0.x, by = p2.y - p0.y, bz = p2.z - p0.z;
+    const float cx = ay * bz - az * by;
+    const float cy = az * bx - ax * bz;
+    const float cz = ax * by - ay * bx;
+    return unit_or_nothing(cx, cy, cz);
+}
 
 // Appends corners.size() - 2 triangles that cover the polygon (for three or
 // more corners), each as three corner positions in the polygon's own winding.

@@ -320,8 +320,8 @@ struct Surf {
     std::string name;
     std::string source;
     std::vector<SurfAttr> attributes;
-    // Kept for lighting and double-sided drawing; the conversion does not
-    // read them yet.
+    // Kept for lighting and double-sided drawing; lit normals (-l) smooth
+    // by the angle, the conversion does not read the sides yet.
     float smoothing_angle = 0;  // SMAN, radians; 0 is flat shading
     std::uint16_t sides = 1;    // SIDE: 1 front only, 3 both sides
 };

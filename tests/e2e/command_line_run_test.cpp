@@ -21,7 +21,7 @@ using test_support::write_file;
 const std::string kUsage =
     "Usage: quillmesh inputfile [-o outputfile] [-s scalefactor] [-n name] [-t]\n"
     "       [-b] [-c cachesize] [-d depfile] [-k] [-q] [-e] [-f] [-m] [-v] [-r]\n"
-    "       [-p preview.png] [-g] [-H header.h]\n";
+    "       [-l] [-p preview.png] [-g] [-H header.h]\n";
 
 // One textured triangle whose image clip names `image`.
 std::string textured_triangle(std::string_view image) {

@@ -652,5 +652,113 @@ StaticMesh mesh = STATICMESH_INIT( layers, 3, materials, 2, textures, 1 );
     expect_compiles(run.c_text);
 }
 
+// -l on two triangles at a right angle, sharing the edge of points 0 and 1:
+// in layer 0 their surface smooths up to 95 degrees, so the shared points
+// take the mean of (0, 0, 1) and (0, 1, 0), made unit; in layer 1 their
+// surface has no smoothing angle, so each triangle is flat and the shared
+// points become a vertex per triangle. Every normal's z is negated.
+TEST(ExpectedText, LitNormalsSmoothOrSplitByTheSmoothingAngle) {
+    lwo_test::Builder b;
+    b.form([&] {
+        tags(b, {"Soft", "Hard"});
+        for (std::uint16_t l : {0, 1}) {
+            layer(b, l);
+            points(b, {{0, 0, 0}, {10, 0, 0}, {0, 10, 0}, {0, 0, 10}});
+            faces(b, {{0, 1, 2}, {1, 0, 3}});
+            surface_tags(b, {l, l});
+        }
+        b.chunk("SURF", [&] {
+            b.str("Soft").str("");
+            b.sub("SMAN", [&] { b.f4(1.658f); });
+        });
+        surface(b, "Hard", std::nullopt, 0);
+    });
+    TempDir dir;
+    write_file(dir.path() / "wedge.lwo", bytes_text(b));
+
+    const ProgramRun run = run_quillmesh(dir.path(), "wedge.lwo -l", "wedge.lwo.c");
+    EXPECT_EQ(run.exit_status, 0);
+    EXPECT_EQ(run.output, "");
+    // Triangle 0 faces (0, 0, 1) in LightWave, bytes 0x00, 0x00, 0x81 on
+    // the console; triangle 1 (0, 1, 0), bytes 0x00, 0x7f, 0x00. Smoothed:
+    // (0, 0.7071, -0.7071) x 127 = 89.8, rounded: 0x5a, 0xa6. Layer 1's
+    // triangle 1 uses copies 4 and 5 of points 1 and 0.
+    EXPECT_EQ(run.c_text, with_tabs(R"(#include "myheader.h"
+
+static Vtx vts0[] = {
+\t{
+\t\t{ { 0, 0, 0 }, 0, { 0, 0 }, { 0x00, 0x5a, 0xa6, 0xff } }
+\t},
+\t{
+\t\t{ { 10, 0, 0 }, 0, { 0, 0 }, { 0x00, 0x5a, 0xa6, 0xff } }
+\t},
+\t{
+\t\t{ { 0, 10, 0 }, 0, { 0, 0 }, { 0x00, 0x00, 0x81, 0xff } }
+\t},
+\t{
+\t\t{ { 0, 0, -10 }, 0, { 0, 0 }, { 0x00, 0x7f, 0x00, 0xff } }
+\t},
+};
+
+static Gfx drawmesh0[] = {
+\tgsSPVertex(&vts0[0], 1, 0),
+\tgsSPVertex(&vts0[2], 1, 1),
+\tgsSPVertex(&vts0[1], 1, 2),
+\tgsSP1Triangle(0, 1, 2, 0),
+\tgsSPVertex(&vts0[1], 1, 0),
+\tgsSPVertex(&vts0[3], 1, 1),
+\tgsSPVertex(&vts0[0], 1, 2),
+\tgsSP1Triangle(0, 1, 2, 0),
+\tgsSPEndDisplayList()
+};
+
+static Vtx vts1[] = {
+\t{
+\t\t{ { 0, 0, 0 }, 0, { 0, 0 }, { 0x00, 0x00, 0x81, 0xff } }
+\t},
+\t{
+\t\t{ { 10, 0, 0 }, 0, { 0, 0 }, { 0x00, 0x00, 0x81, 0xff } }
+\t},
+\t{
+\t\t{ { 0, 10, 0 }, 0, { 0, 0 }, { 0x00, 0x00, 0x81, 0xff } }
+\t},
+\t{
+\t\t{ { 0, 0, -10 }, 0, { 0, 0 }, { 0x00, 0x7f, 0x00, 0xff } }
+\t},
+\t{
+\t\t{ { 10, 0, 0 }, 0, { 0, 0 }, { 0x00, 0x7f, 0x00, 0xff } }
+\t},
+\t{
+\t\t{ { 0, 0, 0 }, 0, { 0, 0 }, { 0x00, 0x7f, 0x00, 0xff } }
+\t},
+};
+
+static Gfx drawmesh1[] = {
+\tgsSPVertex(&vts1[0], 1, 0),
+\tgsSPVertex(&vts1[2], 1, 1),
+\tgsSPVertex(&vts1[1], 1, 2),
+\tgsSP1Triangle(0, 1, 2, 0),
+\tgsSPVertex(&vts1[4], 1, 0),
+\tgsSPVertex(&vts1[3], 1, 1),
+\tgsSPVertex(&vts1[5], 1, 2),
+\tgsSP1Triangle(0, 1, 2, 0),
+\tgsSPEndDisplayList()
+};
+
+static Material materials[] = {
+\tMATERIAL_INIT( VECTOR4F_SET( 0.5, 0.5, 0.5, 1 ), TEXTUREMAPPING_CONST, TEXTURE_ID_NONE ),
+\tMATERIAL_INIT( VECTOR4F_SET( 0.5, 0.5, 0.5, 1 ), TEXTUREMAPPING_CONST, TEXTURE_ID_NONE ),
+};
+
+static Layer layers[] = {
+\tLAYER_INIT( 0, drawmesh0, sizeof(drawmesh0), vts0, sizeof(vts0),  RECTANGLE_INIT(0, 0, 0, 0), LAYERATTRIBUTE_NONE ),
+\tLAYER_INIT( 1, drawmesh1, sizeof(drawmesh1), vts1, sizeof(vts1),  RECTANGLE_INIT(0, 0, 0, 0), LAYERATTRIBUTE_NONE ),
+};
+
+StaticMesh mesh = STATICMESH_INIT( layers, 2, materials, 2, NULL, 0 ); 
+)"));
+    expect_compiles(run.c_text);
+}
+
 }  // namespace
 }  // namespace e2e

@@ -22,7 +22,7 @@ namespace {
 const std::string kUsage =
     "Usage: quillmesh inputfile [-o outputfile] [-s scalefactor] [-n name] [-t]\n"
     "       [-b] [-c cachesize] [-d depfile] [-k] [-q] [-e] [-f] [-m] [-v] [-r]\n"
-    "       [-p preview.png] [-g] [-H header.h]\n";
+    "       [-l] [-p preview.png] [-g] [-H header.h]\n";
 
 // "FORM", a length and "LWO2": an object with no chunks at all.
 const std::string kEmptyObject = std::string("FORM\0\0\0\4LWO2", 12);

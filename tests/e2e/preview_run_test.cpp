@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <initializer_list>
 #include <span>
 #include <string>
 #include <vector>
@@ -143,29 +144,31 @@ TEST(PreviewRun, TinyObjectsMatchTheirGoldenImages) {
     struct Case {
         std::string name, object;
         std::vector<std::pair<std::string, std::string>> images;
+        std::string args;
     };
     for (const Case& c : std::vector<Case>{
-             {"textured_quad.png", textured_quad(), {{"quarters.png", quarters_png()}}},
-             {"lit_cube.png", lit_cube(), {}},
-             {"two_layers.png", two_layers(), {}},
-             {"back_faces.png", back_faces(), {}},
+             {"textured_quad.png", textured_quad(), {{"quarters.png", quarters_png()}}, ""},
+             {"lit_cube.png", lit_cube(), {}, ""},
+             {"lit_cube_l.png", lit_cube(), {}, "-l"},
+             {"two_layers.png", two_layers(), {}, ""},
+             {"back_faces.png", back_faces(), {}, ""},
          }) {
         SCOPED_TRACE(c.name);
-        const Picture picture = preview(c.object, c.images);
+        const Picture picture = preview(c.object, c.images, c.args);
         EXPECT_EQ(picture.exit_status, 0) << picture.output;
         EXPECT_EQ(picture.output, "");
         expect_golden(picture.png, c.name);
     }
 }
 
-// Batched, tiled, for Fast3D or with the smallest vertex cache, the lists
-// draw the same triangles, so the picture is the same to the byte.
-TEST(PreviewRun, EveryFormOfDisplayListGivesTheSamePicture) {
+// Three samples, each converted with every one of the option sets: the same
+// picture to the byte.
+void expect_one_picture_each(std::initializer_list<std::string> option_sets) {
     const std::string examples = std::string(QUILLMESH_SOURCE_DIR) + "/examples/";
     for (const std::string sample : {"multi_layer/house.lwo", "big_texture/plane.lwo", "seam/tube.lwo"}) {
         SCOPED_TRACE(sample);
         std::string first;
-        for (const std::string options : {"", "-b", "-t", "-f", "-b -f", "-b -t -c 3"}) {
+        for (const std::string& options : option_sets) {
             TempDir dir;
             run_quillmesh(dir.path(), shell_quote(examples + sample) + " -o out.c -p out.png " + options, "out.c");
             ASSERT_TRUE(fs::exists(dir.path() / "out.png")) << options;
@@ -174,6 +177,31 @@ TEST(PreviewRun, EveryFormOfDisplayListGivesTheSamePicture) {
             EXPECT_TRUE(png == first) << options;
         }
     }
+}
+
+// Batched, tiled, for Fast3D or with the smallest vertex cache, the lists
+// draw the same triangles, so the picture is the same to the byte.
+TEST(PreviewRun, EveryFormOfDisplayListGivesTheSamePicture) {
+    expect_one_picture_each({"", "-b", "-t", "-f", "-b -f", "-b -t -c 3"});
+}
+
+// With -l the cube's front face, toward the light, is lit; without it only
+// the ambient term reaches it. The front view's centre shows it.
+TEST(PreviewRun, LitNormalsLightTheFaceTowardTheViewer) {
+    const image::Image plain = decode_png(preview(lit_cube(), {}).png);
+    const image::Image lit = decode_png(preview(lit_cube(), {}, "-l").png);
+    ASSERT_EQ(plain.pixels.size(), lit.pixels.size());
+    ASSERT_FALSE(lit.pixels.empty());
+    const std::size_t centre = 256 * 1024 + 256;
+    // Clay is (0.8, 0.6, 0.4): red 0.8 x 0x50 = 64 from the ambient term alone.
+    EXPECT_EQ(plain.pixels[centre].r, 64);
+    EXPECT_GT(lit.pixels[centre].r, 150);
+}
+
+// With -l too, batched, tiled or for Fast3D the picture is the same to the
+// byte: tiles keep the normals their layer gives them.
+TEST(PreviewRun, LitNormalsGiveTheSamePictureForEveryFormOfDisplayList) {
+    expect_one_picture_each({"-l", "-l -b", "-l -t", "-l -f", "-l -b -t -c 3"});
 }
 
 TEST(PreviewRun, SameInputSameBytes) {

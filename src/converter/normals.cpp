@@ -1,0 +1,242 @@
+// Lit normals (-l). Each drawn polygon's unit normal is found once, and the
+// polygons around each point are bucketed once, so smoothing a corner looks
+// only at the polygons of its own point. Splitting then gives a point one
+// vertex per distinct normal it takes, through the layer's split points, so a
+// copy keeps the texture value and colour of the point it copies.
+#include "converter/normals.hpp"
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+#include <numbers>
+#include <optional>
+
+#include "converter/layer.hpp"
+#include "converter/numeric.hpp"
+#include "converter/triangulate.hpp"
+
+namespace converter {
+
+using lwofront::Vec3;
+
+namespace {
+
+bool is_zero(const Vec3& n) { return n.x == 0 && n.y == 0 && n.z == 0; }
+bool is_zero(const NormalBytes& b) { return b[0] == 0 && b[1] == 0 && b[2] == 0; }
+
+float dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+
+// A map's normal, made unit length; nothing unless it holds three values
+// with a direction.
+std::optional<Vec3> map_normal(std::span<const float> values) {
+    if (values.size() != 3) return std::nullopt;
+    return unit_or_nothing(values[0], values[1], values[2]);
+}
+
+struct Faces {
+    std::vector<std::uint8_t> drawn;  // per polygon
+    std::vector<Vec3> normal;  // per polygon its unit normal; zero where it has none
+    // Per point the polygons with a direction that hold it, each once, in
+    // polygon order: point i's are around[start[i]] to around[start[i + 1]].
+    std::vector<std::uint32_t> start;
+    std::vector<std::uint32_t> around;
+
+    std::span<const std::uint32_t> of(std::uint32_t point) const {
+        return std::span(around).subspan(start[point], start[point + 1] - start[point]);
+    }
+};
+
+// Each polygon's normal, then the polygons around each point by a counting
+// sort in two passes over the corners, so nothing grows on the way.
+Faces find_faces(const lwofront::Layr& layer) {
+    const auto& polygons = layer.pols.polygons;
+    const auto& points = layer.points.vec;
+    Faces faces{std::vector<std::uint8_t>(polygons.size(), 0), std::vector<Vec3>(polygons.size()),
+                std::vector<std::uint32_t>(points.size() + 1, 0), {}};
+    std::vector<std::uint32_t> last_holder(points.size(), kNone);
+    std::vector<Vec3> scratch;
+    for (std::size_t p = 0; p < polygons.size(); ++p) {
+        if (!draws(polygons[p], points.size())) continue;
+        faces.drawn[p] = 1;
+        const std::span<const std::uint32_t> corners = polygons[p].vertices;
+        const std::optional<Vec3> unit = face_normal(corners, [&](std::uint32_t c) { return points[c]; }, scratch);
+        if (!unit) continue;
+        faces.normal[p] = *unit;
+        for (std::uint32_t c : corners) {
+            if (last_holder[c] == p) continue;  // a polygon counts once per point
+            last_holder[c] = static_cast<std::uint32_t>(p);
+            ++faces.start[c + 1];
+        }
+    }
+    for (std::size_t i = 0; i < points.size(); ++i) faces.start[i + 1] += faces.start[i];
+    faces.around.resize(faces.start.back());
+    std::vector<std::uint32_t> next(faces.start.begin(), faces.start.end() - 1);
+    last_holder.assign(points.size(), kNone);
+    for (std::size_t p = 0; p < polygons.size(); ++p) {
+        if (is_zero(faces.normal[p])) continue;
+        for (std::uint32_t c : polygons[p].vertices) {
+            if (last_holder[c] == p) continue;
+            last_holder[c] = static_cast<std::uint32_t>(p);
+            faces.around[next[c]++] = static_cast<std::uint32_t>(p);
+        }
+    }
+    return faces;
+}
+
+// Per surface the cosine of its smoothing angle; NaN for a flat surface, so
+// no other polygon passes the test.
+std::vector<float> least_cosines(std::span<const float> smoothing) {
+    std::vector<float> least;
+    least.reserve(smoothing.size());
+    for (float angle : smoothing) {
+        // A NaN angle is flat too.
+        least.push_back(angle > 0 ? std::cos(std::min(angle, std::numbers::pi_v<float>)) : std::nanf(""));
+    }
+    return least;
+}
+
+struct Smoothing {
+    const Faces& faces;
+    const Shading& shading;
+    std::vector<float> least;  // per surface, from least_cosines
+
+    // The cosine of polygon p's smoothing angle; NaN when it is flat.
+    float least_of(std::size_t p) const {
+        const std::uint32_t surface = shading.surface[p];
+        return surface < least.size() ? least[surface] : std::nanf("");
+    }
+
+    // The normal of polygon p at `point`: its own for a flat surface, else
+    // the normalised sum (in the order of the point's polygons) of its own
+    // and those of the same surface within the angle.
+    Vec3 at(std::size_t p, std::uint32_t point) const {
+        const Vec3& own = faces.normal[p];
+        const float cosine = least_of(p);
+        if (std::isnan(cosine)) return own;
+        float x = 0, y = 0, z = 0;
+        for (std::uint32_t q : faces.of(point)) {
+            const Vec3& n = faces.normal[q];
+            if (q != p && (shading.surface[q] != shading.surface[p] || dot(n, own) < cosine)) continue;
+            x += n.x;
+            y += n.y;
+            z += n.z;
+        }
+        return unit_or_nothing(x, y, z).value_or(own);
+    }
+
+    // The one normal every corner at `point` takes when its polygons are of
+    // one smoothed surface and each lies within the angle of every other (a
+    // smooth surface, the common case): then every corner's sum holds them
+    // all, so it is made once. Nothing otherwise.
+    std::optional<Vec3> shared(std::uint32_t point) const {
+        const std::span<const std::uint32_t> around = faces.of(point);
+        if (around.empty()) return std::nullopt;
+        const std::uint32_t surface = shading.surface[around[0]];
+        const float cosine = least_of(around[0]);
+        if (std::isnan(cosine)) return std::nullopt;
+        float x = 0, y = 0, z = 0;
+        for (std::size_t a = 0; a < around.size(); ++a) {
+            const Vec3& n = faces.normal[around[a]];
+            if (shading.surface[around[a]] != surface) return std::nullopt;
+            for (std::size_t b = a + 1; b < around.size(); ++b) {
+                if (dot(faces.normal[around[b]], n) < cosine) return std::nullopt;
+            }
+            x += n.x;
+            y += n.y;
+            z += n.z;
+        }
+        return unit_or_nothing(x, y, z);
+    }
+};
+
+std::uint8_t normal_byte(float component) {
+    return static_cast<std::uint8_t>(round_clamp(component * 127.0f, -127, 127) & 0xFF);
+}
+
+}  // namespace
+
+CornerNormals corner_normals(const lwofront::Layr& layer, const LayerMaps& maps, const Shading& shading) {
+    const auto& polygons = layer.pols.polygons;
+    assert(shading.surface.size() == polygons.size());
+    CornerNormals out;
+    out.first.assign(polygons.size() + 1, 0);
+    for (std::size_t p = 0; p < polygons.size(); ++p) {
+        out.first[p + 1] = out.first[p] + static_cast<std::uint32_t>(polygons[p].vertices.size());
+    }
+    out.bytes.assign(out.first.back(), NormalBytes{});
+
+    const Faces faces = find_faces(layer);
+    const Smoothing smoothing{faces, shading, least_cosines(shading.smoothing)};
+    // Per point: 0 not looked at yet, 1 its corners share `shared_bytes`, 2 not.
+    std::vector<std::uint8_t> shares(layer.points.vec.size(), 0);
+    std::vector<NormalBytes> shared_bytes(layer.points.vec.size());
+    const PolygonValues own = polygon_values(maps.chosen.normal_vmad, polygons.size());
+    for (std::size_t p = 0; p < polygons.size(); ++p) {
+        if (!faces.drawn[p]) continue;
+        const std::span<const std::uint32_t> corners = polygons[p].vertices;
+        const bool has_direction = !is_zero(faces.normal[p]);
+        const bool flat = std::isnan(smoothing.least_of(p));
+        const NormalBytes face = flat && has_direction ? lit_normal_bytes(faces.normal[p]) : NormalBytes{};
+        for (std::size_t k = 0; k < corners.size(); ++k) {
+            const std::uint32_t c = corners[k];
+            NormalBytes& b = out.bytes[out.first[p] + k];
+            std::optional<Vec3> n;
+            if (own.vmad) n = map_normal(own.of(c, p));
+            if (!n && maps.chosen.normal) n = map_normal(maps.normal.of(c));
+            if (n) {
+                b = lit_normal_bytes(*n);
+            } else if (flat || !has_direction) {
+                b = face;  // zero without a direction
+            } else {
+                if (shares[c] == 0) {
+                    const std::optional<Vec3> shared = smoothing.shared(c);
+                    shares[c] = shared ? 1 : 2;
+                    if (shared) shared_bytes[c] = lit_normal_bytes(*shared);
+                }
+                b = shares[c] == 1 ? shared_bytes[c] : lit_normal_bytes(smoothing.at(p, c));
+            }
+        }
+    }
+    return out;
+}
+
+NormalBytes lit_normal_bytes(const Vec3& unit_normal) {
+    return {normal_byte(unit_normal.x), normal_byte(unit_normal.y), normal_byte(-unit_normal.z)};
+}
+
+std::vector<NormalBytes> split_by_normals(SplitLayer& w, const CornerNormals& normals) {
+    // Zero bytes: no normal yet (a normal's bytes are never all zero).
+    std::vector<NormalBytes> bytes(w.point_count(), NormalBytes{});
+    std::vector<std::uint32_t> next_copy(w.point_count(), kNone);  // a point's next copy with other bytes
+    const auto same = [](const NormalBytes& a, const NormalBytes& b) {
+        return a[0] == b[0] && a[1] == b[1] && a[2] == b[2];
+    };
+    for (std::size_t p = 0; p + 1 < normals.first.size(); ++p) {
+        const std::span<const NormalBytes> corner_bytes = normals.of(p);
+        std::span<const std::uint32_t> corners = w.corners(p);
+        for (std::size_t k = 0; k < corner_bytes.size(); ++k) {
+            const NormalBytes b = corner_bytes[k];
+            if (is_zero(b)) continue;  // also every corner of a polygon that does not draw
+            const std::uint32_t i = corners[k];
+            if (is_zero(bytes[i])) {
+                bytes[i] = b;
+                continue;
+            }
+            std::uint32_t at = i;
+            while (!same(bytes[at], b) && next_copy[at] != kNone) at = next_copy[at];
+            if (!same(bytes[at], b)) {
+                next_copy[at] = w.copy_point(i);
+                at = next_copy[at];
+                bytes.push_back(b);
+                next_copy.push_back(kNone);
+            }
+            if (at != i) {
+                w.editable_corners(p)[k] = at;
+                corners = w.corners(p);
+            }
+        }
+    }
+    return bytes;
+}
+
+}  // namespace converter
