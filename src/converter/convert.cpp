@@ -1,6 +1,7 @@
 #include "converter/convert.hpp"
 
 #include <algorithm>
+#include <memory>
 #include <cassert>
 #include <optional>
 #include <string>
@@ -13,6 +14,7 @@
 #include "converter/layer.hpp"
 #include "converter/batching/layer_batching.hpp"
 #include "converter/maps.hpp"
+#include "converter/projection.hpp"
 #include "converter/scale_check.hpp"
 #include "converter/surface.hpp"
 #include "converter/surface_groups.hpp"
@@ -87,7 +89,7 @@ ImageList load_textures(const Object& object, const lwofront::SurfaceIndex& surf
                         const LoadImage& load_image, Mesh& mesh, const Warn& warn) {
     const std::size_t clips = object.clips.size();
     const std::vector<bool> wrapped =
-        options.fit_textures ? wrapped_clips(object, surface_index) : std::vector<bool>(clips, false);
+        options.fit_textures ? wrapped_clips(object, surface_index, options.scale) : std::vector<bool>(clips, false);
     ImageList images;
     images.reserve(clips);
     mesh.textures.reserve(clips);
@@ -145,6 +147,24 @@ std::vector<SurfaceUse> read_surfaces(const Object& object, Mesh& mesh, const Wa
     return uses;
 }
 
+// The maps a layer's conversion reads: with a surface whose texture is
+// mapped by a projection, the projection's values instead of the layer's
+// texture maps, and none for front projection.
+LayerMaps layer_maps(const lwofront::Layr& layer, const SurfaceUse* use, const Options& options) {
+    if (use && use->layer_projection) {
+        return resolve_maps(layer, options.vertex_colors,
+                            std::make_shared<const TextureMaps>(
+                                project_layer(layer, *use->layer_projection, options.scale)));
+    }
+    LayerMaps maps = resolve_maps(layer, options.vertex_colors);
+    if (use && use->unmapped) {
+        maps.chosen.texture = nullptr;
+        maps.chosen.texture_vmad = nullptr;
+        maps.texture = {};
+    }
+    return maps;
+}
+
 // The material of a layer and the surface it reads: the surface's, or for
 // polygons that name none a grey material made the first time it is needed
 // and shared after.
@@ -174,7 +194,8 @@ struct LayerPass {
 
     // A layer, or one surface's polygons of it, drawn with that surface:
     // whole or, with tiling, one layer per polygon; then batched meanwhile.
-    Status convert(const lwofront::Layr& layer, const LayerMaps& maps, std::size_t position, LayerSurface surface) {
+    Status convert(const lwofront::Layr& layer, std::size_t position, LayerSurface surface) {
+        const LayerMaps maps = layer_maps(layer, surface.use, options);
         const std::size_t made = mesh.layers.size();
         Status done = make(layer, maps, position, surface);
         if (done && batching) batching->hand_over(mesh.layers, made);
@@ -235,8 +256,7 @@ Status convert_layers(const Object& object, const lwofront::SurfaceIndex& surfac
         std::vector<SurfaceGroup> groups;
         if (options.split_surfaces) groups = group_by_surface(object, surface_index, layer);
         for (SurfaceGroup& group : groups) {
-            const LayerMaps maps = resolve_maps(group.layer, options.vertex_colors);
-            if (Status done = pass.convert(group.layer, maps, i, pass.surface(group.surface)); !done) return done;
+            if (Status done = pass.convert(group.layer, i, pass.surface(group.surface)); !done) return done;
         }
         if (!groups.empty()) continue;
 
@@ -249,8 +269,7 @@ Status convert_layers(const Object& object, const lwofront::SurfaceIndex& surfac
         }
         std::optional<std::size_t> named;
         if (!surfaces.empty()) named = surfaces.front();
-        const LayerMaps maps = resolve_maps(layer, options.vertex_colors);
-        if (Status done = pass.convert(layer, maps, i, pass.surface(named)); !done) return done;
+        if (Status done = pass.convert(layer, i, pass.surface(named)); !done) return done;
     }
     return {};
 }

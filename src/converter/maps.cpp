@@ -1,5 +1,6 @@
 #include "converter/maps.hpp"
 
+#include <utility>
 #include <variant>
 
 namespace converter {
@@ -51,10 +52,14 @@ ChosenMaps choose_maps(const lwofront::Layr& layer, bool vertex_colors) {
     return chosen;
 }
 
-LayerMaps resolve_maps(const lwofront::Layr& layer, bool vertex_colors) {
-    const ChosenMaps chosen = choose_maps(layer, vertex_colors);
+LayerMaps resolve_maps(const lwofront::Layr& layer, bool vertex_colors, std::shared_ptr<const TextureMaps> made) {
+    ChosenMaps chosen = choose_maps(layer, vertex_colors);
+    if (made) {
+        chosen.texture = &made->map;
+        chosen.texture_vmad = &made->vmad;
+    }
     const std::size_t points = layer.points.vec.size();
-    return LayerMaps{chosen, point_values(chosen.texture, points), point_values(chosen.color, points)};
+    return LayerMaps{chosen, point_values(chosen.texture, points), point_values(chosen.color, points), std::move(made)};
 }
 
 std::span<const float> PolygonValues::of(std::uint32_t point, std::size_t polygon) const {

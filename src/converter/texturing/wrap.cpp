@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <optional>
 #include <span>
 #include <variant>
 
 #include "converter/maps.hpp"
+#include "converter/projection.hpp"
 #include "converter/surface.hpp"
 
 namespace converter {
@@ -39,11 +41,23 @@ void mark_clips_of(const Surf& surface, std::vector<bool>& wrapped) {
 
 }  // namespace
 
-std::vector<bool> wrapped_clips(const Object& object, const SurfaceIndex& index) {
+std::vector<bool> wrapped_clips(const Object& object, const SurfaceIndex& index, float scale) {
     std::vector<bool> wrapped(object.clips.size(), false);
     for (const Layr& layer : object.layers) {
-        if (!layer_wraps(layer)) continue;
-        for (std::size_t surface : surfaces_in_layer(index, object, layer)) mark_clips_of(object.surfaces[surface], wrapped);
+        std::optional<bool> map_wrapped;  // the layer's own map, tested once
+        for (std::size_t surface : surfaces_in_layer(index, object, layer)) {
+            const Surf& surf = object.surfaces[surface];
+            const BlockMapping mapping = first_block_mapping(surf);
+            bool wraps = false;
+            if (mapping.projection) {
+                const TextureMaps made = project_layer(layer, *mapping.projection, scale);
+                wraps = map_wraps(&made.map) || map_wraps(&made.vmad);
+            } else if (!mapping.front) {
+                if (!map_wrapped) map_wrapped = layer_wraps(layer);
+                wraps = *map_wrapped;
+            }
+            if (wraps) mark_clips_of(surf, wrapped);
+        }
     }
     return wrapped;
 }

@@ -13,7 +13,9 @@ namespace converter {
 // names the clip (in any block) has a texture coordinate outside 0..1 in its
 // texture map. Looks at the whole map of such a layer, so a point that no
 // polygon uses may set it too; a needless power of two costs less than a
-// texture that does not repeat.
-std::vector<bool> wrapped_clips(const lwofront::Object& object, const lwofront::SurfaceIndex& index);
+// texture that does not repeat. A surface whose texture is mapped by a
+// projection is tested with the projection's values on each layer that uses
+// it (whose points were multiplied by `scale`), instead of the layer's map.
+std::vector<bool> wrapped_clips(const lwofront::Object& object, const lwofront::SurfaceIndex& index, float scale);
 
 }  // namespace converter

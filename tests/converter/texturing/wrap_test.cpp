@@ -28,7 +28,7 @@ lwofront::Object object_with(std::uint16_t tag, lwofront::Layr l) {
 }
 
 std::vector<bool> wrapped(const lwofront::Object& object) {
-    return converter::wrapped_clips(object, lwofront::index_surfaces(object));
+    return converter::wrapped_clips(object, lwofront::index_surfaces(object), 1.0f);
 }
 
 lwofront::Layr triangle() { return layer({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}}); }
