@@ -40,6 +40,7 @@ float along(const Vec3& v, int axis) { return axis == 0 ? v.x : axis == 1 ? v.y 
 struct Corner {
     float u = 0;
     float t = 0;
+    float radius = 0;   // distance from the axis, for cylindrical and spherical
     bool pole = false;  // on the axis: no heading of its own
 };
 
@@ -55,8 +56,8 @@ Corner around(const Projection& p, const Vec3& q) {
     if (p.axis == 0) a = q.z, b = q.x, c = -q.y;
     if (p.axis == 2) a = -q.x, b = q.z, c = -q.y;
     Corner corner;
-    corner.pole = a == 0.0f && c == 0.0f;
-    if (!corner.pole) {
+    corner.radius = std::hypot(a, c);
+    if (corner.radius != 0.0f) {
         float u = 1.0f - std::atan2(-a, c) / kTwoPi;  // 1/2 to 3/2
         // With whole wraps the image repeats around the axis, so the turn can
         // start at its left edge (u from 0) instead of halfway across it.
@@ -66,14 +67,19 @@ Corner around(const Projection& p, const Vec3& q) {
     if (p.kind == ProjectionKind::Cylindrical) {
         corner.t = -b / along(p.size, p.axis) + 0.5f;
     } else {
-        corner.t = (0.5f - std::atan2(b, std::hypot(a, c)) / kPi) * p.height_wraps;
+        corner.t = (0.5f - std::atan2(b, corner.radius) / kPi) * p.height_wraps;
     }
     return corner;
 }
 
-// Corners more than half a turn below the polygon's highest u go one turn up;
-// poles take the mean u of the other corners.
+// A corner is a pole when it lies on the axis, up to the rounding of the
+// centre's subtraction: within a hundred-thousandth of the polygon's
+// farthest corner. Corners more than half a turn below the polygon's highest
+// u go one turn up; poles take the mean u of the other corners.
 void join_turns(std::vector<Corner>& corners, float turn) {
+    float farthest = 0;
+    for (const Corner& c : corners) farthest = std::fmax(farthest, c.radius);
+    for (Corner& c : corners) c.pole = !(c.radius > farthest * 1e-5f);
     float highest = -INFINITY;
     for (const Corner& c : corners)
         if (!c.pole) highest = std::fmax(highest, c.u);

@@ -8,12 +8,16 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "converter/layer.hpp"
 #include "converter/model_builder.hpp"
+#include "lwofront/parse.hpp"
 
 namespace converter {
 namespace {
@@ -229,6 +233,47 @@ TEST(Projection, BlockMappingReadsTheBlock) {
     blok.attributes = {Proj{4}, Imag{1}};
     EXPECT_TRUE(block_mapping(blok).front);
     EXPECT_FALSE(block_mapping(blok).projection);
+}
+
+// The globe of real-lwo2/ under each projection LightWave wrote it with:
+// every polygon's corners lie within half a turn of each other, so none is
+// drawn across the whole image (the cylinder's poles sit on its axis only up
+// to rounding, and still take their neighbours' u), and the seam splits
+// points where the plane splits none.
+TEST(Projection, RealGlobesStayOnOneTurnPerPolygon) {
+    struct File {
+        std::string name;
+        ProjectionKind kind;
+        bool splits;
+    };
+    for (const File& f : {File{"earth_planar_y.lwo", ProjectionKind::Planar, false},
+                          File{"earth_cylindrical_y.lwo", ProjectionKind::Cylindrical, true},
+                          File{"earth_spherical_y.lwo", ProjectionKind::Spherical, true}}) {
+        SCOPED_TRACE(f.name);
+        std::ifstream in(std::string(QUILLMESH_REAL_LWO2_DIR) + "/" + f.name, std::ios::binary);
+        const std::vector<char> chars{std::istreambuf_iterator<char>(in), {}};
+        const std::vector<std::byte> bytes(reinterpret_cast<const std::byte*>(chars.data()),
+                                           reinterpret_cast<const std::byte*>(chars.data()) + chars.size());
+        const Result<lwofront::Object> object = lwo_test::parse(bytes);
+        ASSERT_TRUE(object);
+        const BlockMapping mapping = first_block_mapping(object->surfaces.at(0));
+        ASSERT_TRUE(mapping.projection);
+        EXPECT_EQ(mapping.projection->kind, f.kind);
+        EXPECT_EQ(mapping.projection->axis, 1);
+        const lwofront::Layr& l = object->layers.at(0);
+        const TextureMaps made = project_layer(l, *mapping.projection, 1.0f);
+        EXPECT_EQ(made.map.entries.size(), l.points.vec.size());
+        EXPECT_EQ(!made.vmad.entries.empty(), f.splits);
+        for (std::size_t k = 0; k < l.pols.polygons.size(); ++k) {
+            float low = INFINITY, high = -INFINITY;
+            for (std::uint32_t point : l.pols.polygons[k].vertices) {
+                const CornerUt c = corner(made, l, point, k);
+                low = std::fmin(low, c.u);
+                high = std::fmax(high, c.u);
+            }
+            EXPECT_LE(high - low, 0.5f * mapping.projection->width_wraps) << "polygon " << k;
+        }
+    }
 }
 
 }  // namespace
