@@ -37,11 +37,16 @@ std::string lwob_square(const std::string& mapping) {
     return {reinterpret_cast<const char*>(b.bytes.data()), b.bytes.size()};
 }
 
-TEST(ProjectionRun, LwobPlanarSquareCoversTheWholeImage) {
+// The square converted beside an 8 x 8 tex.png.
+ProgramRun convert_square(const std::string& mapping) {
     TempDir dir;
-    write_file(dir.path() / "in.lwo", lwob_square("Planar Image Map"));
+    write_file(dir.path() / "in.lwo", lwob_square(mapping));
     write_file(dir.path() / "tex.png", solid_png(8, 8, {10, 20, 30, 255}));
-    const ProgramRun run = run_quillmesh(dir.path(), "in.lwo -o out.c", "out.c");
+    return run_quillmesh(dir.path(), "in.lwo -o out.c", "out.c");
+}
+
+TEST(ProjectionRun, LwobPlanarSquareCoversTheWholeImage) {
+    const ProgramRun run = convert_square("Planar Image Map");
     ASSERT_EQ(run.exit_status, 0) << run.output;
     EXPECT_EQ(run.output, "");
     // u = x/2 + 1/2 and t = -y/2 + 1/2, 8 texels times 64 across.
@@ -54,10 +59,7 @@ TEST(ProjectionRun, LwobPlanarSquareCoversTheWholeImage) {
 }
 
 TEST(ProjectionRun, FrontProjectionWarnsAndGivesNoCoordinates) {
-    TempDir dir;
-    write_file(dir.path() / "in.lwo", lwob_square("Front Projection Image Map"));
-    write_file(dir.path() / "tex.png", solid_png(8, 8, {10, 20, 30, 255}));
-    const ProgramRun run = run_quillmesh(dir.path(), "in.lwo -o out.c", "out.c");
+    const ProgramRun run = convert_square("Front Projection Image Map");
     ASSERT_EQ(run.exit_status, 0) << run.output;
     EXPECT_EQ(run.output,
               "Warning: surface S maps its image by front projection, which needs a camera: its texture coordinates "
