@@ -89,7 +89,7 @@ ImageList load_textures(const Object& object, const lwofront::SurfaceIndex& surf
                         const LoadImage& load_image, Mesh& mesh, const Warn& warn) {
     const std::size_t clips = object.clips.size();
     const std::vector<bool> wrapped =
-        options.fit_textures ? wrapped_clips(object, surface_index, options.scale) : std::vector<bool>(clips, false);
+        options.fit_textures ? wrapped_clips(object, surface_index, options.scale, options.split_surfaces) : std::vector<bool>(clips, false);
     ImageList images;
     images.reserve(clips);
     mesh.textures.reserve(clips);
