@@ -47,7 +47,7 @@ struct Corner {
 Corner planar(const Vec3& q, const Vec3& size, int axis) {
     const float u = (axis == 0 ? q.z / size.z : q.x / size.x) + 0.5f;
     const float t = -(axis == 1 ? q.z / size.z : q.y / size.y) + 0.5f;
-    return {u, t, false};
+    return {u, t};
 }
 
 // Cylindrical or spherical.
@@ -75,8 +75,10 @@ Corner around(const Projection& p, const Vec3& q) {
 // A corner is a pole when it lies on the axis, up to the rounding of the
 // centre's subtraction: within a hundred-thousandth of the polygon's
 // farthest corner. Corners more than half a turn below the polygon's highest
-// u go one turn up; poles take the mean u of the other corners.
-void join_turns(std::vector<Corner>& corners, float turn) {
+// u go one turn up; poles take the mean u of the other corners. A turn is
+// the width wraps (their size: negative wraps run the image backwards).
+void join_turns(std::vector<Corner>& corners, float wraps) {
+    const float turn = std::fabs(wraps);
     float farthest = 0;
     for (const Corner& c : corners) farthest = std::fmax(farthest, c.radius);
     for (Corner& c : corners) c.pole = !(c.radius > farthest * 1e-5f);

@@ -75,6 +75,8 @@ TEST(Projection, OnePointPerProjectionAndAxis) {
         {"cylindrical Y at +Z", make(Cylindrical, 1), {0, 0, 1}, 0, 0.5f},
         // -X: heading -pi/2, u = 1/4 of a turn, two turns across the image.
         {"cylindrical Y twice around", make(Cylindrical, 1, {1, 1, 1}, {0, 0, 0}, 2), {-1, 0, 0}, 0.5f, 0.5f},
+        // Negative wraps run the image backwards.
+        {"cylindrical Y backwards", make(Cylindrical, 1, {1, 2, 1}, {0, 0, 0}, -1), {1, 0.25f, 0}, -0.75f, 0.375f},
         // Around X: (a, b, c) = (z, x, -y) = (-1, 0.5, 0), heading pi/2.
         {"cylindrical X", make(Cylindrical, 0, {4, 1, 1}), {0.5f, 0, -1}, 0.75f, 0.375f},
         // Around Z: (a, b, c) = (-x, z, -y) = (0, 0.5, -1), heading pi.
