@@ -1,6 +1,7 @@
 #include "converter/convert.hpp"
 
 #include <algorithm>
+#include <memory>
 #include <cassert>
 #include <optional>
 #include <string>
@@ -14,6 +15,7 @@
 #include "converter/batching/layer_batching.hpp"
 #include "converter/maps.hpp"
 #include "converter/normals.hpp"
+#include "converter/projection.hpp"
 #include "converter/scale_check.hpp"
 #include "converter/surface.hpp"
 #include "converter/surface_groups.hpp"
@@ -88,7 +90,8 @@ ImageList load_textures(const Object& object, const lwofront::SurfaceIndex& surf
                         const LoadImage& load_image, Mesh& mesh, const Warn& warn, const Note& note) {
     const std::size_t clips = object.clips.size();
     const std::vector<bool> wrapped =
-        options.fit_textures ? wrapped_clips(object, surface_index) : std::vector<bool>(clips, false);
+        options.fit_textures ? wrapped_clips(object, surface_index, options.scale, options.split_surfaces)
+                             : std::vector<bool>(clips, false);
     ImageList images;
     images.reserve(clips);
     mesh.textures.reserve(clips);
@@ -146,6 +149,24 @@ std::vector<SurfaceUse> read_surfaces(const Object& object, Mesh& mesh, const Wa
     return uses;
 }
 
+// The maps a layer's conversion reads: with a surface whose texture is
+// mapped by a projection, the projection's values instead of the layer's
+// texture maps, and none for front projection.
+LayerMaps layer_maps(const lwofront::Layr& layer, const SurfaceUse* use, const Options& options) {
+    if (use && use->layer_projection) {
+        return resolve_maps(layer, options.vertex_colors, options.lit_normals,
+                            std::make_shared<const TextureMaps>(
+                                project_layer(layer, *use->layer_projection, options.scale)));
+    }
+    LayerMaps maps = resolve_maps(layer, options.vertex_colors, options.lit_normals);
+    if (use && use->unmapped) {
+        maps.chosen.texture = nullptr;
+        maps.chosen.texture_vmad = nullptr;
+        maps.texture = {};
+    }
+    return maps;
+}
+
 // The material of a layer and the surface it reads: the surface's, or for
 // polygons that name none a grey material made the first time it is needed
 // and shared after.
@@ -177,8 +198,9 @@ struct LayerPass {
     // A layer, or one surface's polygons of it, drawn with that surface:
     // whole or, with tiling, one layer per polygon; then batched meanwhile.
     // With lit normals, `polygon_surfaces` gives each polygon's surface.
-    Status convert(const lwofront::Layr& layer, const LayerMaps& maps, std::size_t position, LayerSurface surface,
+    Status convert(const lwofront::Layr& layer, std::size_t position, LayerSurface surface,
                    std::vector<std::uint32_t> polygon_surfaces) {
+        const LayerMaps maps = layer_maps(layer, surface.use, options);
         // Found for the whole layer, so its tiles keep the normals it gives
         // them; colours take the normals' place.
         std::optional<CornerNormals> normals;
@@ -251,16 +273,13 @@ Status convert_layers(const Object& object, const lwofront::SurfaceIndex& surfac
         std::vector<SurfaceGroup> groups;
         if (options.split_surfaces) groups = group_by_surface(object, surface_index, layer);
         for (SurfaceGroup& group : groups) {
-            const LayerMaps maps = resolve_maps(group.layer, options.vertex_colors, options.lit_normals);
             std::vector<std::uint32_t> polygon_surfaces;
             if (options.lit_normals) {
                 polygon_surfaces.assign(group.layer.pols.polygons.size(),
                                         group.surface ? static_cast<std::uint32_t>(*group.surface) : kNone);
             }
             const LayerSurface surface = pass.surface(group.surface);
-            if (Status done = pass.convert(group.layer, maps, i, surface, std::move(polygon_surfaces)); !done) {
-                return done;
-            }
+            if (Status done = pass.convert(group.layer, i, surface, std::move(polygon_surfaces)); !done) return done;
         }
         if (!groups.empty()) continue;
 
@@ -273,11 +292,9 @@ Status convert_layers(const Object& object, const lwofront::SurfaceIndex& surfac
         }
         std::optional<std::size_t> named;
         if (!surfaces.empty()) named = surfaces.front();
-        const LayerMaps maps = resolve_maps(layer, options.vertex_colors, options.lit_normals);
         std::vector<std::uint32_t> polygon_surfaces;
         if (options.lit_normals) polygon_surfaces = surface_per_polygon(object, surface_index, layer);
-        const LayerSurface surface = pass.surface(named);
-        if (Status done = pass.convert(layer, maps, i, surface, std::move(polygon_surfaces)); !done) return done;
+        if (Status done = pass.convert(layer, i, pass.surface(named), std::move(polygon_surfaces)); !done) return done;
     }
     return {};
 }

@@ -1,5 +1,6 @@
 #include "converter/maps.hpp"
 
+#include <utility>
 #include <variant>
 
 namespace converter {
@@ -63,11 +64,16 @@ ChosenMaps choose_maps(const lwofront::Layr& layer, bool vertex_colors, bool nor
     return chosen;
 }
 
-LayerMaps resolve_maps(const lwofront::Layr& layer, bool vertex_colors, bool normals) {
-    const ChosenMaps chosen = choose_maps(layer, vertex_colors, normals);
+LayerMaps resolve_maps(const lwofront::Layr& layer, bool vertex_colors, bool normals,
+                       std::shared_ptr<const TextureMaps> made) {
+    ChosenMaps chosen = choose_maps(layer, vertex_colors, normals);
+    if (made) {
+        chosen.texture = &made->map;
+        chosen.texture_vmad = &made->vmad;
+    }
     const std::size_t points = layer.points.vec.size();
     return LayerMaps{chosen, point_values(chosen.texture, points), point_values(chosen.color, points),
-                     point_values(chosen.normal, points)};
+                     point_values(chosen.normal, points), std::move(made)};
 }
 
 std::span<const float> PolygonValues::of(std::uint32_t point, std::size_t polygon) const {

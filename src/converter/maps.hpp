@@ -14,9 +14,13 @@
 // Which entry a point takes: the first entry for it in the map's stored
 // order. A polygon's corner takes the first VMAD entry for its point and that
 // polygon when there is one, else its point's map entry.
+//
+// A texture that its surface maps by a projection replaces the texture maps
+// with the projection's values (projection.hpp), made once per layer.
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -49,15 +53,28 @@ struct PointValues {
     }
 };
 
+// A texture map made by the converter rather than read: per point a value,
+// and the polygon corners whose value differs.
+struct TextureMaps {
+    lwofront::Vmap map;
+    lwofront::Vmad vmad;
+};
+
 // The chosen maps with their lookups.
 struct LayerMaps {
     ChosenMaps chosen;
     PointValues texture;
     PointValues color;
     PointValues normal;
+    // Where the texture maps were made (a projection), `chosen` points into
+    // them; shared, so copies of the maps stay valid.
+    std::shared_ptr<const TextureMaps> made;
 };
 
-LayerMaps resolve_maps(const lwofront::Layr& layer, bool vertex_colors, bool normals = false);
+// With `normals`, the NORM maps too; with `made`, those are the texture maps
+// instead of the layer's own.
+LayerMaps resolve_maps(const lwofront::Layr& layer, bool vertex_colors, bool normals = false,
+                       std::shared_ptr<const TextureMaps> made = nullptr);
 
 // Entry positions of a map bucketed by a key below `key_count` (a point or a
 // polygon), each bucket in stored order: a counting sort, so nothing is

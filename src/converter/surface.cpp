@@ -32,10 +32,22 @@ void set_material_texture(const Surf& surface, const Imag& imag, std::size_t cli
                   ", which is not a clip.\n");
 }
 
+// How the first block maps the layers' texture onto them.
+void read_layer_mapping(const Surf& surface, SurfaceUse& use, const Warn& warn) {
+    const BlockMapping mapping = first_block_mapping(surface);
+    use.layer_projection = mapping.projection;
+    use.unmapped = mapping.front;
+    if (mapping.front) {
+        say(warn, "Warning: surface " + surface.name +
+                      " maps its image by front projection, which needs a camera: its texture coordinates are "
+                      "0.\n");
+    }
+}
+
 }  // namespace
 
 SurfaceUse read_surface(const Surf& surface, std::size_t clip_count, const Warn& warn) {
-    SurfaceUse use{{std::nullopt, kGrey}, std::nullopt};
+    SurfaceUse use{{std::nullopt, kGrey}, std::nullopt, std::nullopt, false};
     for (const SurfAttr& attribute : surface.attributes) {
         if (const auto* colr = std::get_if<Colr>(&attribute)) {
             use.material.color.r = colr->color.x;
@@ -51,6 +63,7 @@ SurfaceUse read_surface(const Surf& surface, std::size_t clip_count, const Warn&
     // The layers' rule: only the first Imag of the first block counts, even
     // when it names no clip.
     if (deciding && *deciding >= 1 && *deciding <= clip_count) use.layer_texture = *deciding - 1;
+    if (use.layer_texture) read_layer_mapping(surface, use, warn);
     return use;
 }
 

@@ -6,6 +6,7 @@
 #include <optional>
 #include <variant>
 
+#include "converter/projection.hpp"
 #include "converter/warn.hpp"
 #include "lwofront/model.hpp"
 #include "overloaded.hpp"
@@ -25,6 +26,12 @@ struct SurfaceUse {
     // it names a clip: what the layers of this surface scale texture
     // coordinates by and are tiled by.
     std::optional<std::size_t> layer_texture;
+    // The projection that block maps its image by; none for a UV map, and
+    // none (with a warning) for one that cannot be computed.
+    std::optional<Projection> layer_projection;
+    // The first block maps its image by front projection: its layers get no
+    // texture coordinates.
+    bool unmapped = false;
 };
 
 // Calls `visit(imag, block)` for every Imag of every block of the surface,
@@ -48,7 +55,8 @@ void for_each_imag(const lwofront::Surf& surface, Visit visit) {
 }
 
 // Reads `surface` of an object with `clip_count` clips. Each Imag of a block
-// that names no clip gives a warning (and clears the material's texture).
+// that names no clip gives a warning (and clears the material's texture), and
+// so does a layer texture mapped by a projection that cannot be computed.
 SurfaceUse read_surface(const lwofront::Surf& surface, std::size_t clip_count, const Warn& warn);
 
 }  // namespace converter

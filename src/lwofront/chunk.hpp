@@ -158,8 +158,4 @@ using ClipsByFile = std::map<std::string, std::size_t>;
 Status read_lwob_pols(stream::Stream& s, Object& object);
 Result<Surf> read_lwob_surf(stream::Stream& s, Object& object, ClipsByFile& clips, const ReadOptions& options);
 
-// One warning per surface whose image is mapped by a projection, which the
-// conversion does not compute: its texture coordinates stay 0.
-void warn_projected(const Object& object, const ReadOptions& options);
-
 }  // namespace lwofront::detail

@@ -5,7 +5,7 @@
 //
 // LWOB stores no texture coordinates: a colour texture is mapped by a
 // projection (planar, cylindrical, ...), which becomes a block with that
-// projection, its axis, size and centre. Its image becomes a clip, one per
+// projection, its axis, size, centre and coordinate system. Its image becomes a clip, one per
 // file name.
 
 #include <array>
@@ -25,6 +25,7 @@ constexpr float kDefaultSmoothing = 1.5620696f;
 
 constexpr std::uint16_t kSmoothingFlag = 4;
 constexpr std::uint16_t kDoubleSidedFlag = 256;
+constexpr std::uint16_t kWorldCoordinates = 8;  // TFLG
 
 // The projection a texture's mapping names, or none for a procedural one.
 std::optional<std::uint16_t> projection_of(const std::string& mapping) {
@@ -39,7 +40,7 @@ std::optional<std::uint16_t> projection_of(const std::string& mapping) {
 // A colour texture while its sub-chunks are read.
 struct Texture {
     std::uint16_t projection = 0;
-    std::uint16_t axis_flags = 0;  // TFLG: 1 X, 2 Y, 4 Z
+    std::uint16_t flags = 0;  // TFLG: axis 1 X, 2 Y, 4 Z; 8 world coordinates
     Vec3 size{1, 1, 1};
     Vec3 centre;
     std::string image;
@@ -65,9 +66,10 @@ void add_texture(Surf& surf, Object& object, ClipsByFile& clips, const Texture& 
     Tmap tmap;
     tmap.attributes.push_back(Cntr{texture.centre, 0});
     tmap.attributes.push_back(Size{texture.size, 0});
+    tmap.attributes.push_back(Csys{std::uint16_t(texture.flags & kWorldCoordinates ? 1 : 0)});
     blok.attributes.push_back(std::move(tmap));
     blok.attributes.push_back(Proj{texture.projection});
-    blok.attributes.push_back(Axis{axis_of(texture.axis_flags)});
+    blok.attributes.push_back(Axis{axis_of(texture.flags)});
     blok.attributes.push_back(Imag{std::uint32_t(clip_of(object, clips, texture.image) + 1)});
     surf.attributes.push_back(std::move(blok));
 }
@@ -170,7 +172,7 @@ Result<Surf> read_lwob_surf(Stream& s, Object& object, ClipsByFile& clips, const
         if (!texture) return {};
         switch (id) {
             case make_id("TIMG"): return read_field(s, texture->image);
-            case make_id("TFLG"): return read_field(s, texture->axis_flags);
+            case make_id("TFLG"): return read_field(s, texture->flags);
             case make_id("TSIZ"): return read_field(s, texture->size);
             case make_id("TCTR"): return read_field(s, texture->centre);
             default: return {};

@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "lwofront/chunk.hpp"
-#include "warning_line.hpp"
 
 namespace lwofront {
 
@@ -323,35 +322,8 @@ std::optional<Format> format_of(std::uint32_t type) {
     }
 }
 
-// Whether a block maps its image by a projection rather than a UV map.
-bool is_projected(const Blok& blok) {
-    bool projected = false, image = false;
-    for (const BlokAttr& field : blok.attributes) {
-        if (const Proj* proj = std::get_if<Proj>(&field)) projected = proj->mode != 5;
-        if (std::holds_alternative<Imag>(field)) image = true;
-    }
-    return projected && image;
-}
-
 }  // namespace
 
-namespace detail {
-
-void warn_projected(const Object& object, const ReadOptions& options) {
-    if (!options.warn) return;
-    for (const Surf& surf : object.surfaces) {
-        const bool projected = std::ranges::any_of(surf.attributes, [](const SurfAttr& attribute) {
-            const Blok* blok = std::get_if<Blok>(&attribute);
-            return blok && is_projected(*blok);
-        });
-        if (projected)
-            options.warn(warning_line("Warning: surface " + surf.name +
-                                      " maps its image by a projection, which is not supported: its texture "
-                                      "coordinates are 0.\n"));
-    }
-}
-
-}  // namespace detail
 
 Result<Object> process(Stream& stream, const ReadOptions& options) {
     const std::uint64_t length = stream.remaining;
@@ -384,7 +356,6 @@ Result<Object> read_form(Stream& stream, Format format, const ReadOptions& optio
         }));
     }
     if (format == Format::Lwo3) finish_lwo3(object, reading.node_images);
-    if (format != Format::Lwo2) warn_projected(object, options);
     return object;
 }
 

@@ -22,8 +22,7 @@ struct ReadOptions {
 };
 
 // Checks the FORM header and reads chunks until the stream's window runs out.
-// Warns once per LWO3 surface with nodes it does not evaluate, and once per
-// LWO3 or LWOB surface whose image is mapped by a projection.
+// Warns once per LWO3 surface with nodes it does not evaluate.
 Result<Object> process(stream::Stream& stream, const ReadOptions& options = {});
 // The body after "FORM" and its length: the form type, then the chunks.
 Result<Object> handle_form(stream::Stream& stream, const ReadOptions& options = {});

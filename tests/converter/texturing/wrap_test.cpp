@@ -27,8 +27,8 @@ lwofront::Object object_with(std::uint16_t tag, lwofront::Layr l) {
     return object;
 }
 
-std::vector<bool> wrapped(const lwofront::Object& object) {
-    return converter::wrapped_clips(object, lwofront::index_surfaces(object));
+std::vector<bool> wrapped(const lwofront::Object& object, bool split_surfaces = false) {
+    return converter::wrapped_clips(object, lwofront::index_surfaces(object), 1.0f, split_surfaces);
 }
 
 lwofront::Layr triangle() { return layer({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}}); }
@@ -70,6 +70,31 @@ TEST(WrappedClips, OnlyTheFirstTextureMapAndOnlyTheSurfacesUsed) {
     lwofront::Layr unmapped = triangle();
     unmapped.vmads.push_back(txuv_vmad({{1, 0, {2.0f, 0.0f}}}));
     EXPECT_EQ(wrapped(object_with(1, std::move(unmapped))), (std::vector<bool>{false, false, false}));
+}
+
+// A block that maps its image by `mode` (0 planar, 1 cylindrical) around Z,
+// size 2.
+lwofront::Blok projected_blok(std::uint32_t image, std::uint16_t mode) {
+    lwofront::Blok b;
+    b.attributes.push_back(lwofront::Tmap{{lwofront::Size{{2, 2, 2}, 0}}});
+    b.attributes.push_back(lwofront::Proj{mode});
+    b.attributes.push_back(lwofront::Axis{2});
+    b.attributes.push_back(lwofront::Imag{image});
+    return b;
+}
+
+TEST(WrappedClips, ProjectedTexturesByTheirOwnCoordinates) {
+    // The triangle lies within 0..1 of a planar projection of size 2 (u about
+    // 1/2, t 1), but crosses the seam of a cylinder around Z, where
+    // its corners go past u = 1. With -m or without, alike.
+    for (const std::uint16_t mode : {0, 1}) {
+        SCOPED_TRACE(mode);
+        lwofront::Layr l = layer({{0.01f, -1, 0}, {-0.01f, -1, 0}, {0.01f, -1, 1}}, {{0, 1, 2}});
+        lwofront::Object object = object_with(1, std::move(l));
+        object.surfaces[1] = surface("B", {projected_blok(3, mode)});
+        EXPECT_EQ(wrapped(object), (std::vector<bool>{false, false, mode == 1}));
+        EXPECT_EQ(wrapped(object, true), (std::vector<bool>{false, false, mode == 1}));
+    }
 }
 
 }  // namespace
