@@ -25,6 +25,7 @@
 #include "cli.hpp"
 #include "converter/convert.hpp"
 #include "depfile.hpp"
+#include "heap.hpp"
 #include "image.hpp"
 #include "interrupt.hpp"
 #include "lwofront/reader.hpp"
@@ -234,6 +235,7 @@ int run(const cli::Settings& settings) {
         print("Couldn't find the length of the input file\n");
         return kFailed;
     }
+    heap::prepare_for_run(*length);
     // The rule's paths from the command line are checked before any file is
     // made; the image paths once the conversion has tried them.
     if (settings.depfile) {

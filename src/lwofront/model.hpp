@@ -47,6 +47,10 @@ public:
         flags_.push_back(flags);
         corners_.close_run();
     }
+    void reserve(std::size_t polygons, std::size_t corners) {
+        flags_.reserve(polygons);
+        corners_.reserve(polygons, corners);
+    }
     void clear() {
         flags_.clear();
         corners_.clear();
