@@ -79,6 +79,21 @@ void shared_point(Builder& b, std::uint32_t n) {
     });
 }
 
+// Clip 1, tile.bmp, and the surface "Tiled" that maps it.
+void tiled_surface(Builder& b) {
+    b.chunk("CLIP", [&] {
+        b.u4(1);
+        b.sub("STIL", [&] { b.str("tile.bmp"); });
+    });
+    b.chunk("SURF", [&] {
+        b.str("Tiled").str("");
+        b.sub("BLOK", [&] {
+            b.sub("IMAP", [&] { b.raw({0x80, 0}); });
+            b.sub("IMAG", [&] { b.vx(1); });
+        });
+    });
+}
+
 void tiled_fan(Builder& b, std::uint32_t n) {
     b.chunk("TAGS", [&] { b.str("Tiled"); });
     shared_point(b, n);
@@ -91,17 +106,7 @@ void tiled_fan(Builder& b, std::uint32_t n) {
         b.id("SURF");
         for (std::uint32_t k = 0; k < n; ++k) b.vx(k).u2(0);
     });
-    b.chunk("CLIP", [&] {
-        b.u4(1);
-        b.sub("STIL", [&] { b.str("tile.bmp"); });
-    });
-    b.chunk("SURF", [&] {
-        b.str("Tiled").str("");
-        b.sub("BLOK", [&] {
-            b.sub("IMAP", [&] { b.raw({0x80, 0}); });
-            b.sub("IMAG", [&] { b.vx(1); });
-        });
-    });
+    tiled_surface(b);
 }
 
 void textured_layers(Builder& b, std::uint32_t n) {
@@ -133,17 +138,7 @@ void textured_layers(Builder& b, std::uint32_t n) {
             for (std::uint32_t t = 0; t < triangles; ++t) b.vx(t).u2(0);
         });
     }
-    b.chunk("CLIP", [&] {
-        b.u4(1);
-        b.sub("STIL", [&] { b.str("tile.bmp"); });
-    });
-    b.chunk("SURF", [&] {
-        b.str("Tiled").str("");
-        b.sub("BLOK", [&] {
-            b.sub("IMAP", [&] { b.raw({0x80, 0}); });
-            b.sub("IMAG", [&] { b.vx(1); });
-        });
-    });
+    tiled_surface(b);
 }
 
 // A 64 x 64 BMP of 24-bit pixels in 40 colours: an Rgba16 texture of 4096

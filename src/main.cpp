@@ -32,6 +32,7 @@
 #include "output_file.hpp"
 #include "preview/preview.hpp"
 #include "stream.hpp"
+#include "ultraback/layer_writing.hpp"
 #include "ultraback/writer.hpp"
 #include "warning_line.hpp"
 
@@ -181,19 +182,16 @@ bool create_optional(const std::optional<std::string>& path, std::string_view fa
     return true;
 }
 
-// The C text, then the rule and the preview. The others are moved into place
-// first: a run that fails past this point leaves no new output, and a new
-// rule beside an old output only makes the build convert again.
+// The rest of the C text (the layers' is written), then the rule and the
+// preview. The others are moved into place first: a run that fails past this
+// point leaves no new output, and a new rule beside an old output only makes
+// the build convert again.
 int write_outputs(const cli::Settings& settings, const ultraback::Mesh& mesh,
-                  const std::vector<std::string>& dependencies, output::OutputFile& out,
+                  const std::vector<std::string>& dependencies, output::OutputFile& out, ultraback::TextWriter& text,
                   std::optional<output::OutputFile>& dependency_file, std::optional<output::OutputFile>& preview_file) {
     PreviewBytes preview_bytes;
     if (preview_file) preview_bytes = start_preview(mesh);
-    output::FdSink sink(out.fd);
-    ultraback::SaveOptions save_options{settings.fast3d};
-    if (Status saved = ultraback::save(mesh, settings.object_name, sink, save_options); !saved) {
-        return fail(saved.error());
-    }
+    if (Status saved = text.finish(mesh, settings.object_name); !saved) return fail(saved.error());
     if (dependency_file) {
         output::FdSink rule_sink(dependency_file->fd);
         std::string rule = depfile::make_rule(settings.output_path, rule_dependencies(settings, dependencies));
@@ -282,8 +280,17 @@ int run(const cli::Settings& settings) {
     converter::Options options{settings.texture_dir, settings.tile, settings.batch,
                                static_cast<std::size_t>(settings.cache_size), settings.scale,
                                settings.split_surfaces, settings.vertex_colors, settings.fit_textures};
-    Result<ultraback::Mesh> mesh = converter::convert(*object, options, load_image, warn);
+    // Each layer's text is written on another core while the next layers are
+    // made; the preview draws the layers afterwards, so it keeps them. With
+    // -b the layers are final only once all are batched: nothing to overlap,
+    // and a thread fewer where memory is short.
+    output::FdSink sink(out->fd);
+    ultraback::TextWriter text(sink, ultraback::SaveOptions{settings.fast3d});
+    ultraback::LayerWriting layer_writing(text, preview_file.has_value(), !settings.batch);
+    Result<ultraback::Mesh> mesh = converter::convert(*object, options, load_image, warn,
+                                                      [&](ultraback::Layer& layer) { layer_writing.hand_over(layer); });
     if (!mesh) return fail(mesh.error());
+    layer_writing.finish(mesh->layers);
     if (settings.warnings_are_errors && warnings > 0) {
         print("Warnings treated as errors (-e)\n");
         return kFailed;
@@ -292,7 +299,7 @@ int run(const cli::Settings& settings) {
         if (const std::string* path = unwritable_dependency(dependencies)) return refuse_dependency(*path);
     }
 
-    return write_outputs(settings, *mesh, dependencies, *out, dependency_file, preview_file);
+    return write_outputs(settings, *mesh, dependencies, *out, text, dependency_file, preview_file);
 }
 
 }  // namespace

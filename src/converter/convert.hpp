@@ -28,7 +28,12 @@ struct Options {
     bool fit_textures = false;    // fit every texture over the TMEM budget (format, size, colours)
 };
 
+// Called with each output layer, in order, as soon as it is final; it may
+// take the layer's arrays, whose text is then written while the next layers
+// are made.
+using LayerDone = std::function<void(ultraback::Layer& layer)>;
+
 Result<ultraback::Mesh> convert(const lwofront::Object& object, const Options& options,
-                                const LoadImage& load_image, const Warn& warn);
+                                const LoadImage& load_image, const Warn& warn, const LayerDone& layer_done = {});
 
 }  // namespace converter
