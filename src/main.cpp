@@ -283,14 +283,16 @@ int run(const cli::Settings& settings) {
     // Each layer's text is written on another core while the next layers are
     // made; the preview draws the layers afterwards, so it keeps them. With
     // -b the layers are final only once all are batched: nothing to overlap,
-    // and a thread fewer where memory is short.
+    // and a thread fewer where memory is short. An output written directly
+    // (a pipe, a terminal) gets no text before the conversion has succeeded.
+    const bool early = out->is_temporary();
     output::FdSink sink(out->fd);
     ultraback::TextWriter text(sink, ultraback::SaveOptions{settings.fast3d});
-    ultraback::LayerWriting layer_writing(text, preview_file.has_value(), !settings.batch);
-    Result<ultraback::Mesh> mesh = converter::convert(*object, options, load_image, warn,
-                                                      [&](ultraback::Layer& layer) { layer_writing.hand_over(layer); });
+    ultraback::LayerWriting layer_writing(text, preview_file.has_value(), early && !settings.batch);
+    converter::LayerDone hand_over;
+    if (early) hand_over = [&](ultraback::Layer& layer) { layer_writing.hand_over(layer); };
+    Result<ultraback::Mesh> mesh = converter::convert(*object, options, load_image, warn, hand_over);
     if (!mesh) return fail(mesh.error());
-    layer_writing.finish(mesh->layers);
     if (settings.warnings_are_errors && warnings > 0) {
         print("Warnings treated as errors (-e)\n");
         return kFailed;
@@ -298,6 +300,10 @@ int run(const cli::Settings& settings) {
     if (settings.depfile) {
         if (const std::string* path = unwritable_dependency(dependencies)) return refuse_dependency(*path);
     }
+    if (!early) {
+        for (ultraback::Layer& layer : mesh->layers) layer_writing.hand_over(layer);
+    }
+    layer_writing.finish(mesh->layers);
 
     return write_outputs(settings, *mesh, dependencies, *out, text, dependency_file, preview_file);
 }
