@@ -28,6 +28,9 @@ void prepare_for_run(std::uint64_t input_length) {
     mallopt(M_MMAP_MAX, 0);
     mallopt(M_TRIM_THRESHOLD, static_cast<int>(kMostHeap));
     if (input_length < kLeastInput) return;
+    // The threads (batching, the preview, the text) take their memory from
+    // the same heap, instead of arenas of their own touched afresh.
+    mallopt(M_ARENA_MAX, 1);
 
     // The heap grown once to what the run is likely to use and marked for
     // huge pages, then handed back to the allocator whole: later blocks are

@@ -6,6 +6,12 @@
 
 namespace ultraback {
 
+namespace {
+
+constexpr std::size_t kMostWaiting = 2;
+
+}  // namespace
+
 LayerWriting::LayerWriting(TextWriter& writer, bool keep_arrays, bool on_a_thread)
     : writer_(writer), keep_arrays_(keep_arrays) {
     // One core gains nothing from a second thread.
@@ -38,7 +44,8 @@ void LayerWriting::hand_over(Layer& layer) {
         return;
     }
     {
-        const std::lock_guard lock(mutex_);
+        std::unique_lock lock(mutex_);
+        room_.wait(lock, [this] { return waiting_.size() < kMostWaiting || failure_; });
         waiting_.push_back(std::move(job));
     }
     wake_.notify_one();
@@ -80,14 +87,18 @@ void LayerWriting::work() {
             Job job = std::move(waiting_.front());
             waiting_.pop_front();
             lock.unlock();
+            room_.notify_one();
             write(job);
             job = {};  // the arrays let go outside the lock
             lock.lock();
         }
     } catch (...) {
         // Out of memory: `finish` throws it on the caller's thread.
-        const std::lock_guard lock(mutex_);
-        failure_ = std::current_exception();
+        {
+            const std::lock_guard lock(mutex_);
+            failure_ = std::current_exception();
+        }
+        room_.notify_all();
     }
 }
 

@@ -33,7 +33,9 @@ public:
     LayerWriting& operator=(const LayerWriting&) = delete;
 
     // Takes the next layer's vertices, primitives and batches to be written;
-    // the layer keeps the rest, which the tables need.
+    // the layer keeps the rest, which the tables need. Waits while two layers
+    // already wait, so that a slow disk or a busy core does not gather the
+    // whole mesh in memory.
     void hand_over(Layer& layer);
     // Waits until every layer handed over is written and, when kept, puts
     // their arrays back in `layers` (all the layers handed over, in order).
@@ -54,7 +56,8 @@ private:
     const bool keep_arrays_;
     std::size_t handed_over_ = 0;
     std::mutex mutex_;
-    std::condition_variable wake_;
+    std::condition_variable wake_;  // a layer waits, or no more will come
+    std::condition_variable room_;  // a layer was taken, or the thread failed
     std::deque<Job> waiting_;
     std::vector<Job> written_;  // when kept
     bool closed_ = false;
