@@ -207,7 +207,7 @@ int main(int argc, char** argv) {
     std::array<Figures, kWays> total{};
     for (int a = 3; a < argc; ++a) {
         const std::string path = argv[a];
-        Result<lwofront::Object> object = bench::read_object(path, {true, {}});
+        Result<lwofront::Object> object = bench::read_object(path, {.skip_unknown_blocks = true, .warn = {}});
         if (!object) {
             std::printf("%s: %s\n", path.c_str(), std::string(object.error().description()).c_str());
             continue;

@@ -24,7 +24,7 @@
 
 #include "check.hpp"
 #include "converter/convert.hpp"
-#include "converter/texture.hpp"
+#include "converter/texturing/texture.hpp"
 #include "lwofront/reader.hpp"
 #include "preview/preview.hpp"
 #include "stream.hpp"
@@ -61,9 +61,15 @@ Result<image::Image> load_image(const std::string& path) {
     return found->second;
 }
 
-// A warning, the hint after one, or the line that says how -r fitted a texture.
+// A warning, or the hint after one.
 void check_warning(std::string_view line) {
-    FUZZ_CHECK(line.starts_with("Warning: ") || line.starts_with("Hint: ") || line.starts_with("texture "));
+    FUZZ_CHECK(line.starts_with("Warning: ") || line.starts_with("Hint: "));
+    FUZZ_CHECK(line.find('\n') == line.size() - 1);
+}
+
+// The line that says how -r fitted a texture.
+void check_note(std::string_view line) {
+    FUZZ_CHECK(line.starts_with("texture "));
     FUZZ_CHECK(line.find('\n') == line.size() - 1);
 }
 
@@ -103,7 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     stream::MemorySource source(file);
     stream::Stream in(source, file.size());
-    const lwofront::ReadOptions read_options{(control & 8) != 0, check_warning};
+    const lwofront::ReadOptions read_options{.skip_unknown_blocks = (control & 8) != 0, .warn = check_warning};
     Result<lwofront::Object> object = lwofront::process(in, read_options);
     if (!object) {
         check_error(object.error());
@@ -123,7 +129,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                      .split_surfaces = (more & 1) != 0,
                                      .vertex_colors = (more & 2) != 0,
                                      .fit_textures = (more & 8) != 0};
-    Result<ultraback::Mesh> mesh = converter::convert(*object, options, load_image, check_warning);
+    Result<ultraback::Mesh> mesh = converter::convert(*object, options, load_image, check_warning, check_note);
     if (!mesh) {
         check_error(mesh.error());
         return 0;
@@ -133,7 +139,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(fault.empty());
 
     ultraback::StringSink sink;
-    FUZZ_CHECK(ultraback::save(*mesh, "mesh", sink, {fast3d}));
+    FUZZ_CHECK(ultraback::save(*mesh, "mesh", sink, {.one_triangle_commands = fast3d}));
     FUZZ_CHECK(sink.text.ends_with(" ); \n"));
 
     if (more & 16) {

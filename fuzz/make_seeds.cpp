@@ -2,10 +2,11 @@
 //
 //   quillmesh_fuzz_seeds fuzz/corpus
 //
-// gives fuzz/corpus/fuzz_pipeline/gen-* (two control bytes, then an LWO2 file;
-// see fuzz_pipeline.cpp) and fuzz/corpus/fuzz_image/gen-* (one small image
+// gives fuzz/corpus/fuzz_pipeline/gen-* (two control bytes, then an LWO2,
+// LWO3 or LWOB file; see fuzz_pipeline.cpp) and fuzz/corpus/fuzz_image/gen-*
+// (one small image
 // per format the decoder reads). The real files beside them are copied by
-// hand from tests/data/real-lwo2.
+// hand from tests/data/real-lwo2 and tests/data/lwo3-lwob.
 
 #include <stb/stb_image_write.h>
 
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "lwo_builder.hpp"
+#include "lwo_formats.hpp"
 #include "png_builder.hpp"
 
 namespace {
@@ -163,6 +165,8 @@ void write_pipeline_seeds(const fs::path& dir) {
     lwo_test::Builder empty;
     empty.form([] {});
     write_object(dir, "empty", 0, 0, empty);
+    write_object(dir, "lwo3-nodes", 0, 0, lwo_test::lwo3_object());
+    write_object(dir, "lwob-projected", 0, 0, lwo_test::lwob_object());
 }
 
 void append(void* context, void* data, int size) {

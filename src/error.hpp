@@ -9,17 +9,18 @@
 enum class ErrorKind {
     Io,          // the byte source or sink failed, or the input ended early
     Utf8,        // a string in the file is not valid UTF-8
-    Lwo,         // the file is not a well-formed LWO2 object (see LwoError)
+    Lwo,         // the file is not a well-formed LightWave object (see LwoError)
     Image,       // a texture image could not be loaded
     Conversion,  // the object cannot be turned into a mesh
 };
 
 enum class LwoError {
     None,               // the error is not an LwoError
-    Invalid,            // not an IFF FORM of type LWO2
+    Invalid,            // not an IFF FORM of type LWO2, LWO3 or LWOB
     UnknownBlokHeader,  // a texture block that is not an image map
     SubchunkOverrun,    // a sub-chunk claims more bytes than its parent has left
     NoLayer,            // a geometry chunk before the first LAYR chunk
+    Damaged,            // a chunk whose contents break the format's own rules
 };
 
 struct Error {

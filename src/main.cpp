@@ -168,6 +168,65 @@ std::optional<std::uint64_t> input_length(int fd) {
     return static_cast<std::uint64_t>(length);
 }
 
+// The lines the stages have to say. Warnings, with the hint that may follow
+// one, go to standard error; -q leaves them out unless -e makes them errors,
+// which are always printed. Notes (how -r fitted a texture) say what was done
+// and are no fault: they go with the news, and -q leaves them out.
+struct Messages {
+    const cli::Settings& settings;
+    bool warned = false;  // a hint only follows a warning, so it counts alike
+
+    void warning(std::string_view line) {
+        warned = true;
+        if (!settings.quiet || settings.warnings_are_errors) print(line);
+    }
+    void note(std::string_view line) const {
+        if (!settings.quiet) print_news(line);
+    }
+    converter::Warn to_warn() {
+        return [this](std::string_view line) { warning(line); };
+    }
+    converter::Note to_note() const {
+        return [this](std::string_view line) { note(line); };
+    }
+};
+
+int refuse(std::string_view message) {
+    print(message);
+    return kRefused;
+}
+
+// Two outputs that are one file would replace each other; the message names
+// the option to change.
+int refuse_clashing_outputs(const cli::Settings& settings) {
+    if (settings.depfile && output::is_same_target(settings.output_path, *settings.depfile))
+        return refuse("Dependency file is the output file; choose another with -d\n");
+    // Otherwise the picture, committed first, would be replaced by the file.
+    if (settings.preview && (output::is_same_target(settings.output_path, *settings.preview) ||
+                             (settings.depfile && output::is_same_target(*settings.depfile, *settings.preview))))
+        return refuse("Preview file is the output or dependency file; choose another with -p\n");
+    return 0;
+}
+
+// An output that is the input would destroy the object; the message names
+// the option whose path is the input's.
+int refuse_overwriting_input(int input_fd, const cli::Settings& settings) {
+    if (output::is_same_file(input_fd, settings.output_path))
+        return refuse("Output file is the input file; choose another with -o\n");
+    if (settings.depfile && output::is_same_file(input_fd, *settings.depfile))
+        return refuse("Dependency file is the input file; choose another with -d\n");
+    if (settings.preview && output::is_same_file(input_fd, *settings.preview))
+        return refuse("Preview file is the input file; choose another with -p\n");
+    return 0;
+}
+
+// The outputs while they are written: temporaries beside their paths, moved
+// into place only when all is written.
+struct Outputs {
+    output::OutputFile text;
+    std::optional<output::OutputFile> dependency_file, preview_file;
+};
+
 // The temporary of a file named with an option, when it is; false once it
 // could not be made and `failure` is printed.
 bool create_optional(const std::optional<std::string>& path, std::string_view failure,
@@ -182,52 +241,88 @@ bool create_optional(const std::optional<std::string>& path, std::string_view fa
     return true;
 }
 
+// Every output made before the input is read, so a run that cannot write
+// reads nothing.
+std::optional<Outputs> create_outputs(const cli::Settings& settings) {
+    Result<output::OutputFile> text = output::create(settings.output_path);
+    if (!text) {
+        fail_on_file("Couldn't create output file\n", settings.output_path, text.error().description());
+        return std::nullopt;
+    }
+    std::optional<Outputs> outputs(Outputs{.text = std::move(*text), .dependency_file = {}, .preview_file = {}});
+    if (!create_optional(settings.depfile, "Couldn't create dependency file\n", outputs->dependency_file) ||
+        !create_optional(settings.preview, "Couldn't create preview file\n", outputs->preview_file))
+        return std::nullopt;
+    return outputs;
+}
+
+// The object, read and scaled.
+Result<lwofront::Object> read_object(int fd, std::uint64_t length, const cli::Settings& settings,
+                                     Messages& messages) {
+    stream::FileSource source(fd);
+    stream::Stream in(source, length);
+    const lwofront::ReadOptions read_options{.skip_unknown_blocks = settings.skip_unknown_blocks,
+                                             .warn = messages.to_warn()};
+    Result<lwofront::Object> object = lwofront::process(in, read_options);
+    if (object) lwofront::scale_points(*object, settings.scale);
+    return object;
+}
+
+// The mesh. Every image the conversion tries, loaded or not, is added to
+// `dependencies`: adding a missing image must make the build convert the
+// object again.
+Result<ultraback::Mesh> convert_object(const lwofront::Object& object, const cli::Settings& settings,
+                                       Messages& messages, std::vector<std::string>& dependencies,
+                                       const converter::LayerDone& layer_done) {
+    auto load_image = [&dependencies](const std::string& path) {
+        dependencies.push_back(path);
+        return image::Image::open(path);
+    };
+    const converter::Options options{.base_dir = settings.texture_dir,
+                                     .tile = settings.tile,
+                                     .batch = settings.batch,
+                                     .cache_size = static_cast<std::size_t>(settings.cache_size),
+                                     .scale = settings.scale,
+                                     .split_surfaces = settings.split_surfaces,
+                                     .vertex_colors = settings.vertex_colors,
+                                     .fit_textures = settings.fit_textures};
+    return converter::convert(object, options, load_image, messages.to_warn(), messages.to_note(), layer_done);
+}
+
 // The rest of the C text (the layers' is written), then the rule and the
 // preview. The others are moved into place first: a run that fails past this
 // point leaves no new output, and a new rule beside an old output only makes
 // the build convert again.
 int write_outputs(const cli::Settings& settings, const ultraback::Mesh& mesh,
-                  const std::vector<std::string>& dependencies, output::OutputFile& out, ultraback::TextWriter& text,
-                  std::optional<output::OutputFile>& dependency_file, std::optional<output::OutputFile>& preview_file) {
+                  const std::vector<std::string>& dependencies, Outputs& outputs, ultraback::TextWriter& text) {
     PreviewBytes preview_bytes;
-    if (preview_file) preview_bytes = start_preview(mesh);
+    if (outputs.preview_file) preview_bytes = start_preview(mesh);
     if (Status saved = text.finish(mesh, settings.object_name); !saved) return fail(saved.error());
-    if (dependency_file) {
-        output::FdSink rule_sink(dependency_file->fd);
+    if (outputs.dependency_file) {
+        output::FdSink rule_sink(outputs.dependency_file->fd);
         std::string rule = depfile::make_rule(settings.output_path, rule_dependencies(settings, dependencies));
         if (Status written = rule_sink.write(rule); !written) return fail(written.error());
     }
-    if (preview_file) {
-        if (Status written = write_preview(preview_bytes, *preview_file); !written) return fail(written.error());
+    if (outputs.preview_file) {
+        if (Status written = write_preview(preview_bytes, *outputs.preview_file); !written)
+            return fail(written.error());
     }
-    for (std::optional<output::OutputFile>* other : {&dependency_file, &preview_file}) {
+    for (std::optional<output::OutputFile>* other : {&outputs.dependency_file, &outputs.preview_file}) {
         if (!*other) continue;
         if (Status committed = output::commit(**other); !committed) return fail(committed.error());
     }
-    if (Status committed = output::commit(out); !committed) return fail(committed.error());
+    if (Status committed = output::commit(outputs.text); !committed) return fail(committed.error());
     return 0;
 }
 
+// The steps in order: refuse clashing paths, open the input, create the
+// outputs, read, convert, write.
 int run(const cli::Settings& settings) {
     choose_news_stream(settings);
-    if (settings.depfile && output::is_same_target(settings.output_path, *settings.depfile)) {
-        print("Dependency file is the output file; choose another with -d\n");
-        return kRefused;
-    }
-    // Otherwise the picture, committed first, would be replaced by the file.
-    if (settings.preview && (output::is_same_target(settings.output_path, *settings.preview) ||
-                             (settings.depfile && output::is_same_target(*settings.depfile, *settings.preview)))) {
-        print("Preview file is the output or dependency file; choose another with -p\n");
-        return kRefused;
-    }
+    if (int refused = refuse_clashing_outputs(settings)) return refused;
     InputFile input(open(settings.input_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (input.fd < 0) return fail_on_file("Couldn't open input file\n", settings.input_path, std::strerror(errno));
-    if (output::is_same_file(input.fd, settings.output_path) ||
-        (settings.depfile && output::is_same_file(input.fd, *settings.depfile)) ||
-        (settings.preview && output::is_same_file(input.fd, *settings.preview))) {
-        print("Output file is the input file; choose another with -o\n");
-        return kRefused;
-    }
+    if (int refused = refuse_overwriting_input(input.fd, settings)) return refused;
     std::optional<std::uint64_t> length = input_length(input.fd);
     if (!length) {
         print("Couldn't find the length of the input file\n");
@@ -236,64 +331,31 @@ int run(const cli::Settings& settings) {
     heap::prepare_for_run(*length);
     // The rule's paths from the command line are checked before any file is
     // made; the image paths once the conversion has tried them.
+    std::vector<std::string> dependencies{settings.input_path};
     if (settings.depfile) {
         const std::vector<std::string> named{settings.output_path, settings.input_path};
         if (const std::string* path = unwritable_dependency(named)) return refuse_dependency(*path);
     }
-
-    Result<output::OutputFile> out = output::create(settings.output_path);
-    if (!out) return fail_on_file("Couldn't create output file\n", settings.output_path, out.error().description());
-    std::optional<output::OutputFile> dependency_file, preview_file;
-    if (!create_optional(settings.depfile, "Couldn't create dependency file\n", dependency_file) ||
-        !create_optional(settings.preview, "Couldn't create preview file\n", preview_file))
-        return kFailed;
-
-    stream::FileSource source(input.fd);
-    stream::Stream in(source, *length);
-    // -q silences warnings; -e makes them errors, which are always printed.
-    std::size_t warnings = 0;
-    auto warn = [&](std::string_view line) {
-        // A fitted texture's line is news, not a fault; a hint goes with the
-        // warning before it.
-        const bool warning = line.starts_with("Warning: ");
-        if (warning) ++warnings;
-        if (settings.quiet && !settings.warnings_are_errors) return;
-        if (warning || line.starts_with("Hint: ")) {
-            print(line);
-        } else {
-            print_news(line);
-        }
-    };
-    lwofront::ReadOptions read_options{settings.skip_unknown_blocks, warn};
-    Result<lwofront::Object> object = lwofront::process(in, read_options);
-    if (!object) return fail(object.error());
-
-    lwofront::scale_points(*object, settings.scale);
-
-    // Every image the conversion tries, loaded or not, is a dependency: adding
-    // a missing image must make the build convert the object again.
-    std::vector<std::string> dependencies{settings.input_path};
-    auto load_image = [&](const std::string& path) {
-        dependencies.push_back(path);
-        return image::Image::open(path);
-    };
-    converter::Options options{settings.texture_dir, settings.tile, settings.batch,
-                               static_cast<std::size_t>(settings.cache_size), settings.scale,
-                               settings.split_surfaces, settings.vertex_colors, settings.fit_textures};
+    std::optional<Outputs> outputs = create_outputs(settings);
+    if (!outputs) return kFailed;
     // Each layer's text is written on another core while the next layers are
     // made; the preview draws the layers afterwards, so it keeps them. With
     // -b the layers are final only once all are batched: nothing to overlap,
     // and a thread fewer where memory is short. An output written directly
     // (a pipe, a terminal) gets no text before the conversion has succeeded.
-    const bool early = out->is_temporary();
-    output::FdSink sink(out->fd);
-    ultraback::TextWriter text(sink, ultraback::SaveOptions{settings.fast3d});
-    ultraback::LayerWriting layer_writing(text, preview_file.has_value(), early && !settings.batch);
+    const bool early = outputs->text.is_temporary();
+    output::FdSink sink(outputs->text.fd);
+    ultraback::TextWriter text(sink, ultraback::SaveOptions{.one_triangle_commands = settings.fast3d});
+    ultraback::LayerWriting layer_writing(text, outputs->preview_file.has_value(), early && !settings.batch);
     converter::LayerDone hand_over;
     if (early) hand_over = [&](ultraback::Layer& layer) { layer_writing.hand_over(layer); };
-    Result<ultraback::Mesh> mesh = converter::convert(*object, options, load_image, warn, hand_over);
+
+    Messages messages{.settings = settings};
+    Result<lwofront::Object> object = read_object(input.fd, *length, settings, messages);
+    if (!object) return fail(object.error());
+    Result<ultraback::Mesh> mesh = convert_object(*object, settings, messages, dependencies, hand_over);
     if (!mesh) return fail(mesh.error());
-    if (settings.warnings_are_errors && warnings > 0) {
+    if (settings.warnings_are_errors && messages.warned) {
         print("Warnings treated as errors (-e)\n");
         return kFailed;
     }
@@ -304,8 +366,7 @@ int run(const cli::Settings& settings) {
         for (ultraback::Layer& layer : mesh->layers) layer_writing.hand_over(layer);
     }
     layer_writing.finish(mesh->layers);
-
-    return write_outputs(settings, *mesh, dependencies, *out, text, dependency_file, preview_file);
+    return write_outputs(settings, *mesh, dependencies, *outputs, text);
 }
 
 }  // namespace

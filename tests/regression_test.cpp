@@ -146,8 +146,7 @@ TEST(Regression, ControlCharactersInNamesKeepWarningsOnOneLine) {
     auto fail = [](const std::string&) -> Result<image::Image> {
         return std::unexpected(Error{ErrorKind::Image, LwoError::None, "Could not open image"});
     };
-    converter::Options options;
-    options.base_dir = "base\tdir";
+    const converter::Options options{.base_dir = "base\tdir"};
     auto mesh = converter::convert(object, options, fail,
                                    [&](std::string_view line) { warnings.emplace_back(line); });
     ASSERT_TRUE(mesh);

@@ -80,11 +80,11 @@ ClipTexture make_clip_texture(const image::Image& image, bool fit, bool wraps, s
 // once, made into its texture at once and its pixels let go, so no more than
 // one decoded image is held at any time; a later clip naming the same file
 // (and, with -r, wrapping alike) takes a copy of that texture. From here on
-// only whether an image loaded is read. The warnings come in the order of the
+// only whether an image loaded is read. The lines come in the order of the
 // two passes: every image that could not be opened, then for every texture
-// its fitting and whether it is over the TMEM budget.
+// how it was fitted (a note) and whether it is over the TMEM budget.
 ImageList load_textures(const Object& object, const lwofront::SurfaceIndex& surface_index, const Options& options,
-                        const LoadImage& load_image, Mesh& mesh, const Warn& warn) {
+                        const LoadImage& load_image, Mesh& mesh, const Warn& warn, const Note& note) {
     const std::size_t clips = object.clips.size();
     const std::vector<bool> wrapped =
         options.fit_textures ? wrapped_clips(object, surface_index) : std::vector<bool>(clips, false);
@@ -121,7 +121,7 @@ ImageList load_textures(const Object& object, const lwofront::SurfaceIndex& surf
     bool over_budget = false;
     for (std::size_t k = 0; k < clips; ++k) {
         if (!images[k]) continue;
-        if (!fitted[k].empty()) say(warn, "texture " + std::to_string(k) + fitted[k]);
+        if (!fitted[k].empty()) say(note, "texture " + std::to_string(k) + fitted[k]);
         if (!fits_in_tmem(mesh.textures[k])) {
             say(warn, "Warning: texture won't fit into TMEM\n");
             over_budget = true;
@@ -272,11 +272,11 @@ Status convert_layers(const Object& object, const lwofront::SurfaceIndex& surfac
 }  // namespace
 
 Result<Mesh> convert(const Object& object, const Options& options, const LoadImage& load_image, const Warn& warn,
-                     const LayerDone& layer_done) {
+                     const Note& note, const LayerDone& layer_done) {
     Mesh mesh;
     // The surfaces by name, found once for every layer of the run.
     const lwofront::SurfaceIndex surface_index = lwofront::index_surfaces(object);
-    ImageList images = load_textures(object, surface_index, options, load_image, mesh, warn);
+    ImageList images = load_textures(object, surface_index, options, load_image, mesh, warn, note);
     const std::vector<SurfaceUse> uses = read_surfaces(object, mesh, warn);
     // Pass 5: with batching, every layer (tile layers too) is redrawn through
     // the vertex cache, on the other cores while the next layers are made.

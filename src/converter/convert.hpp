@@ -18,8 +18,8 @@ namespace converter {
 using LoadImage = std::function<Result<image::Image>(const std::string& path)>;
 
 struct Options {
-    std::string base_dir;  // directory of the input file; "" is the current one
-    bool tile = false;     // split layers whose texture is over the TMEM budget
+    std::string base_dir = "";  // directory of the input file; "" is the current one
+    bool tile = false;          // split layers whose texture is over the TMEM budget
     bool batch = false;    // draw every layer in batches through the vertex cache
     std::size_t cache_size = ultraback::kDefaultCacheSize;  // vertex cache slots for batching
     float scale = 1.0f;           // what the points were multiplied by, for warnings
@@ -33,7 +33,9 @@ struct Options {
 // are made.
 using LayerDone = std::function<void(ultraback::Layer& layer)>;
 
+// Warnings go to `warn`, what was done beyond the plain conversion to `note`.
 Result<ultraback::Mesh> convert(const lwofront::Object& object, const Options& options,
-                                const LoadImage& load_image, const Warn& warn, const LayerDone& layer_done = {});
+                                const LoadImage& load_image, const Warn& warn, const Note& note = {},
+                                const LayerDone& layer_done = {});
 
 }  // namespace converter

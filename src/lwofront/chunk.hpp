@@ -7,9 +7,12 @@
 // are passed over, so the next header is read where it really starts. A body
 // that claims more than its container has left is an error at once.
 
+#include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "error.hpp"
 #include "lwofront/model.hpp"
@@ -121,5 +124,42 @@ inline std::string id_text(std::uint32_t id) {
 // The CLIP and SURF bodies, read inside their chunk's window (surface.cpp).
 Result<Clip> read_clip(stream::Stream& s);
 Result<Surf> read_surf(stream::Stream& s, const ReadOptions& options);
+
+// The fields of one sub-chunk of a block header, a TMAP or a block, by its
+// identifier; an identifier not of that level reads nothing (surface.cpp).
+// LWO3 nests the same fields in its own containers.
+Status read_header_field(stream::Stream& s, std::uint32_t id, BlokHeader& header);
+Status read_tmap_field(stream::Stream& s, std::uint32_t id, Tmap& tmap);
+Status read_blok_field(stream::Stream& s, std::uint32_t id, Blok& blok);
+// A block that is not an image map: the error, or with -k nothing but a
+// warning naming the block and the surface.
+Status refuse_block(std::uint32_t header_id, const std::string& surface, const ReadOptions& options);
+
+// An LWO3 surface's image node names its file itself; it becomes a clip once
+// every CLIP of the file is read (lwo3.cpp).
+struct NodeImage {
+    std::size_t surface = 0;  // position in Object::surfaces
+    std::string file;
+    std::string uv_map;
+};
+
+// The FORM CLIP and FORM SURF bodies of an LWO3 file, after the form type.
+Result<Clip> read_lwo3_clip(stream::Stream& s);
+Result<Surf> read_lwo3_surf(stream::Stream& s, const ReadOptions& options, std::size_t position,
+                            std::vector<NodeImage>& node_images);
+// Once the whole LWO3 file is read: block images named by clip index are
+// renamed by clip position, as the object model counts them, and each node
+// image gets its clip and a block.
+void finish_lwo3(Object& object, const std::vector<NodeImage>& node_images);
+
+// The chunks of an LWOB file (lwob.cpp). The object has its one layer; the
+// images of textures become clips, one per file name, in `clips`.
+using ClipsByFile = std::map<std::string, std::size_t>;
+Status read_lwob_pols(stream::Stream& s, Object& object);
+Result<Surf> read_lwob_surf(stream::Stream& s, Object& object, ClipsByFile& clips, const ReadOptions& options);
+
+// One warning per surface whose image is mapped by a projection, which the
+// conversion does not compute: its texture coordinates stay 0.
+void warn_projected(const Object& object, const ReadOptions& options);
 
 }  // namespace lwofront::detail

@@ -1,5 +1,6 @@
 #pragma once
-// The parsed LWO2 object: plain records in file order, mirroring the chunks.
+// The parsed object: plain records in file order, mirroring the chunks of an
+// LWO2 file. LWO3 and LWOB files are read into the same records (reader.hpp).
 // Four-character identifiers are u32 with the first character in the top byte.
 
 #include <cstddef>
@@ -317,7 +318,14 @@ struct Surf {
     std::string name;
     std::string source;
     std::vector<SurfAttr> attributes;
+    // Kept for lighting and double-sided drawing; the conversion does not
+    // read them yet.
+    float smoothing_angle = 0;  // SMAN, radians; 0 is flat shading
+    std::uint16_t sides = 1;    // SIDE: 1 front only, 3 both sides
 };
+
+// Which kind of file the object was read from.
+enum class Format { Lwo2, Lwo3, Lwob };
 
 struct Object {
     std::vector<Layr>& get_layers_mut() { return layers; }
@@ -329,6 +337,7 @@ struct Object {
     std::vector<Layr> layers;
     std::vector<Clip> clips;
     std::vector<Surf> surfaces;
+    Format format = Format::Lwo2;
 };
 
 // Multiplies x, y and z of every point of every layer by `scale`, in place.

@@ -1,5 +1,7 @@
 // The FORM header and the top-level chunks: tags, layers and their geometry.
-// SURF and CLIP bodies are read in surface.cpp.
+// SURF and CLIP bodies are read in surface.cpp, LWO3's CLIP and SURF FORMs in
+// lwo3.cpp, LWOB's POLS and SURF in lwob.cpp; an LWO3 file's geometry chunks
+// are LWO2's and read here.
 //
 // Each chunk is read inside a window of its own length (chunk.hpp), so a
 // handler that loops "until the chunk ends" loops while the window is open.
@@ -9,11 +11,13 @@
 #include <algorithm>
 #include <bit>
 #include <cstddef>
+#include <optional>
 #include <span>
 #include <utility>
 #include <vector>
 
 #include "lwofront/chunk.hpp"
+#include "warning_line.hpp"
 
 namespace lwofront {
 
@@ -38,11 +42,8 @@ std::string what_is_not_a_form(std::uint32_t head) {
     return "the file does not begin with an IFF FORM header, as a LightWave object does";
 }
 
-std::string what_form_is_not_lwo2(std::uint32_t type) {
-    if (type == make_id("LWOB") || type == make_id("LWO3"))
-        return "the file is a LightWave object in the " + id_text(type) +
-               " format, which is not read; save it from LightWave as LWO2";
-    return "the file is an IFF FORM of type " + id_text(type) + ", not a LightWave object (LWO2)";
+std::string what_form_is_not_lwo(std::uint32_t type) {
+    return "the file is an IFF FORM of type " + id_text(type) + ", not a LightWave object (LWO2, LWO3 or LWOB)";
 }
 
 // The named kind when the type is `name`, else Other carrying the type.
@@ -257,8 +258,15 @@ Status read_geometry(Stream& s, Object& object, std::uint32_t id, std::vector<st
     return read(s, **layer, buffer);
 }
 
-// One top-level chunk body; chunks not listed are skipped by read_nested.
-// `buffer` holds geometry bodies, one at a time.
+// What a read keeps between chunks besides the object.
+struct Reading {
+    std::vector<std::byte> buffer;      // geometry bodies, one at a time
+    std::vector<NodeImage> node_images;  // LWO3
+    ClipsByFile clips;                   // LWOB
+};
+
+// One top-level chunk body of an LWO2 file; chunks not listed are skipped by
+// read_nested.
 Status read_chunk_body(Stream& s, std::uint32_t id, Object& object, const ReadOptions& options,
                        std::vector<std::byte>& buffer) {
     switch (id) {
@@ -275,7 +283,97 @@ Status read_chunk_body(Stream& s, std::uint32_t id, Object& object, const ReadOp
     }
 }
 
+// A PTAG that replaces the layer's tags only when they are of type SURF: it
+// is read into a scratch layer first.
+Status read_surface_ptag(Stream& s, Object& object, std::vector<std::byte>& buffer) {
+    Layr scratch;
+    LWO_TRY(read_ptag(s, scratch, buffer));
+    if (std::holds_alternative<SurfTag>(scratch.ptag.kind)) {
+        auto layer = current_layer(object, make_id("PTAG"));
+        if (!layer) return std::unexpected(std::move(layer).error());
+        (*layer)->ptag = std::move(scratch.ptag);
+    }
+    return {};
+}
+
+// One top-level chunk body of an LWO3 file: the geometry chunks are those of
+// LWO2; clips and surfaces are FORMs. Every sample file tags polygons with
+// sketch colours (PTAG COLR) beside their surfaces, so only a SURF tag chunk
+// sets a layer's tags.
+Status read_lwo3_chunk_body(Stream& s, std::uint32_t id, Object& object, const ReadOptions& options,
+                            Reading& reading) {
+    switch (id) {
+        case make_id("CLIP"):
+        case make_id("SURF"): return {};
+        case make_id("PTAG"): {
+            if (object.layers.empty()) return read_geometry(s, object, id, reading.buffer, read_ptag);
+            return read_surface_ptag(s, object, reading.buffer);
+        }
+        case make_id("FORM"): break;
+        default: return read_chunk_body(s, id, object, options, reading.buffer);
+    }
+    std::uint32_t type = 0;
+    LWO_TRY(read_field(s, type));
+    switch (type) {
+        case make_id("CLIP"): return append(object.clips, read_lwo3_clip(s));
+        case make_id("SURF"):
+            return append(object.surfaces, read_lwo3_surf(s, options, object.surfaces.size(), reading.node_images));
+        default: return {};
+    }
+}
+
+// One top-level chunk body of an LWOB file, whose one layer exists from the
+// start.
+Status read_lwob_chunk_body(Stream& s, std::uint32_t id, Object& object, const ReadOptions& options,
+                            Reading& reading) {
+    switch (id) {
+        case make_id("PNTS"): return read_pnts(s, object.layers.back(), reading.buffer);
+        // The surface names are the tags that polygons name, as TAGS.
+        case make_id("SRFS"): return read_tags(s, object);
+        case make_id("POLS"): return read_lwob_pols(s, object);
+        case make_id("SURF"): return append(object.surfaces, read_lwob_surf(s, object, reading.clips, options));
+        default: return {};
+    }
+}
+
+std::optional<Format> format_of(std::uint32_t type) {
+    switch (type) {
+        case make_id("LWO2"): return Format::Lwo2;
+        case make_id("LWO3"): return Format::Lwo3;
+        case make_id("LWOB"): return Format::Lwob;
+        default: return std::nullopt;
+    }
+}
+
+// Whether a block maps its image by a projection rather than a UV map.
+bool is_projected(const Blok& blok) {
+    bool projected = false, image = false;
+    for (const BlokAttr& field : blok.attributes) {
+        if (const Proj* proj = std::get_if<Proj>(&field)) projected = proj->mode != 5;
+        if (std::holds_alternative<Imag>(field)) image = true;
+    }
+    return projected && image;
+}
+
 }  // namespace
+
+namespace detail {
+
+void warn_projected(const Object& object, const ReadOptions& options) {
+    if (!options.warn) return;
+    for (const Surf& surf : object.surfaces) {
+        const bool projected = std::ranges::any_of(surf.attributes, [](const SurfAttr& attribute) {
+            const Blok* blok = std::get_if<Blok>(&attribute);
+            return blok && is_projected(*blok);
+        });
+        if (projected)
+            options.warn(warning_line("Warning: surface " + surf.name +
+                                      " maps its image by a projection, which is not supported: its texture "
+                                      "coordinates are 0.\n"));
+    }
+}
+
+}  // namespace detail
 
 Result<Object> process(Stream& stream, const ReadOptions& options) {
     const std::uint64_t length = stream.remaining;
@@ -288,21 +386,53 @@ Result<Object> process(Stream& stream, const ReadOptions& options) {
     return handle_form(stream, options);
 }
 
+namespace {
+
+Result<Object> read_form(Stream& stream, Format format, const ReadOptions& options) {
+    Object object;
+    object.format = format;
+    Reading reading;
+    if (format == Format::Lwob) object.layers.push_back(Layr::create(0, 0, Vec3{}, "", 0));
+    while (stream.remaining != 0) {
+        auto header = stream::read_chunk(stream);
+        if (!header) return std::unexpected(std::move(header).error());
+        LWO_TRY(read_nested(stream, header->length, Level::Chunk, [&] {
+            switch (format) {
+                case Format::Lwo2: return read_chunk_body(stream, header->id, object, options, reading.buffer);
+                case Format::Lwo3: return read_lwo3_chunk_body(stream, header->id, object, options, reading);
+                case Format::Lwob: return read_lwob_chunk_body(stream, header->id, object, options, reading);
+            }
+            return Status{};
+        }));
+    }
+    if (format == Format::Lwo3) finish_lwo3(object, reading.node_images);
+    if (format != Format::Lwo2) warn_projected(object, options);
+    return object;
+}
+
+// A damaged LWO3 or LWOB file says which reader met the damage, since the
+// chunk names in the messages are mostly those of LWO2.
+std::string format_hint(Format format) {
+    switch (format) {
+        case Format::Lwo2: return {};
+        case Format::Lwo3: return "the file was read as an LWO3 object (LightWave 2015 and later)";
+        case Format::Lwob: return "the file was read as an LWOB object (LightWave 5 and earlier)";
+    }
+    return {};
+}
+
+}  // namespace
+
 Result<Object> handle_form(Stream& stream, const ReadOptions& options) {
     const bool ends_early = stream.remaining < 4;
     auto type = stream::read_u4(stream);
     if (!type) return std::unexpected(std::move(type).error());
-    if (*type != make_id("LWO2"))
-        return std::unexpected(invalid_error(ends_early ? "the file ends inside its FORM header" : what_form_is_not_lwo2(*type)));
+    const std::optional<Format> format = format_of(*type);
+    if (!format)
+        return std::unexpected(invalid_error(ends_early ? "the file ends inside its FORM header" : what_form_is_not_lwo(*type)));
 
-    Object object;
-    std::vector<std::byte> buffer;
-    while (stream.remaining != 0) {
-        auto header = stream::read_chunk(stream);
-        if (!header) return std::unexpected(std::move(header).error());
-        LWO_TRY(read_nested(stream, header->length, Level::Chunk,
-                            [&] { return read_chunk_body(stream, header->id, object, options, buffer); }));
-    }
+    Result<Object> object = read_form(stream, *format, options);
+    if (!object && object.error().hint.empty()) object.error().hint = format_hint(*format);
     return object;
 }
 

@@ -52,7 +52,9 @@ Status add(Stream& s, List& list) {
     return {};
 }
 
-Status read_header_attr(Stream& s, std::uint32_t id, BlokHeader& header) {
+}  // namespace
+
+Status read_header_field(Stream& s, std::uint32_t id, BlokHeader& header) {
     auto& list = header.attributes;
     switch (id) {
         case make_id("CHAN"): return add<Chan>(s, list);
@@ -62,7 +64,7 @@ Status read_header_attr(Stream& s, std::uint32_t id, BlokHeader& header) {
     }
 }
 
-Status read_tmap_attr(Stream& s, std::uint32_t id, Tmap& tmap) {
+Status read_tmap_field(Stream& s, std::uint32_t id, Tmap& tmap) {
     auto& list = tmap.attributes;
     switch (id) {
         case make_id("CNTR"): return add<Cntr>(s, list);
@@ -75,7 +77,7 @@ Status read_tmap_attr(Stream& s, std::uint32_t id, Tmap& tmap) {
     }
 }
 
-Status read_blok_attr(Stream& s, std::uint32_t id, Blok& blok) {
+Status read_blok_field(Stream& s, std::uint32_t id, Blok& blok) {
     auto& list = blok.attributes;
     switch (id) {
         case make_id("TMAP"): return add<Tmap>(s, list);
@@ -92,6 +94,21 @@ Status read_blok_attr(Stream& s, std::uint32_t id, Blok& blok) {
     }
 }
 
+Status refuse_block(std::uint32_t header_id, const std::string& surface, const ReadOptions& options) {
+    if (!options.skip_unknown_blocks) {
+        Error error = lwo_error(LwoError::UnknownBlokHeader, "Unknown BLOK header");
+        error.hint = "surface " + surface + " has a texture block (" + id_text(header_id) +
+                     ") that is not an image map; -k skips such blocks with a warning";
+        return std::unexpected(std::move(error));
+    }
+    if (options.warn)
+        options.warn(warning_line("Warning: skipped texture block " + id_text(header_id) + " of surface " + surface +
+                                  ": not an image map\n"));
+    return {};
+}
+
+namespace {
+
 Status read_blok(Stream& s, Surf& surf, const ReadOptions& options);
 
 Status read_surf_attr(Stream& s, std::uint32_t id, Surf& surf, const ReadOptions& options) {
@@ -102,12 +119,14 @@ Status read_surf_attr(Stream& s, std::uint32_t id, Surf& surf, const ReadOptions
         case make_id("SPEC"): return add<Spec>(s, list);
         case make_id("GLOS"): return add<Glos>(s, list);
         case make_id("BLOK"): return read_blok(s, surf, options);
+        case make_id("SMAN"): return read_field(s, surf.smoothing_angle);
+        case make_id("SIDE"): return read_field(s, surf.sides);
         default: return {};
     }
 }
 
 Status read_attr(Stream& s, Tmap& tmap) {
-    return read_subchunks(s, [&](std::uint32_t id) { return read_tmap_attr(s, id, tmap); });
+    return read_subchunks(s, [&](std::uint32_t id) { return read_tmap_field(s, id, tmap); });
 }
 
 // The block header sub-chunk: only image maps (IMAP) are read. Returns the
@@ -119,7 +138,7 @@ Result<std::uint32_t> read_blok_header(Stream& s, BlokHeader& header) {
         if (sub->id != make_id("IMAP")) return {};
         header.kind = BlokHeaderKind::Imap;
         LWO_TRY(take(stream::read_ordinal(s), header.ordinal));
-        return read_subchunks(s, [&](std::uint32_t id) { return read_header_attr(s, id, header); });
+        return read_subchunks(s, [&](std::uint32_t id) { return read_header_field(s, id, header); });
     }));
     return sub->id;
 }
@@ -130,19 +149,8 @@ Status read_blok(Stream& s, Surf& surf, const ReadOptions& options) {
     Blok blok;
     auto header_id = read_blok_header(s, blok.header);
     if (!header_id) return std::unexpected(std::move(header_id).error());
-    if (*header_id != make_id("IMAP")) {
-        if (!options.skip_unknown_blocks) {
-            Error error = lwo_error(LwoError::UnknownBlokHeader, "Unknown BLOK header");
-            error.hint = "surface " + surf.name + " has a texture block (" + id_text(*header_id) +
-                         ") that is not an image map; -k skips such blocks with a warning";
-            return std::unexpected(std::move(error));
-        }
-        if (options.warn)
-            options.warn(warning_line("Warning: skipped texture block " + id_text(*header_id) + " of surface " +
-                                      surf.name + ": not an image map\n"));
-        return {};
-    }
-    LWO_TRY(read_subchunks(s, [&](std::uint32_t id) { return read_blok_attr(s, id, blok); }));
+    if (*header_id != make_id("IMAP")) return refuse_block(*header_id, surf.name, options);
+    LWO_TRY(read_subchunks(s, [&](std::uint32_t id) { return read_blok_field(s, id, blok); }));
     surf.attributes.push_back(std::move(blok));
     return {};
 }

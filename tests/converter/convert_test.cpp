@@ -25,20 +25,23 @@ const std::string kSurfacesHint = "Hint: -m gives each surface of a layer an out
 struct Converted {
     Result<ultraback::Mesh> mesh;
     std::vector<std::string> warnings;
+    std::vector<std::string> notes;
     std::vector<std::string> loaded;  // every path handed to the image loader
 };
 
 // Converts with a loader that knows only the given files.
 Converted convert(const lwofront::Object& object, const std::map<std::string, image::Image>& files,
                   converter::Options options = {}) {
-    Converted out{ultraback::Mesh{}, {}, {}};
+    Converted out{ultraback::Mesh{}, {}, {}, {}};
     converter::LoadImage load = [&](const std::string& path) -> Result<image::Image> {
         out.loaded.push_back(path);
         auto found = files.find(path);
         if (found == files.end()) return std::unexpected(Error{ErrorKind::Image, LwoError::None, "Could not open image"});
         return found->second;
     };
-    out.mesh = converter::convert(object, options, load, [&](std::string_view line) { out.warnings.emplace_back(line); });
+    out.mesh = converter::convert(
+        object, options, load, [&](std::string_view line) { out.warnings.emplace_back(line); },
+        [&](std::string_view line) { out.notes.emplace_back(line); });
     if (out.mesh) {
         EXPECT_EQ(ultraback::find_mesh_fault(*out.mesh, options.cache_size), "");
     }
@@ -47,17 +50,11 @@ Converted convert(const lwofront::Object& object, const std::map<std::string, im
 
 // Options set by name, the others left as they are by default.
 converter::Options in_dir(std::string base_dir, bool tile = false) {
-    converter::Options options;
-    options.base_dir = std::move(base_dir);
-    options.tile = tile;
-    return options;
+    return {.base_dir = std::move(base_dir), .tile = tile};
 }
 
 converter::Options batched(bool batch, std::size_t cache_size) {
-    converter::Options options;
-    options.batch = batch;
-    options.cache_size = cache_size;
-    return options;
+    return {.batch = batch, .cache_size = cache_size};
 }
 
 std::string text(const Converted& c) {
@@ -298,6 +295,18 @@ TEST(Convert, WithoutTilingATextureOverBudgetOnlyWarns) {
     EXPECT_TRUE(c.mesh->layers[0].attributes.empty());
     EXPECT_TRUE(c.mesh->layer_rects.empty());
     EXPECT_EQ(c.warnings, (std::vector<std::string>{kTmemWarning, kTmemHint}));
+    EXPECT_TRUE(c.notes.empty());
+}
+
+// How -r fitted a texture is a note, not a warning: -e must not fail on it.
+TEST(Convert, FittingATextureIsANote) {
+    lwofront::Layr l = layer(kSquare, {{0, 1, 2}, {2, 1, 3}});
+    l.vmaps.push_back(txuv({{0, {0, 0}}, {1, {1, 0}}, {2, {0, 1}}, {3, {1, 1}}}));
+    Converted c = convert(textured_object({tagged(l, 0)}), {{"big.png", picture(128, 128, 17)}},
+                          {.fit_textures = true});
+    ASSERT_TRUE(c.mesh);
+    EXPECT_TRUE(c.warnings.empty());
+    EXPECT_EQ(c.notes, std::vector<std::string>{"texture 0 (big.png): 128x128 RGBA16 -> 40x40 I8\n"});
 }
 
 TEST(Convert, TilingGivesOneLayerPerPolygonWithItsRectangle) {
@@ -485,7 +494,7 @@ TEST(Convert, HandsOnEachLayerInOrderOnceFinal) {
         ASSERT_TRUE(plain.mesh);
         std::vector<ultraback::Layer> handed;
         Result<ultraback::Mesh> mesh = converter::convert(
-            o, options, {}, [](std::string_view) {}, [&](ultraback::Layer& l) { handed.push_back(std::move(l)); });
+            o, options, {}, [](std::string_view) {}, {}, [&](ultraback::Layer& l) { handed.push_back(std::move(l)); });
         ASSERT_TRUE(mesh);
         ASSERT_EQ(handed.size(), plain.mesh->layers.size());
         for (std::size_t n = 0; n < handed.size(); ++n) {

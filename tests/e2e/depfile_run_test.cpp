@@ -110,7 +110,7 @@ TEST(DependencyFile, ThatNamesTheInputIsRefused) {
     test_support::write_file(dir.path() / "box.lwo", two_clip_object("a.png", "b.png"));
     ProgramRun run = run_quillmesh(dir.path(), "box.lwo -d box.lwo", "box.lwo.c");
     EXPECT_EQ(run.exit_status, 2);
-    EXPECT_EQ(run.output, "Output file is the input file; choose another with -o\n");
+    EXPECT_EQ(run.output, "Dependency file is the input file; choose another with -d\n");
     EXPECT_EQ(test_support::read_file(dir.path() / "box.lwo"), two_clip_object("a.png", "b.png"));
     EXPECT_FALSE(fs::exists(dir.path() / "box.lwo.c"));
 }

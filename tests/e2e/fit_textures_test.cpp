@@ -68,12 +68,17 @@ TEST(ProgramFitsTextures, RealAndSampleTextures) {
         EXPECT_EQ(compiled.exit_status, 0) << compiled.output;
         const ProgramRun again = run_quillmesh(dir.path(), shell_quote(c.object) + " " + c.options + " -r -o again.c", "again.c");
         EXPECT_TRUE(again.c_text == run.c_text) << "two runs on the same input wrote different bytes";
-        // The line is news, not a warning: -e does not fail on it, -q leaves it out.
+        // The line is news, not a warning: -e does not fail on it, -q leaves it
+        // out, with -e too.
         const ProgramRun strict = run_quillmesh(dir.path(), shell_quote(c.object) + " " + c.options + " -r -e -o strict.c", "strict.c");
         EXPECT_EQ(strict.exit_status, 0);
         EXPECT_EQ(strict.output, c.output);
         const ProgramRun quiet = run_quillmesh(dir.path(), shell_quote(c.object) + " " + c.options + " -r -q -o quiet.c", "quiet.c");
         EXPECT_EQ(quiet.output, "");
+        const ProgramRun quiet_strict =
+            run_quillmesh(dir.path(), shell_quote(c.object) + " " + c.options + " -r -q -e -o quiet_strict.c", "quiet_strict.c");
+        EXPECT_EQ(quiet_strict.exit_status, 0);
+        EXPECT_EQ(quiet_strict.output, "");
 
         std::optional<texel_decoder::DecodedTexture> texture = texel_decoder::decode_texture(run.c_text, 0);
         ASSERT_TRUE(texture);

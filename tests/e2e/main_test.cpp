@@ -83,9 +83,8 @@ TEST(Driver, FailedRunsLeaveNoNewFileAndKeepAnExistingOne) {
              // A chunk that claims more bytes than the file holds.
              {kEmptyObject + std::string("PNTS\0\0\0\x18\0\0\0\0", 12), "in.lwo -o out.c",
               "failed to fill whole buffer\n"},
-             {std::string("FORM\0\0\0\4LWO3", 12), "in.lwo -o out.c",
-              "IO error\nHint: the file is a LightWave object in the LWO3 format, which is not read; save it from "
-              "LightWave as LWO2\n"},
+             {std::string("FORM\0\0\0\4LWLO", 12), "in.lwo -o out.c",
+              "IO error\nHint: the file is an IFF FORM of type LWLO, not a LightWave object (LWO2, LWO3 or LWOB)\n"},
              {std::string("JUNK\0\0\0\4LWO2", 12), "in.lwo -o out.c", "IO error\nHint: the file does not begin with an IFF FORM header, as a LightWave object does\n"},
              {kEmptyObject, "in.lwo -o nodir/out.c", "Couldn't create output file\nnodir/out.c: No such file or directory\n"},
          }) {

@@ -229,7 +229,7 @@ TEST(PreviewRun, PictureNamingTheInputIsRefused) {
     write_file(dir.path() / "in.lwo", lit_cube());
     const ProgramRun run = run_quillmesh(dir.path(), "in.lwo -o out.c -p ./in.lwo", "out.c");
     EXPECT_EQ(run.exit_status, 2);
-    EXPECT_EQ(run.output, "Output file is the input file; choose another with -o\n");
+    EXPECT_EQ(run.output, "Preview file is the input file; choose another with -p\n");
     EXPECT_EQ(read_file(dir.path() / "in.lwo"), lit_cube());
 }
 

@@ -42,7 +42,7 @@ TEST(Reader, FormHeader) {
         {"FORM without its type", {}},
     };
     cases[1].bytes.header("FORX", 4).id("LWO2");
-    cases[2].bytes.header("FORM", 4).id("LWOB");
+    cases[2].bytes.header("FORM", 4).id("LWLO");
     cases[3].bytes.header("FORM", 4);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -42,9 +42,10 @@ Builder procedural_beside_image() {
 }
 
 Result<lwofront::Object> read(const Builder& b, bool skip, std::vector<std::string>& warnings) {
-    lwofront::ReadOptions options;
-    options.skip_unknown_blocks = skip;
-    options.warn = [&](std::string_view line) { warnings.emplace_back(line); };
+    const lwofront::ReadOptions options{
+        .skip_unknown_blocks = skip,
+        .warn = [&](std::string_view line) { warnings.emplace_back(line); },
+    };
     return lwo_test::parse(b.span(), options);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
-// A small LWO2 byte writer for tests.
+// A small LightWave object byte writer for tests (LWO2, and with form(type)
+// and f8() the LWO3 and LWOB layouts).
 //
 //   lwo_test::Builder b;
 //   b.form([&] {
@@ -20,7 +21,10 @@
 // header() and subheader() write a header with any length and nothing else,
 // for malformed files. str() writes the text, its 0 byte and a pad byte when
 // that count is odd. vx() writes the variable-length index: 2 bytes below
-// 0xFF00, else 4 bytes starting with 0xFF.
+// 0xFF00, else 4 bytes starting with 0xFF. form(type, body) writes a FORM of
+// that type (a whole LWO3 or LWOB file, or a container inside one). Every
+// length chunk() and sub() fill in is listed in `lengths`, so tests can spoil
+// each one.
 
 #include <cstddef>
 #include <cstdint>
@@ -33,7 +37,12 @@
 namespace lwo_test {
 
 struct Builder {
+    struct Length {
+        std::size_t at = 0;  // offset of the length field in `bytes`
+        int size = 0;        // 2 or 4 bytes
+    };
     std::vector<std::byte> bytes;
+    std::vector<Length> lengths;
 
     Builder& u1(std::uint8_t v) {
         bytes.push_back(std::byte(v));
@@ -45,6 +54,11 @@ struct Builder {
         std::uint32_t bits;
         std::memcpy(&bits, &v, sizeof bits);
         return u4(bits);
+    }
+    Builder& f8(double v) {
+        std::uint64_t bits;
+        std::memcpy(&bits, &v, sizeof bits);
+        return u4(std::uint32_t(bits >> 32)).u4(std::uint32_t(bits));
     }
     Builder& vec3(float x, float y, float z) { return f4(x).f4(y).f4(z); }
     Builder& vx(std::uint32_t v) { return v < 0xFF00 ? u2(std::uint16_t(v)) : u4(0xFF000000u | v); }
@@ -84,6 +98,15 @@ struct Builder {
         });
     }
 
+    // "FORM", the length of all that follows, the type, then the body.
+    template <class Body>
+    Builder& form(std::string_view type, Body body) {
+        return chunk("FORM", [&] {
+            id(type);
+            body();
+        });
+    }
+
     std::span<const std::byte> span() const { return bytes; }
 
 private:
@@ -91,6 +114,7 @@ private:
     Builder& nest(std::string_view four, int length_size, Body& body) {
         id(four);
         const std::size_t at = bytes.size();
+        lengths.push_back({at, length_size});
         for (int i = 0; i < length_size; ++i) u1(0);  // the length, filled in below
         body();
         std::size_t length = bytes.size() - at - std::size_t(length_size);
