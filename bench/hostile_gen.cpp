@@ -20,6 +20,11 @@
 //   tiled-fan       shared-point with a texture map and a clip whose image,
 //                   tile.bmp (written beside OUT), is over the TMEM budget:
 //                   converted with -t, every triangle becomes a layer
+//   textured-layers N triangles in layers of 173 x 173 = 29929 points (two
+//                   triangles to a grid cell), each layer with a texture map
+//                   and the texture of tiled-fan: a big textured object as
+//                   modellers save them, for bench/run.sh's figures beside
+//                   its grid of quads
 //   empty-records   N empty tags, N polygons of no corners and N texture-map
 //                   entries of no values: 2 bytes of file for each record
 //   tiny-chunks     N empty chunks of an unknown kind, then N odd-length ones
@@ -74,6 +79,21 @@ void shared_point(Builder& b, std::uint32_t n) {
     });
 }
 
+// Clip 1, tile.bmp, and the surface "Tiled" that maps it.
+void tiled_surface(Builder& b) {
+    b.chunk("CLIP", [&] {
+        b.u4(1);
+        b.sub("STIL", [&] { b.str("tile.bmp"); });
+    });
+    b.chunk("SURF", [&] {
+        b.str("Tiled").str("");
+        b.sub("BLOK", [&] {
+            b.sub("IMAP", [&] { b.raw({0x80, 0}); });
+            b.sub("IMAG", [&] { b.vx(1); });
+        });
+    });
+}
+
 void tiled_fan(Builder& b, std::uint32_t n) {
     b.chunk("TAGS", [&] { b.str("Tiled"); });
     shared_point(b, n);
@@ -86,17 +106,39 @@ void tiled_fan(Builder& b, std::uint32_t n) {
         b.id("SURF");
         for (std::uint32_t k = 0; k < n; ++k) b.vx(k).u2(0);
     });
-    b.chunk("CLIP", [&] {
-        b.u4(1);
-        b.sub("STIL", [&] { b.str("tile.bmp"); });
-    });
-    b.chunk("SURF", [&] {
-        b.str("Tiled").str("");
-        b.sub("BLOK", [&] {
-            b.sub("IMAP", [&] { b.raw({0x80, 0}); });
-            b.sub("IMAG", [&] { b.vx(1); });
+    tiled_surface(b);
+}
+
+void textured_layers(Builder& b, std::uint32_t n) {
+    constexpr std::uint32_t kSide = 173;  // points along a layer's side
+    constexpr std::uint32_t kPerLayer = 2 * (kSide - 1) * (kSide - 1);
+    b.chunk("TAGS", [&] { b.str("Tiled"); });
+    for (std::uint32_t first = 0; first < n; first += kPerLayer) {
+        const std::uint32_t triangles = std::min(kPerLayer, n - first);
+        const float offset = float(first / kPerLayer) * float(kSide);
+        layer(b);
+        b.chunk("PNTS", [&] {
+            for (std::uint32_t k = 0; k < kSide * kSide; ++k) b.vec3(offset + float(k % kSide), float(k % 7), float(k / kSide));
         });
-    });
+        b.chunk("VMAP", [&] {
+            b.id("TXUV").u2(2).str("uv");
+            for (std::uint32_t k = 0; k < kSide * kSide; ++k)
+                b.vx(k).f4(float(k % kSide) / (kSide - 1)).f4(float(k / kSide) / (kSide - 1));
+        });
+        b.chunk("POLS", [&] {
+            b.id("FACE");
+            for (std::uint32_t t = 0; t < triangles; ++t) {
+                const std::uint32_t cell = t / 2, corner = cell / (kSide - 1) * kSide + cell % (kSide - 1);
+                if (t % 2 == 0) b.u2(3).vx(corner).vx(corner + kSide).vx(corner + 1);
+                else b.u2(3).vx(corner + 1).vx(corner + kSide).vx(corner + kSide + 1);
+            }
+        });
+        b.chunk("PTAG", [&] {
+            b.id("SURF");
+            for (std::uint32_t t = 0; t < triangles; ++t) b.vx(t).u2(0);
+        });
+    }
+    tiled_surface(b);
 }
 
 // A 64 x 64 BMP of 24-bit pixels in 40 colours: an Rgba16 texture of 4096
@@ -285,6 +327,7 @@ int main(int argc, char** argv) {
         else if (kind == "big-polygons") big_polygons(b, n);
         else if (kind == "comb") comb(b, n);
         else if (kind == "tiled-fan") tiled_fan(b, n);
+        else if (kind == "textured-layers") textured_layers(b, n);
         else if (kind == "empty-records") empty_records(b, n);
         else if (kind == "tiny-chunks") tiny_chunks(b, n);
         else if (kind == "tiny-subchunks") tiny_subchunks(b, n);
@@ -299,7 +342,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "unknown kind: %s\n", argv[1]);
         return 2;
     }
-    if (kind == "tiled-fan") {
+    if (kind == "tiled-fan" || kind == "textured-layers") {
         const std::string image = tile_bmp();
         std::ofstream(std::filesystem::path(argv[3]).parent_path() / "tile.bmp", std::ios::binary)
             .write(image.data(), static_cast<std::streamsize>(image.size()));

@@ -1,8 +1,10 @@
 // quillmesh_bench_measure: runs one command and prints its wall time in
 // seconds, its peak resident memory in KiB, its exit status, the processor
-// time (user and system) it used in seconds, and the user part of it:
+// time (user and system) it used in seconds, the user part of it, and its
+// minor page faults (memory touched for the first time, a cost of its own on
+// a virtual machine):
 //
-//   quillmesh_bench_measure <program> [arguments...]   ->   "0.412345 91234 0 0.401234 0.300123"
+//   quillmesh_bench_measure <program> [arguments...]   ->   "0.412345 91234 0 0.401234 0.300123 812"
 //
 // The command's own output is discarded. bench/run.sh times the converter and
 // the cp floor with it, so both are measured the same way and no GNU time is
@@ -53,6 +55,7 @@ int main(int argc, char** argv) {
         return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
     };
     const double cpu = in_seconds(usage.ru_utime) + in_seconds(usage.ru_stime);
-    std::printf("%.6f %ld %d %.6f %.6f\n", seconds, usage.ru_maxrss, exit_status, cpu, in_seconds(usage.ru_utime));
+    std::printf("%.6f %ld %d %.6f %.6f %ld\n", seconds, usage.ru_maxrss, exit_status, cpu, in_seconds(usage.ru_utime),
+                usage.ru_minflt);
     return 0;
 }

@@ -51,7 +51,7 @@ convert() {
   local wall cpu
   rm -f "$work/out.c"
   # shellcheck disable=SC2086
-  read -r wall kib status cpu < <("$build/bench/quillmesh_bench_measure" "$build/quillmesh" "$work/in.lwo" \
+  read -r wall kib status cpu _ < <("$build/bench/quillmesh_bench_measure" "$build/quillmesh" "$work/in.lwo" \
     -o "$work/out.c" $1)
   seconds="$(awk -v c="$cpu" 'BEGIN { printf "%.2f", c }')"
   output_bytes=0

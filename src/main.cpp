@@ -25,6 +25,7 @@
 #include "cli.hpp"
 #include "converter/convert.hpp"
 #include "depfile.hpp"
+#include "heap.hpp"
 #include "image.hpp"
 #include "interrupt.hpp"
 #include "lwofront/reader.hpp"
@@ -32,6 +33,7 @@
 #include "preview/preview.hpp"
 #include "stream.hpp"
 #include "ultraback/header.hpp"
+#include "ultraback/layer_writing.hpp"
 #include "ultraback/writer.hpp"
 #include "warning_line.hpp"
 
@@ -281,7 +283,8 @@ Result<lwofront::Object> read_object(int fd, std::uint64_t length, const cli::Se
 // `dependencies`: adding a missing image must make the build convert the
 // object again.
 Result<ultraback::Mesh> convert_object(const lwofront::Object& object, const cli::Settings& settings,
-                                       Messages& messages, std::vector<std::string>& dependencies) {
+                                       Messages& messages, std::vector<std::string>& dependencies,
+                                       const converter::LayerDone& layer_done) {
     auto load_image = [&dependencies](const std::string& path) {
         dependencies.push_back(path);
         return image::Image::open(path);
@@ -295,7 +298,7 @@ Result<ultraback::Mesh> convert_object(const lwofront::Object& object, const cli
                                      .vertex_colors = settings.vertex_colors,
                                      .fit_textures = settings.fit_textures,
                                      .lit_normals = settings.lit_normals};
-    return converter::convert(object, options, load_image, messages.to_warn(), messages.to_note());
+    return converter::convert(object, options, load_image, messages.to_warn(), messages.to_note(), layer_done);
 }
 
 // The files the rule names as made by the run: the output, and the header.
@@ -305,20 +308,15 @@ std::vector<std::string> rule_targets(const cli::Settings& settings) {
     return targets;
 }
 
-// The C text, then the rule, the preview and the header. The others are
-// moved into place first: a run that fails past this point leaves no new
-// output, and a new rule beside an old output only makes the build convert
-// again.
+// The rest of the C text (the layers' is written), then the rule, the preview
+// and the header. The others are moved into place first: a run that fails
+// past this point leaves no new output, and a new rule beside an old output
+// only makes the build convert again.
 int write_outputs(const cli::Settings& settings, const ultraback::Mesh& mesh,
-                  const std::vector<std::string>& dependencies, Outputs& outputs) {
+                  const std::vector<std::string>& dependencies, Outputs& outputs, ultraback::TextWriter& text) {
     PreviewBytes preview_bytes;
     if (outputs.preview_file) preview_bytes = start_preview(mesh);
-    output::FdSink sink(outputs.text.fd);
-    const ultraback::SaveOptions save_options{.one_triangle_commands = settings.fast3d,
-                                              .draw_list = settings.draw_list};
-    if (Status saved = ultraback::save(mesh, settings.object_name, sink, save_options); !saved) {
-        return fail(saved.error());
-    }
+    if (Status saved = text.finish(mesh, settings.object_name); !saved) return fail(saved.error());
     if (outputs.dependency_file) {
         output::FdSink rule_sink(outputs.dependency_file->fd);
         std::string rule = depfile::make_rule(rule_targets(settings), rule_dependencies(settings, dependencies));
@@ -342,6 +340,43 @@ int write_outputs(const cli::Settings& settings, const ultraback::Mesh& mesh,
     return 0;
 }
 
+// Read, convert and write, the layers' text written as they are made.
+int read_convert_write(const cli::Settings& settings, int input_fd, std::uint64_t length,
+                       std::vector<std::string>& dependencies, Outputs& outputs) {
+    // Each layer's text is written on another core while the next layers are
+    // made; the preview draws the layers afterwards, so it keeps them. With
+    // -b the layers are final only once all are batched: nothing to overlap,
+    // and a thread fewer where memory is short. An output written directly
+    // (a pipe, a terminal) gets no text before the conversion has succeeded.
+    const bool early = outputs.text.is_temporary();
+    output::FdSink sink(outputs.text.fd);
+    ultraback::TextWriter text(
+        sink, ultraback::SaveOptions{.one_triangle_commands = settings.fast3d, .draw_list = settings.draw_list});
+    // The preview and the draw list read the layers' arrays after their text.
+    const bool keep_arrays = outputs.preview_file.has_value() || settings.draw_list;
+    ultraback::LayerWriting layer_writing(text, keep_arrays, early && !settings.batch);
+    converter::LayerDone hand_over;
+    if (early) hand_over = [&](ultraback::Layer& layer) { layer_writing.hand_over(layer); };
+
+    Messages messages{.settings = settings};
+    Result<lwofront::Object> object = read_object(input_fd, length, settings, messages);
+    if (!object) return fail(object.error());
+    Result<ultraback::Mesh> mesh = convert_object(*object, settings, messages, dependencies, hand_over);
+    if (!mesh) return fail(mesh.error());
+    if (settings.warnings_are_errors && messages.warned) {
+        print("Warnings treated as errors (-e)\n");
+        return kFailed;
+    }
+    if (settings.depfile) {
+        if (const std::string* path = unwritable_dependency(dependencies)) return refuse_dependency(*path);
+    }
+    if (!early) {
+        for (ultraback::Layer& layer : mesh->layers) layer_writing.hand_over(layer);
+    }
+    layer_writing.finish(mesh->layers);
+    return write_outputs(settings, *mesh, dependencies, outputs, text);
+}
+
 // The steps in order: refuse clashing paths, open the input, create the
 // outputs, read, convert, write.
 int run(const cli::Settings& settings) {
@@ -355,6 +390,7 @@ int run(const cli::Settings& settings) {
         print("Couldn't find the length of the input file\n");
         return kFailed;
     }
+    heap::prepare_for_run(*length);
     // The rule's paths from the command line are checked before any file is
     // made; the image paths once the conversion has tried them.
     std::vector<std::string> dependencies{settings.input_path};
@@ -365,20 +401,7 @@ int run(const cli::Settings& settings) {
     }
     std::optional<Outputs> outputs = create_outputs(settings);
     if (!outputs) return kFailed;
-
-    Messages messages{.settings = settings};
-    Result<lwofront::Object> object = read_object(input.fd, *length, settings, messages);
-    if (!object) return fail(object.error());
-    Result<ultraback::Mesh> mesh = convert_object(*object, settings, messages, dependencies);
-    if (!mesh) return fail(mesh.error());
-    if (settings.warnings_are_errors && messages.warned) {
-        print("Warnings treated as errors (-e)\n");
-        return kFailed;
-    }
-    if (settings.depfile) {
-        if (const std::string* path = unwritable_dependency(dependencies)) return refuse_dependency(*path);
-    }
-    return write_outputs(settings, *mesh, dependencies, *outputs);
+    return read_convert_write(settings, input.fd, *length, dependencies, *outputs);
 }
 
 }  // namespace

@@ -210,7 +210,7 @@ Result<OutputFile> create(const std::string& path, Temporary temporary) {
 }
 
 Status commit(OutputFile& file) {
-    const bool replaces = file.unnamed || !file.temp_name.empty();
+    const bool replaces = file.is_temporary();
     if (replaces && fchmod(file.fd, new_file_mode()) != 0) return std::unexpected(errno_error());
     if (file.unnamed) {
         if (Status named = name_unnamed_temporary(file); !named) return named;

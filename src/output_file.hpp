@@ -51,6 +51,10 @@ struct OutputFile {
     std::string temp_name;  // in target.dir_fd; empty when unnamed or writing directly
     bool unnamed = false;   // an O_TMPFILE temporary, named only by commit
     int cleanup_slot = -1;  // the temporary's entry in the interrupt table
+
+    // Whether what is written stays out of sight until commit: false for an
+    // output written directly.
+    bool is_temporary() const { return unnamed || !temp_name.empty(); }
 };
 
 enum class Temporary {

@@ -175,6 +175,16 @@ struct LayerSurface {
     const SurfaceUse* use = nullptr;
 };
 
+// Layers [from..] of the mesh, final, to `layer_done`, each checked first
+// while it still holds its arrays.
+void hand_on(Mesh& mesh, std::size_t from, [[maybe_unused]] std::size_t cache_size, const LayerDone& layer_done) {
+    if (!layer_done) return;
+    for (std::size_t n = from; n < mesh.layers.size(); ++n) {
+        assert(ultraback::find_drawing_fault(mesh.layers[n], n, cache_size).empty());
+        layer_done(mesh.layers[n]);
+    }
+}
+
 struct LayerPass {
     const Options& options;
     const ImageList& images;
@@ -185,6 +195,7 @@ struct LayerPass {
     const Warn& warn;
     LayerBatching* batching = nullptr;
     std::vector<float> smoothing;  // with lit normals, per surface its smoothing angle
+    const LayerDone& layer_done;
 
     LayerSurface surface(std::optional<std::size_t> named) {
         if (named) return {*named, &uses[*named]};
@@ -196,7 +207,8 @@ struct LayerPass {
     }
 
     // A layer, or one surface's polygons of it, drawn with that surface:
-    // whole or, with tiling, one layer per polygon; then batched meanwhile.
+    // whole or, with tiling, one layer per polygon; then batched meanwhile,
+    // or else final.
     // With lit normals, `polygon_surfaces` gives each polygon's surface.
     Status convert(const lwofront::Layr& layer, std::size_t position, LayerSurface surface,
                    std::vector<std::uint32_t> polygon_surfaces) {
@@ -210,6 +222,7 @@ struct LayerPass {
         const std::size_t made = mesh.layers.size();
         Status done = make(layer, maps, position, surface, normals ? &*normals : nullptr);
         if (done && batching) batching->hand_over(mesh.layers, made);
+        if (done && !batching) hand_on(mesh, made, options.cache_size, layer_done);
         return done;
     }
 
@@ -243,7 +256,7 @@ struct LayerPass {
 // `batching` once made.
 Status convert_layers(const Object& object, const lwofront::SurfaceIndex& surface_index, const Options& options,
                       const ImageList& images, const std::vector<SurfaceUse>& uses, Mesh& mesh, const Warn& warn,
-                      LayerBatching* batching) {
+                      LayerBatching* batching, const LayerDone& layer_done) {
     LayerPass pass{.options = options,
                    .images = images,
                    .uses = uses,
@@ -252,7 +265,8 @@ Status convert_layers(const Object& object, const lwofront::SurfaceIndex& surfac
                    .mesh = mesh,
                    .warn = warn,
                    .batching = batching,
-                   .smoothing = {}};
+                   .smoothing = {},
+                   .layer_done = layer_done};
     if (options.lit_normals) {
         for (const lwofront::Surf& surface : object.surfaces) pass.smoothing.push_back(surface.smoothing_angle);
     }
@@ -302,7 +316,7 @@ Status convert_layers(const Object& object, const lwofront::SurfaceIndex& surfac
 }  // namespace
 
 Result<Mesh> convert(const Object& object, const Options& options, const LoadImage& load_image, const Warn& warn,
-                     const Note& note) {
+                     const Note& note, const LayerDone& layer_done) {
     Mesh mesh;
     // The surfaces by name, found once for every layer of the run.
     const lwofront::SurfaceIndex surface_index = lwofront::index_surfaces(object);
@@ -313,11 +327,15 @@ Result<Mesh> convert(const Object& object, const Options& options, const LoadIma
     std::optional<LayerBatching> batching;
     if (options.batch) batching.emplace(options.cache_size, object.layers.size());
     if (Status converted = convert_layers(object, surface_index, options, images, uses, mesh, warn,
-                                                  batching ? &*batching : nullptr);
+                                          batching ? &*batching : nullptr, layer_done);
         !converted) {
         return std::unexpected(std::move(converted.error()));
     }
-    if (batching) batching->finish(mesh.layers);
+    if (batching) {
+        batching->finish(mesh.layers);
+        hand_on(mesh, 0, options.cache_size, layer_done);
+    }
+    // Layers handed on have only their material and attributes left.
     assert(ultraback::find_mesh_fault(mesh, options.cache_size).empty());
     return mesh;
 }

@@ -29,8 +29,14 @@ struct Options {
     bool lit_normals = false;     // normals as LightWave shades them: smoothed per surface, z negated
 };
 
+// Called with each output layer, in order, as soon as it is final; it may
+// take the layer's arrays, whose text is then written while the next layers
+// are made.
+using LayerDone = std::function<void(ultraback::Layer& layer)>;
+
 // Warnings go to `warn`, what was done beyond the plain conversion to `note`.
 Result<ultraback::Mesh> convert(const lwofront::Object& object, const Options& options,
-                                const LoadImage& load_image, const Warn& warn, const Note& note = {});
+                                const LoadImage& load_image, const Warn& warn, const Note& note = {},
+                                const LayerDone& layer_done = {});
 
 }  // namespace converter

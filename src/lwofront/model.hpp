@@ -54,6 +54,13 @@ public:
         lists.flags.push_back(flags);
         lists.corners.close_run();
     }
+    // Room for the counted polygons and corners; an empty list stays unmade.
+    void reserve(std::size_t polygons, std::size_t corners) {
+        if (polygons == 0) return;
+        Lists& lists = lists_.made();
+        lists.flags.reserve(polygons);
+        lists.corners.reserve(polygons, corners);
+    }
     void clear() { lists_ = {}; }
 
 private:

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <optional>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "lwofront/chunk.hpp"
@@ -108,6 +109,11 @@ public:
         if ((high >> 8) != 0xFF) return high;
         return std::uint32_t(high & 0xFF) << 16 | u2();
     }
+    // Passes over a variable-length index as vx() reads it.
+    void skip_vx() {
+        const bool wide = left() >= 2 && bytes_[pos_] == std::byte{0xFF};
+        pos_ = std::min(bytes_.size(), pos_ + (left() < 2 ? left() : wide ? 4 : 2));
+    }
 
 private:
     std::uint32_t take(std::size_t n) {
@@ -144,10 +150,26 @@ Status read_pnts(Stream& s, Layr& layer, std::vector<std::byte>& buffer) {
     });
 }
 
+// How many polygons and corners read_pols makes of a POLS body after its
+// type: a polygon cut short still has all its corners, as zeros.
+std::pair<std::size_t, std::size_t> count_polygons(Body body) {
+    std::size_t polygons = 0, corners = 0;
+    while (!body.ended()) {
+        const std::size_t count = body.u2() & 0x03FF;
+        for (std::size_t i = 0; i < count; ++i) body.skip_vx();
+        ++polygons;
+        corners += count;
+    }
+    return {polygons, corners};
+}
+
 Status read_pols(Stream& s, Layr& layer, std::vector<std::byte>& buffer) {
     return parse_rest(s, buffer, [&](Body& body) {
         Pols pols;
         pols.kind = kind_of<PolsKind, Face>(body.u4(), make_id("FACE"));
+        // Counted first, so the lists are made once at their size.
+        const auto [polygons, corners] = count_polygons(body);
+        pols.polygons.reserve(polygons, corners);
         while (!body.ended()) {
             const std::uint16_t count = body.u2();
             const std::size_t corners = count & 0x03FF;

@@ -93,12 +93,16 @@ std::string texture_fault(const Texture& texture, std::size_t j) {
 
 }  // namespace
 
+std::string find_drawing_fault(const Layer& layer, std::size_t n, std::size_t cache_size) {
+    if (std::string fault = primitives_fault(layer, n); !fault.empty()) return fault;
+    return batches_fault(layer, n, cache_size);
+}
+
 std::string find_mesh_fault(const Mesh& mesh, std::size_t cache_size) {
     for (std::size_t n = 0; n < mesh.layers.size(); ++n) {
         const Layer& layer = mesh.layers[n];
         if (layer.material >= mesh.materials.size()) return at_layer(n, "names a material that does not exist");
-        if (std::string fault = primitives_fault(layer, n); !fault.empty()) return fault;
-        if (std::string fault = batches_fault(layer, n, cache_size); !fault.empty()) return fault;
+        if (std::string fault = find_drawing_fault(layer, n, cache_size); !fault.empty()) return fault;
     }
     for (std::size_t k = 0; k < mesh.materials.size(); ++k) {
         const auto& texture = mesh.materials[k].texture;

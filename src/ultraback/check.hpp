@@ -24,4 +24,8 @@ namespace ultraback {
 //    one more, the half byte at its end), and a palette at most 16 colours.
 std::string find_mesh_fault(const Mesh& mesh, std::size_t cache_size = kMaxCacheSize);
 
+// The first broken invariant of layer `n`'s vertices, primitives and batches
+// alone, for a layer checked before its arrays are handed on.
+std::string find_drawing_fault(const Layer& layer, std::size_t n, std::size_t cache_size = kMaxCacheSize);
+
 }  // namespace ultraback

@@ -4,7 +4,9 @@
 #include "ultraback/writer.hpp"
 
 #include <algorithm>
+#include <cassert>
 #include <charconv>
+#include <memory>
 #include <span>
 #include <variant>
 #include <vector>
@@ -65,7 +67,7 @@ void write_batch(Output& out, const Batch& batch, std::size_t n, bool pairs) {
     }
 }
 
-void write_layer(Output& out, const Layer& layer, std::size_t n, bool pairs) {
+void write_layer_text(Output& out, const Layer& layer, std::size_t n, bool pairs) {
     out.text("static Vtx vts");
     out.dec(n);
     out.text("[] = {\n");
@@ -336,12 +338,21 @@ void write_closing(Output& out, const Mesh& mesh, std::string_view object_name) 
 
 }  // namespace
 
-Status save(const Mesh& mesh, std::string_view object_name, Sink& sink, const SaveOptions& options) {
-    Output out(sink);
-    out.text("#include \"myheader.h\"\n\n");
-    for (std::size_t n = 0; n < mesh.layers.size() && !out.failed(); ++n) {
-        write_layer(out, mesh.layers[n], n, !options.one_triangle_commands);
-    }
+TextWriter::TextWriter(Sink& sink, const SaveOptions& options)
+    : out_(std::make_unique<Output>(sink)), pairs_(!options.one_triangle_commands), draw_list_(options.draw_list) {
+    out_->text("#include \"myheader.h\"\n\n");
+}
+
+TextWriter::~TextWriter() = default;
+
+void TextWriter::write_layer(const Layer& layer) {
+    if (!out_->failed()) write_layer_text(*out_, layer, layers_written_, pairs_);
+    ++layers_written_;
+}
+
+Status TextWriter::finish(const Mesh& mesh, std::string_view object_name) {
+    assert(layers_written_ == mesh.layers.size());
+    Output& out = *out_;
     if (!mesh.textures.empty()) out.text(kTextureAlignDefault);
     for (std::size_t j = 0; j < mesh.textures.size() && !out.failed(); ++j) {
         write_texture(out, mesh.textures[j], j);
@@ -350,8 +361,14 @@ Status save(const Mesh& mesh, std::string_view object_name, Sink& sink, const Sa
     if (!out.failed()) write_material_table(out, mesh.materials);
     if (!out.failed()) write_layer_table(out, mesh);
     if (!out.failed()) write_closing(out, mesh, object_name);
-    if (options.draw_list && !out.failed()) out.text(draw_list_text(mesh, object_name));
+    if (draw_list_ && !out.failed()) out.text(draw_list_text(mesh, object_name));
     return out.finish();
+}
+
+Status save(const Mesh& mesh, std::string_view object_name, Sink& sink, const SaveOptions& options) {
+    TextWriter writer(sink, options);
+    for (const Layer& layer : mesh.layers) writer.write_layer(layer);
+    return writer.finish(mesh, object_name);
 }
 
 std::string create_texture_name(std::size_t texture_number) {

@@ -2,6 +2,7 @@
 // The C-source writer: turns a Mesh into the text a libultra game compiles.
 
 #include <cstddef>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -38,8 +39,35 @@ struct SaveOptions {
     bool draw_list = false;
 };
 
-// Writes the whole text through a large buffer into `sink`. The first failing
-// write ends it; the bytes before it stay in the sink.
+class Output;
+
+// The text in its order, written as its parts are ready: each layer's
+// vertices and display list as soon as the layer is final (so its arrays may
+// be let go), then the rest from the finished mesh. Everything goes through
+// one large buffer into the sink; the first failing write ends the writing,
+// the bytes before it staying in the sink, and `finish` reports it.
+class TextWriter {
+public:
+    explicit TextWriter(Sink& sink, const SaveOptions& options = {});
+    ~TextWriter();
+    TextWriter(const TextWriter&) = delete;
+    TextWriter& operator=(const TextWriter&) = delete;
+
+    // The next layer, numbered from 0 in the order given.
+    void write_layer(const Layer& layer);
+    // Textures, tables, the closing line and with `draw_list` the draw list.
+    // `mesh` holds the layers written, in order; only their material and
+    // attributes are read here, and for the draw list their vertices.
+    Status finish(const Mesh& mesh, std::string_view object_name);
+
+private:
+    std::unique_ptr<Output> out_;
+    bool pairs_;
+    bool draw_list_;
+    std::size_t layers_written_ = 0;
+};
+
+// The whole text of a finished mesh, as TextWriter writes it.
 Status save(const Mesh& mesh, std::string_view object_name, Sink& sink, const SaveOptions& options = {});
 
 std::string create_texture_name(std::size_t texture_number);

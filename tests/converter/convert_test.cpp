@@ -483,6 +483,31 @@ TEST(Convert, BatchedLayersAreEachBatchedAlone) {
     }
 }
 
+// Each output layer is handed on once final, in order, batched ones too: what is handed on is what the mesh holds without the hand-over.
+TEST(Convert, HandsOnEachLayerInOrderOnceFinal) {
+    const lwofront::Object o = object_with({}, {}, {}, {layer(kSquare, {{0, 1, 3, 2}}, 0), layer(kSquare, {{0, 1, 2}}, 1),
+                                                     layer(kSquare, {{0, 1, 2}, {2, 1, 3}}, 2)});
+    for (const bool batch : {false, true}) {
+        SCOPED_TRACE(batch ? "batched" : "not batched");
+        const converter::Options options = batched(batch, 16);
+        Converted plain = convert(o, {}, options);
+        ASSERT_TRUE(plain.mesh);
+        std::vector<ultraback::Layer> handed;
+        Result<ultraback::Mesh> mesh = converter::convert(
+            o, options, {}, [](std::string_view) {}, {}, [&](ultraback::Layer& l) { handed.push_back(std::move(l)); });
+        ASSERT_TRUE(mesh);
+        ASSERT_EQ(handed.size(), plain.mesh->layers.size());
+        for (std::size_t n = 0; n < handed.size(); ++n) {
+            EXPECT_TRUE(mesh->layers[n].vertices.empty());
+            mesh->layers[n] = std::move(handed[n]);
+        }
+        ultraback::StringSink plain_text, handed_text;
+        ASSERT_TRUE(ultraback::save(*plain.mesh, "mesh", plain_text));
+        ASSERT_TRUE(ultraback::save(*mesh, "mesh", handed_text));
+        EXPECT_EQ(handed_text.text, plain_text.text);
+    }
+}
+
 TEST(Convert, LayerTooLargeEndsTheConversion) {
     lwofront::Object o = object_with({}, {}, {}, {layer(kSquare), layer(std::vector<Vec3>(40000))});
     Converted c = convert(o, {});

@@ -159,6 +159,10 @@ TEST(CommandLineRun, ErrorsAndWarningsGoToStandardError) {
     Outputs failed = run_apart(dir.path(), "missing.lwo -o -", "| cat");
     EXPECT_EQ(failed.out, "");
     EXPECT_EQ(failed.err, "Couldn't open input file\nmissing.lwo: No such file or directory\n");
+    // Nor any text of a run that fails once its layers are made.
+    Outputs refused = run_apart(dir.path(), "in.lwo -e -o -", "| cat");
+    EXPECT_EQ(refused.out, "");
+    EXPECT_EQ(refused.err, kMissingTexture + "Warnings treated as errors (-e)\n");
 
     // 64 x 64 RGBA16 is over the budget: -r fits it and says so.
     std::vector<Rgba> pixels;
