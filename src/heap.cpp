@@ -4,6 +4,7 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdlib>
 
@@ -12,20 +13,34 @@ namespace heap {
 namespace {
 
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
+// Blocks from this size up are mapped on their own and given back when
+// freed: a list grown by doubling then leaves no copies behind in the heap.
+// The largest threshold the allocator takes.
+constexpr int kLeastMappedBlock = 32 << 20;
 // Below this, huge pages would only round a small run's memory up.
 constexpr std::uint64_t kLeastInput = std::uint64_t{4} << 20;
 // A converted object holds about three times its file in the object model
 // and the mesh together, and some more while a layer is made.
 constexpr std::uint64_t kHeapPerInputByte = 4;
 constexpr std::uint64_t kMostHeap = std::uint64_t{1} << 30;
+// The heap is grown in pieces below the mapping threshold, so that they come
+// from the heap itself.
+constexpr std::size_t kPiece = std::size_t{16} << 20;
+constexpr std::size_t kMostPieces = kMostHeap / kPiece;
+
+// Marks [start, end) for huge pages, as far as whole huge pages lie in it.
+void advise_huge_pages(std::uintptr_t start, std::uintptr_t end) {
+    const std::uintptr_t first = (start + kHugePage - 1) & ~(kHugePage - 1);
+    const std::uintptr_t last = end & ~(kHugePage - 1);
+    if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+}
 
 }  // namespace
 
 void prepare_for_run(std::uint64_t input_length) {
-    // Every block from the one heap, which freed blocks stay in, instead of
-    // big blocks mapped anew and unmapped on free, and touched afresh each
-    // layer. Should the heap fail to grow, malloc still maps memory.
-    mallopt(M_MMAP_MAX, 0);
+    // Memory a layer frees stays in the heap for the next instead of being
+    // given back and touched afresh; only the largest blocks are mapped.
+    mallopt(M_MMAP_THRESHOLD, kLeastMappedBlock);
     mallopt(M_TRIM_THRESHOLD, static_cast<int>(kMostHeap));
     if (input_length < kLeastInput) return;
     // The threads (batching, the preview, the text) take their memory from
@@ -36,13 +51,25 @@ void prepare_for_run(std::uint64_t input_length) {
     // huge pages, then handed back to the allocator whole: later blocks are
     // carved from it, and a page of it costs memory only once touched.
     const auto size = static_cast<std::size_t>(std::min(input_length * kHeapPerInputByte, kMostHeap));
-    void* block = std::malloc(size);
-    if (block == nullptr) return;
-    const auto start = reinterpret_cast<std::uintptr_t>(block);
-    const std::uintptr_t first = (start + kHugePage - 1) & ~(kHugePage - 1);
-    const std::uintptr_t end = (start + size) & ~(kHugePage - 1);
-    if (end > first) madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
-    std::free(block);
+    std::array<void*, kMostPieces> pieces{};
+    std::size_t count = 0;
+    for (; count < pieces.size() && count * kPiece < size; ++count) {
+        pieces[count] = std::malloc(kPiece);
+        if (pieces[count] == nullptr) break;
+    }
+    // Pieces follow each other in a heap grown in place; where they do not,
+    // each run of them is advised apart.
+    std::uintptr_t run_start = 0, run_end = 0;
+    for (std::size_t n = 0; n < count; ++n) {
+        const auto start = reinterpret_cast<std::uintptr_t>(pieces[n]);
+        if (run_end == 0 || start < run_end || start - run_end > 64) {
+            advise_huge_pages(run_start, run_end);
+            run_start = start;
+        }
+        run_end = start + kPiece;
+    }
+    advise_huge_pages(run_start, run_end);
+    for (std::size_t n = count; n-- > 0;) std::free(pieces[n]);
 }
 
 }  // namespace heap

@@ -318,6 +318,9 @@ Status convert_layers(const Object& object, const lwofront::SurfaceIndex& surfac
 Result<Mesh> convert(const Object& object, const Options& options, const LoadImage& load_image, const Warn& warn,
                      const Note& note, const LayerDone& layer_done) {
     Mesh mesh;
+    // Every layer gives at least one output layer: room for them made once,
+    // not by doubling, which would leave each smaller copy behind in the heap.
+    mesh.layers.reserve(object.layers.size());
     // The surfaces by name, found once for every layer of the run.
     const lwofront::SurfaceIndex surface_index = lwofront::index_surfaces(object);
     ImageList images = load_textures(object, surface_index, options, load_image, mesh, warn, note);

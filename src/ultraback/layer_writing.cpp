@@ -9,6 +9,12 @@ namespace ultraback {
 namespace {
 
 constexpr std::size_t kMostWaiting = 2;
+// Layers are gathered until they hold this many vertices and primitives
+// (about a megabyte of text): small enough to overlap, large enough that the
+// hand-over costs nothing beside the writing.
+constexpr std::size_t kLeastJobSize = 16384;
+// What a layer's own lines (its names, braces, end of list) count for.
+constexpr std::size_t kLayerSize = 8;
 
 }  // namespace
 
@@ -35,10 +41,18 @@ void LayerWriting::close() {
 }
 
 void LayerWriting::hand_over(Layer& layer) {
-    Job job{handed_over_++, {}};
-    job.arrays.vertices = std::exchange(layer.vertices, {});
-    job.arrays.primitives = std::exchange(layer.primitives, {});
-    job.arrays.batches = std::exchange(layer.batches, {});
+    if (gathering_.arrays.empty()) gathering_.first = handed_over_;
+    ++handed_over_;
+    Layer& arrays = gathering_.arrays.emplace_back();
+    arrays.vertices = std::exchange(layer.vertices, {});
+    arrays.primitives = std::exchange(layer.primitives, {});
+    arrays.batches = std::exchange(layer.batches, {});
+    gathering_.size += kLayerSize + arrays.vertices.size() + arrays.primitives.size();
+    for (const Batch& batch : arrays.batches) gathering_.size += batch.loads.size() + batch.triangles.size();
+    if (!thread_.joinable() || gathering_.size >= kLeastJobSize) send(std::exchange(gathering_, {}));
+}
+
+void LayerWriting::send(Job job) {
     if (!thread_.joinable()) {
         write(job);
         return;
@@ -52,6 +66,7 @@ void LayerWriting::hand_over(Layer& layer) {
 }
 
 void LayerWriting::finish(std::span<Layer> layers) {
+    if (!gathering_.arrays.empty()) send(std::exchange(gathering_, {}));
     {
         const std::lock_guard lock(mutex_);
         closed_ = true;
@@ -60,18 +75,20 @@ void LayerWriting::finish(std::span<Layer> layers) {
     if (thread_.joinable()) thread_.join();
     if (failure_) std::rethrow_exception(failure_);
     for (Job& job : written_) {
-        assert(job.position < layers.size());
-        Layer& layer = layers[job.position];
-        layer.vertices = std::move(job.arrays.vertices);
-        layer.primitives = std::move(job.arrays.primitives);
-        layer.batches = std::move(job.arrays.batches);
+        assert(job.first + job.arrays.size() <= layers.size());
+        for (std::size_t n = 0; n < job.arrays.size(); ++n) {
+            Layer& layer = layers[job.first + n];
+            layer.vertices = std::move(job.arrays[n].vertices);
+            layer.primitives = std::move(job.arrays[n].primitives);
+            layer.batches = std::move(job.arrays[n].batches);
+        }
     }
     written_.clear();
 }
 
-// The layer's text, then its arrays kept or let go.
+// The layers' text, then their arrays kept or let go.
 void LayerWriting::write(Job& job) {
-    writer_.write_layer(job.arrays);
+    for (const Layer& arrays : job.arrays) writer_.write_layer(arrays);
     if (keep_arrays_) {
         const std::lock_guard lock(mutex_);
         written_.push_back(std::move(job));

@@ -3,6 +3,8 @@
 // made. Layers are handed over in their order and written in that order
 // through one TextWriter, so the text is the same bytes on any number of
 // cores; without a thread to be had, each is written as it is handed over.
+// Small layers travel to the thread together, so that an object of many tiny
+// layers does not pay a hand-over between threads for each.
 
 #include <condition_variable>
 #include <cstddef>
@@ -33,9 +35,9 @@ public:
     LayerWriting& operator=(const LayerWriting&) = delete;
 
     // Takes the next layer's vertices, primitives and batches to be written;
-    // the layer keeps the rest, which the tables need. Waits while two layers
-    // already wait, so that a slow disk or a busy core does not gather the
-    // whole mesh in memory.
+    // the layer keeps the rest, which the tables need. Waits while two groups
+    // of layers already wait, so that a slow disk or a busy core does not
+    // gather the whole mesh in memory.
     void hand_over(Layer& layer);
     // Waits until every layer handed over is written and, when kept, puts
     // their arrays back in `layers` (all the layers handed over, in order).
@@ -44,10 +46,14 @@ public:
     void finish(std::span<Layer> layers);
 
 private:
+    // Layers in order from `first`: their arrays, and about how much text
+    // they make, counted in vertices and primitives.
     struct Job {
-        std::size_t position = 0;
-        Layer arrays;
+        std::size_t first = 0;
+        std::vector<Layer> arrays;
+        std::size_t size = 0;
     };
+    void send(Job job);
     void write(Job& job);
     void work();
     void close();
@@ -55,6 +61,7 @@ private:
     TextWriter& writer_;
     const bool keep_arrays_;
     std::size_t handed_over_ = 0;
+    Job gathering_;  // layers not yet sent
     std::mutex mutex_;
     std::condition_variable wake_;  // a layer waits, or no more will come
     std::condition_variable room_;  // a layer was taken, or the thread failed
