@@ -175,11 +175,12 @@ struct LayerSurface {
     const SurfaceUse* use = nullptr;
 };
 
-// Layers [from..] of the mesh, final, to `layer_done`, each checked first
+// Layers [from, to) of the mesh, final, to `layer_done`, each checked first
 // while it still holds its arrays.
-void hand_on(Mesh& mesh, std::size_t from, [[maybe_unused]] std::size_t cache_size, const LayerDone& layer_done) {
+void hand_on(Mesh& mesh, std::size_t from, std::size_t to, [[maybe_unused]] std::size_t cache_size,
+             const LayerDone& layer_done) {
     if (!layer_done) return;
-    for (std::size_t n = from; n < mesh.layers.size(); ++n) {
+    for (std::size_t n = from; n < to; ++n) {
         assert(ultraback::find_drawing_fault(mesh.layers[n], n, cache_size).empty());
         layer_done(mesh.layers[n]);
     }
@@ -196,6 +197,15 @@ struct LayerPass {
     LayerBatching* batching = nullptr;
     std::vector<float> smoothing;  // with lit normals, per surface its smoothing angle
     const LayerDone& layer_done;
+    std::size_t handed_on = 0;  // layers given to `layer_done` so far
+
+    // The layers final so far, in order, to `layer_done`: with batching those
+    // batched that follow the ones handed on, else every one made.
+    void hand_on_final() {
+        const std::size_t final = batching ? batching->put_back_batched(mesh.layers) : mesh.layers.size();
+        hand_on(mesh, handed_on, final, options.cache_size, layer_done);
+        handed_on = final;
+    }
 
     LayerSurface surface(std::optional<std::size_t> named) {
         if (named) return {*named, &uses[*named]};
@@ -221,8 +231,9 @@ struct LayerPass {
         }
         const std::size_t made = mesh.layers.size();
         Status done = make(layer, maps, position, surface, normals ? &*normals : nullptr);
-        if (done && batching) batching->hand_over(mesh.layers, made);
-        if (done && !batching) hand_on(mesh, made, options.cache_size, layer_done);
+        if (!done) return done;
+        if (batching) batching->hand_over(mesh.layers, made);
+        hand_on_final();
         return done;
     }
 
@@ -253,7 +264,8 @@ struct LayerPass {
 
 // Pass 4: the layers, whole or, with tiling, one layer per polygon; with -m
 // first one layer per surface its polygons name. With -b each is handed to
-// `batching` once made.
+// `batching` once made, and all are batched when it returns. Each layer goes
+// on to `layer_done` in order as soon as it is final.
 Status convert_layers(const Object& object, const lwofront::SurfaceIndex& surface_index, const Options& options,
                       const ImageList& images, const std::vector<SurfaceUse>& uses, Mesh& mesh, const Warn& warn,
                       LayerBatching* batching, const LayerDone& layer_done) {
@@ -310,6 +322,8 @@ Status convert_layers(const Object& object, const lwofront::SurfaceIndex& surfac
         if (options.lit_normals) polygon_surfaces = surface_per_polygon(object, surface_index, layer);
         if (Status done = pass.convert(layer, i, pass.surface(named), std::move(polygon_surfaces)); !done) return done;
     }
+    if (batching) batching->finish(mesh.layers);
+    pass.hand_on_final();
     return {};
 }
 
@@ -318,9 +332,6 @@ Status convert_layers(const Object& object, const lwofront::SurfaceIndex& surfac
 Result<Mesh> convert(const Object& object, const Options& options, const LoadImage& load_image, const Warn& warn,
                      const Note& note, const LayerDone& layer_done) {
     Mesh mesh;
-    // Every layer gives at least one output layer: room for them made once,
-    // not by doubling, which would leave each smaller copy behind in the heap.
-    mesh.layers.reserve(object.layers.size());
     // The surfaces by name, found once for every layer of the run.
     const lwofront::SurfaceIndex surface_index = lwofront::index_surfaces(object);
     ImageList images = load_textures(object, surface_index, options, load_image, mesh, warn, note);
@@ -333,10 +344,6 @@ Result<Mesh> convert(const Object& object, const Options& options, const LoadIma
                                           batching ? &*batching : nullptr, layer_done);
         !converted) {
         return std::unexpected(std::move(converted.error()));
-    }
-    if (batching) {
-        batching->finish(mesh.layers);
-        hand_on(mesh, 0, options.cache_size, layer_done);
     }
     // Layers handed on have only their material and attributes left.
     assert(ultraback::find_mesh_fault(mesh, options.cache_size).empty());

@@ -483,7 +483,8 @@ TEST(Convert, BatchedLayersAreEachBatchedAlone) {
     }
 }
 
-// Each output layer is handed on once final, in order, batched ones too: what is handed on is what the mesh holds without the hand-over.
+// Each output layer is handed on once final, in order, batched ones too:
+// what is handed on is what the mesh holds without the hand-over.
 TEST(Convert, HandsOnEachLayerInOrderOnceFinal) {
     const lwofront::Object o = object_with({}, {}, {}, {layer(kSquare, {{0, 1, 3, 2}}, 0), layer(kSquare, {{0, 1, 2}}, 1),
                                                      layer(kSquare, {{0, 1, 2}, {2, 1, 3}}, 2)});

@@ -39,11 +39,30 @@ void LayerBatching::close() {
 }
 
 void LayerBatching::hand_over(std::span<ultraback::Layer> layers, std::size_t from) {
+    assert(from == back_.size());
+    back_.resize(layers.size(), false);
     {
         const std::lock_guard lock(mutex_);
         for (std::size_t i = from; i < layers.size(); ++i) waiting_.push_back({i, std::move(layers[i])});
     }
     wake_.notify_all();
+}
+
+std::size_t LayerBatching::put_back_batched(std::span<ultraback::Layer> layers) {
+    std::vector<Job> done;
+    {
+        const std::lock_guard lock(mutex_);
+        done.swap(done_);
+    }
+    for (Job& job : done) put_back(layers, job);
+    while (all_back_ < back_.size() && back_[all_back_]) ++all_back_;
+    return all_back_;
+}
+
+void LayerBatching::put_back(std::span<ultraback::Layer> layers, Job& job) {
+    assert(job.position < layers.size() && !back_[job.position]);
+    layers[job.position] = std::move(job.layer);
+    back_[job.position] = true;
 }
 
 void LayerBatching::finish(std::span<ultraback::Layer> layers) {
@@ -55,10 +74,7 @@ void LayerBatching::finish(std::span<ultraback::Layer> layers) {
     work();
     helpers_.clear();  // joins them
     if (failure_) std::rethrow_exception(failure_);
-    for (Job& job : done_) {
-        assert(job.position < layers.size());
-        layers[job.position] = std::move(job.layer);
-    }
+    for (Job& job : done_) put_back(layers, job);
     done_.clear();
 }
 

@@ -27,8 +27,12 @@ public:
     LayerBatching(const LayerBatching&) = delete;
     LayerBatching& operator=(const LayerBatching&) = delete;
 
-    // Takes layers[from..] to be batched, leaving them empty until `finish`.
+    // Takes layers[from..] to be batched, leaving them empty until they are
+    // put back.
     void hand_over(std::span<ultraback::Layer> layers, std::size_t from);
+    // Puts back the layers batched so far and returns how many layers from
+    // the first are all back: those are final.
+    std::size_t put_back_batched(std::span<ultraback::Layer> layers);
     // Batches what the helpers have not taken, waits for them, and puts
     // every layer handed over back in its place. Throws what a helper threw
     // (running out of memory), as batching on this thread would have.
@@ -45,12 +49,15 @@ private:
     void help();
     // Drops the layers not yet taken and lets the helpers end.
     void close();
+    void put_back(std::span<ultraback::Layer> layers, Job& job);
 
     const std::size_t cache_size_;
     std::mutex mutex_;
     std::condition_variable wake_;
     std::deque<Job> waiting_;
     std::vector<Job> done_;
+    std::vector<bool> back_;     // per layer handed over, whether it is back
+    std::size_t all_back_ = 0;  // layers [0, all_back_) are back
     bool closed_ = false;
     std::exception_ptr failure_;
     std::vector<std::jthread> helpers_;  // last, so that they stop before the rest goes
