@@ -62,9 +62,10 @@ Faces find_faces(const lwofront::Layr& layer, std::vector<std::uint32_t>& first)
     std::vector<std::uint32_t> last_holder(points.size(), kNone);
     std::vector<Vec3> scratch;
     for (std::size_t p = 0; p < polygons.size(); ++p) {
-        const std::span<const std::uint32_t> corners = polygons[p].vertices;
+        const lwofront::Polygon polygon = polygons[p];
+        const std::span<const std::uint32_t> corners = polygon.vertices;
         first[p + 1] = first[p] + static_cast<std::uint32_t>(corners.size());
-        if (!draws(polygons[p], points.size())) continue;
+        if (!draws(polygon, points.size())) continue;
         faces.drawn[p] = 1;
         const std::optional<Vec3> unit = face_normal(corners, [&](std::uint32_t c) { return points[c]; }, scratch);
         if (!unit) continue;
@@ -78,12 +79,11 @@ Faces find_faces(const lwofront::Layr& layer, std::vector<std::uint32_t>& first)
     for (std::size_t i = 0; i < points.size(); ++i) faces.start[i + 1] += faces.start[i];
     faces.around.resize(faces.start.back());
     std::vector<std::uint32_t> next(faces.start.begin(), faces.start.end() - 1);
-    last_holder.assign(points.size(), kNone);
     for (std::size_t p = 0; p < polygons.size(); ++p) {
         if (is_zero(faces.normal[p])) continue;
         for (std::uint32_t c : polygons[p].vertices) {
-            if (last_holder[c] == p) continue;
-            last_holder[c] = static_cast<std::uint32_t>(p);
+            // Polygons come in order, so p is there already if it came last.
+            if (next[c] > faces.start[c] && faces.around[next[c] - 1] == p) continue;
             faces.around[next[c]++] = static_cast<std::uint32_t>(p);
         }
     }
