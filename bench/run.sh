@@ -19,6 +19,8 @@
 # the first time, which costs much on a virtual machine). A textured object
 # of 1M triangles in layers of 30,000 points (bench/hostile_gen.cpp,
 # textured-layers) is measured beside them, for its peak memory and faults.
+# A 1M grid whose surface has a smoothing angle of 89 degrees is converted
+# with and without lit normals (-l), the two taking turns at going first.
 #
 # The goals are printed PASS or FAIL; timings depend on the machine, so they
 # never fail the script. Every output's sha256 is compared with
@@ -169,6 +171,25 @@ check "10M user time at most 10.5 x 1M: $(ratio "${user_of[${ten}default]}" "${u
 check "10M peak memory at most 10.5 x 1M: $(ratio "$p10" "$p1") x" "a <= 10.5 * b" -v a="$p10" -v b="$p1"
 check "10M time with -b at most 10.5 x 1M: $(ratio "${time_of[${ten}-b]}" "$t1b") x" \
   "a <= 10.5 * b" -v a="${time_of[${ten}-b]}" -v b="$t1b"
+
+# Lit normals on a smoothed grid: every point smooths, none splits.
+lwo="$work/smooth-$one.lwo"
+"$build/tools/quillmesh_samplegen" grid "$one" "$lwo" 89
+"$quillmesh" "$lwo" -o "$work/smooth-$one-l.c" -l > /dev/null
+sums["smooth-$one-l.c"]=$(sha256sum "$work/smooth-$one-l.c" | cut -d' ' -f1)
+for ((i = 0; i < repeats; i++)); do
+  order=(default -l); ((i % 2)) && order=(-l default)
+  for mode in "${order[@]}"; do
+    flag=(); [[ "$mode" == -l ]] && flag=(-l)
+    key="smooth$mode"
+    read -r seconds kib cpu _ < <(run_once "$work/out.c" "$quillmesh" "$lwo" -o "$work/out.c" "${flag[@]}")
+    time_of[$key]=$(least "${time_of[$key]:-}" "$seconds")
+    cpu_of[$key]=$(least "${cpu_of[$key]:-}" "$cpu")
+  done
+done
+rm -f "$lwo" "$work/smooth-$one".* "$work/out.c"
+check "1M smoothed with -l at most 1.2 x without: $(ratio "${time_of[smooth-l]}" "${time_of[smoothdefault]}") x (processor time $(ratio "${cpu_of[smooth-l]}" "${cpu_of[smoothdefault]}") x: ${cpu_of[smooth-l]} s, ${cpu_of[smoothdefault]} s)" \
+  "l <= 1.2 * d" -v l="${time_of[smooth-l]}" -v d="${time_of[smoothdefault]}"
 
 # Two small grids, and the bundled samples as they are and tiled.
 for t in "${small_sizes[@]}"; do

@@ -2,7 +2,10 @@
 // large textured grids for timing the converter.
 //
 //   quillmesh_samplegen examples <dir>              the samples, one folder each
-//   quillmesh_samplegen grid <triangles> <out.lwo>  a benchmark grid, its PNG beside it
+//   quillmesh_samplegen grid <triangles> <out.lwo> [<degrees>]
+//                                                   a benchmark grid, its PNG beside it; with
+//                                                   degrees, its surface has that smoothing
+//                                                   angle (for timing lit normals, -l)
 //
 // Objects are LWO2 bytes from the tests' byte builder, textures PNG files from
 // stb_image_write. Nothing depends on the clock, a random seed or the
@@ -60,6 +63,7 @@ struct Surface {
     std::string name;
     Point color;
     std::uint32_t clip = 0;  // image clip counted from 1; 0 for an untextured surface
+    float smoothing = 0;     // smoothing angle in radians (SMAN); 0 writes none
 };
 
 struct Object {
@@ -160,6 +164,7 @@ std::vector<std::byte> lwo_bytes(const Object& object) {
                 b.str(surface.name).str("");
                 b.sub("COLR", [&] { b.vec3(surface.color.x, surface.color.y, surface.color.z).vx(0); });
                 b.sub("DIFF", [&] { b.f4(1).vx(0); });
+                if (surface.smoothing > 0) b.sub("SMAN", [&] { b.f4(surface.smoothing); });
                 if (surface.clip != 0) write_image_block(b, surface.clip);
             });
         }
@@ -481,6 +486,9 @@ bool write_examples(const fs::path& root) {
 // a grid of T triangles has (T + 1) / 2 quads. A full layer is 171 x 171
 // cells on 172 x 172 = 29584 points, plus up to four points split by VMAD
 // entries: below 30000 vertices. The layers lie side by side in a square.
+// The bumps tilt neighbouring cells to one of two normals 82 degrees apart,
+// so a smoothing angle above that smooths every point and one below splits
+// most points in two.
 constexpr std::uint32_t kCells = 171;
 constexpr std::uint32_t kCellsPerLayer = kCells * kCells;
 constexpr int kStep = 4;
@@ -513,7 +521,7 @@ Layer grid_layer(std::uint32_t cells, int origin_x, int origin_z) {
     return layer;
 }
 
-bool write_grid(std::uint32_t triangles, const fs::path& out) {
+bool write_grid(std::uint32_t triangles, const fs::path& out, float smoothing) {
     const std::uint32_t quads = triangles / 2 + triangles % 2;
     const std::uint32_t layer_count = (quads + kCellsPerLayer - 1) / kCellsPerLayer;
     std::uint32_t side = 1;  // layers per row of the square
@@ -522,7 +530,7 @@ bool write_grid(std::uint32_t triangles, const fs::path& out) {
 
     const std::string image_name = out.stem().string() + ".png";
     Object object;
-    object.surfaces = {{"Grid", {1, 1, 1}, 1}};
+    object.surfaces = {{"Grid", {1, 1, 1}, 1, smoothing}};
     object.clips = {image_name};
     object.layers.reserve(layer_count);
     for (std::uint32_t l = 0; l < layer_count; ++l) {
@@ -536,7 +544,7 @@ bool write_grid(std::uint32_t triangles, const fs::path& out) {
 int usage() {
     std::fprintf(stderr,
                  "Usage: quillmesh_samplegen examples <dir>\n"
-                 "       quillmesh_samplegen grid <triangles> <out.lwo>\n");
+                 "       quillmesh_samplegen grid <triangles> <out.lwo> [<smoothing degrees>]\n");
     return 2;
 }
 
@@ -545,7 +553,7 @@ int usage() {
 int main(int argc, char** argv) {
     const std::vector<std::string_view> args(argv + 1, argv + argc);
     if (args.size() == 2 && args[0] == "examples") return write_examples(fs::path(args[1])) ? 0 : 1;
-    if (args.size() == 3 && args[0] == "grid") {
+    if ((args.size() == 3 || args.size() == 4) && args[0] == "grid") {
         std::uint32_t triangles = 0;
         const std::string_view text = args[1];
         const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), triangles);
@@ -555,7 +563,17 @@ int main(int argc, char** argv) {
                          static_cast<unsigned>(kMaxTriangles));
             return 2;
         }
-        return write_grid(triangles, fs::path(args[2])) ? 0 : 1;
+        unsigned degrees = 0;
+        if (args.size() == 4) {
+            const std::string_view angle = args[3];
+            const auto [at, bad] = std::from_chars(angle.data(), angle.data() + angle.size(), degrees);
+            if (bad != std::errc{} || at != angle.data() + angle.size() || degrees == 0 || degrees > 180) {
+                std::fprintf(stderr, "quillmesh_samplegen: the smoothing angle must be 1 to 180 degrees\n");
+                return 2;
+            }
+        }
+        const float radians = static_cast<float>(degrees) * 3.14159265f / 180.0f;
+        return write_grid(triangles, fs::path(args[2]), radians) ? 0 : 1;
     }
     return usage();
 }

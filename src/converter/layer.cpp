@@ -26,12 +26,6 @@ using lwofront::Vec3;
 using ultraback::Primitive;
 using ultraback::Vertex;
 
-bool draws(const lwofront::Polygon& polygon, std::size_t point_count) {
-    if (polygon.vertices.size() < 3) return false;
-    return std::all_of(polygon.vertices.begin(), polygon.vertices.end(),
-                       [&](std::uint32_t i) { return i < point_count; });
-}
-
 std::string skipped_polygons_line(std::size_t count, std::size_t layer_position) {
     return "Warning: skipped " + std::to_string(count) + (count == 1 ? " polygon" : " polygons") +
            " with fewer than three corners in layer " + std::to_string(layer_position) + ".\n";

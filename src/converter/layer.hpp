@@ -23,7 +23,14 @@ struct TextureSize {
 
 // A polygon draws when it has three corners or more, each a point of the
 // layer (index below `point_count`). Others are skipped and counted.
-bool draws(const lwofront::Polygon& polygon, std::size_t point_count);
+// Inline: every pass over a layer's polygons asks it.
+inline bool draws(const lwofront::Polygon& polygon, std::size_t point_count) {
+    if (polygon.vertices.size() < 3) return false;
+    for (std::uint32_t i : polygon.vertices) {
+        if (i >= point_count) return false;
+    }
+    return true;
+}
 // The warning for the polygons of a layer that were skipped.
 std::string skipped_polygons_line(std::size_t count, std::size_t layer_position);
 

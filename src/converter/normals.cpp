@@ -6,6 +6,7 @@
 #include "converter/normals.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cassert>
 #include <cmath>
 #include <numbers>
@@ -22,7 +23,10 @@ using lwofront::Vec3;
 namespace {
 
 bool is_zero(const Vec3& n) { return n.x == 0 && n.y == 0 && n.z == 0; }
-bool is_zero(const NormalBytes& b) { return b[0] == 0 && b[1] == 0 && b[2] == 0; }
+// Normal bytes as the one word they are.
+std::uint32_t word(const NormalBytes& b) { return std::bit_cast<std::uint32_t>(b); }
+bool is_zero(const NormalBytes& b) { return word(b) == 0; }
+bool same(const NormalBytes& a, const NormalBytes& b) { return word(a) == word(b); }
 
 float dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 
@@ -47,18 +51,22 @@ struct Faces {
 };
 
 // Each polygon's normal, then the polygons around each point by a counting
-// sort in two passes over the corners, so nothing grows on the way.
-Faces find_faces(const lwofront::Layr& layer) {
+// sort in two passes over the corners, so nothing grows on the way. `first`
+// gets each polygon's first corner, counted over all polygons.
+Faces find_faces(const lwofront::Layr& layer, std::vector<std::uint32_t>& first) {
     const auto& polygons = layer.pols.polygons;
     const auto& points = layer.points.vec;
     Faces faces{std::vector<std::uint8_t>(polygons.size(), 0), std::vector<Vec3>(polygons.size()),
                 std::vector<std::uint32_t>(points.size() + 1, 0), {}};
+    first.assign(polygons.size() + 1, 0);
     std::vector<std::uint32_t> last_holder(points.size(), kNone);
     std::vector<Vec3> scratch;
     for (std::size_t p = 0; p < polygons.size(); ++p) {
-        if (!draws(polygons[p], points.size())) continue;
+        const lwofront::Polygon polygon = polygons[p];
+        const std::span<const std::uint32_t> corners = polygon.vertices;
+        first[p + 1] = first[p] + static_cast<std::uint32_t>(corners.size());
+        if (!draws(polygon, points.size())) continue;
         faces.drawn[p] = 1;
-        const std::span<const std::uint32_t> corners = polygons[p].vertices;
         const std::optional<Vec3> unit = face_normal(corners, [&](std::uint32_t c) { return points[c]; }, scratch);
         if (!unit) continue;
         faces.normal[p] = *unit;
@@ -71,12 +79,11 @@ Faces find_faces(const lwofront::Layr& layer) {
     for (std::size_t i = 0; i < points.size(); ++i) faces.start[i + 1] += faces.start[i];
     faces.around.resize(faces.start.back());
     std::vector<std::uint32_t> next(faces.start.begin(), faces.start.end() - 1);
-    last_holder.assign(points.size(), kNone);
     for (std::size_t p = 0; p < polygons.size(); ++p) {
         if (is_zero(faces.normal[p])) continue;
         for (std::uint32_t c : polygons[p].vertices) {
-            if (last_holder[c] == p) continue;
-            last_holder[c] = static_cast<std::uint32_t>(p);
+            // Polygons come in order, so p is there already if it came last.
+            if (next[c] > faces.start[c] && faces.around[next[c] - 1] == p) continue;
             faces.around[next[c]++] = static_cast<std::uint32_t>(p);
         }
     }
@@ -153,71 +160,65 @@ std::uint8_t normal_byte(float component) {
     return static_cast<std::uint8_t>(round_clamp(component * 127.0f, -127, 127) & 0xFF);
 }
 
+NormalBytes to_bytes(const Vec3& unit_normal) {
+    return {normal_byte(unit_normal.x), normal_byte(unit_normal.y), normal_byte(-unit_normal.z), 0};
+}
+
 }  // namespace
 
 CornerNormals corner_normals(const lwofront::Layr& layer, const LayerMaps& maps, const Shading& shading) {
     const auto& polygons = layer.pols.polygons;
     assert(shading.surface.size() == polygons.size());
     CornerNormals out;
-    out.first.assign(polygons.size() + 1, 0);
-    for (std::size_t p = 0; p < polygons.size(); ++p) {
-        out.first[p + 1] = out.first[p] + static_cast<std::uint32_t>(polygons[p].vertices.size());
-    }
+    const Faces faces = find_faces(layer, out.first);
     out.bytes.assign(out.first.back(), NormalBytes{});
-
-    const Faces faces = find_faces(layer);
     const Smoothing smoothing{faces, shading, least_cosines(shading.smoothing)};
-    // Per point: 0 not looked at yet, 1 its corners share `shared_bytes`, 2 not.
-    std::vector<std::uint8_t> shares(layer.points.vec.size(), 0);
+    // Per point the bytes all its smoothed corners take, where they take one
+    // normal; zero where they differ.
     std::vector<NormalBytes> shared_bytes(layer.points.vec.size());
+    for (std::uint32_t c = 0; c < shared_bytes.size(); ++c) {
+        if (const std::optional<Vec3> shared = smoothing.shared(c)) shared_bytes[c] = to_bytes(*shared);
+    }
     const PolygonValues own = polygon_values(maps.chosen.normal_vmad, polygons.size());
+    const bool mapped = own.vmad || maps.chosen.normal;
     for (std::size_t p = 0; p < polygons.size(); ++p) {
         if (!faces.drawn[p]) continue;
         const std::span<const std::uint32_t> corners = polygons[p].vertices;
+        const std::span<NormalBytes> bytes = std::span(out.bytes).subspan(out.first[p], corners.size());
         const bool has_direction = !is_zero(faces.normal[p]);
-        const bool flat = std::isnan(smoothing.least_of(p));
-        const NormalBytes face = flat && has_direction ? lit_normal_bytes(faces.normal[p]) : NormalBytes{};
-        for (std::size_t k = 0; k < corners.size(); ++k) {
-            const std::uint32_t c = corners[k];
-            NormalBytes& b = out.bytes[out.first[p] + k];
-            std::optional<Vec3> n;
-            if (own.vmad) n = map_normal(own.of(c, p));
-            if (!n && maps.chosen.normal) n = map_normal(maps.normal.of(c));
-            if (n) {
-                b = lit_normal_bytes(*n);
-            } else if (flat || !has_direction) {
-                b = face;  // zero without a direction
-            } else {
-                if (shares[c] == 0) {
-                    const std::optional<Vec3> shared = smoothing.shared(c);
-                    shares[c] = shared ? 1 : 2;
-                    if (shared) shared_bytes[c] = lit_normal_bytes(*shared);
-                }
-                b = shares[c] == 1 ? shared_bytes[c] : lit_normal_bytes(smoothing.at(p, c));
+        if (has_direction && !std::isnan(smoothing.least_of(p))) {
+            for (std::size_t k = 0; k < corners.size(); ++k) {
+                const NormalBytes shared = shared_bytes[corners[k]];
+                bytes[k] = is_zero(shared) ? to_bytes(smoothing.at(p, corners[k])) : shared;
             }
+        } else if (has_direction) {
+            std::fill(bytes.begin(), bytes.end(), to_bytes(faces.normal[p]));  // flat
+        }  // else zero, but for the maps
+        if (!mapped) continue;
+        for (std::size_t k = 0; k < corners.size(); ++k) {
+            std::optional<Vec3> n;
+            if (own.vmad) n = map_normal(own.of(corners[k], p));
+            if (!n && maps.chosen.normal) n = map_normal(maps.normal.of(corners[k]));
+            if (n) bytes[k] = to_bytes(*n);
         }
     }
     return out;
 }
 
-NormalBytes lit_normal_bytes(const Vec3& unit_normal) {
-    return {normal_byte(unit_normal.x), normal_byte(unit_normal.y), normal_byte(-unit_normal.z)};
-}
+NormalBytes lit_normal_bytes(const Vec3& unit_normal) { return to_bytes(unit_normal); }
 
 std::vector<NormalBytes> split_by_normals(SplitLayer& w, const CornerNormals& normals) {
     // Zero bytes: no normal yet (a normal's bytes are never all zero).
     std::vector<NormalBytes> bytes(w.point_count(), NormalBytes{});
     std::vector<std::uint32_t> next_copy(w.point_count(), kNone);  // a point's next copy with other bytes
-    const auto same = [](const NormalBytes& a, const NormalBytes& b) {
-        return a[0] == b[0] && a[1] == b[1] && a[2] == b[2];
-    };
     for (std::size_t p = 0; p + 1 < normals.first.size(); ++p) {
         const std::span<const NormalBytes> corner_bytes = normals.of(p);
         std::span<const std::uint32_t> corners = w.corners(p);
         for (std::size_t k = 0; k < corner_bytes.size(); ++k) {
             const NormalBytes b = corner_bytes[k];
-            if (is_zero(b)) continue;  // also every corner of a polygon that does not draw
             const std::uint32_t i = corners[k];
+            if (same(bytes[i], b)) continue;  // the common case: the point has these bytes already
+            if (is_zero(b)) continue;  // also every corner of a polygon that does not draw
             if (is_zero(bytes[i])) {
                 bytes[i] = b;
                 continue;

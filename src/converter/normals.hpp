@@ -28,8 +28,10 @@ struct Shading {
 
 // A normal as the console's three normal bytes: z negated like the
 // positions, each component of the unit normal round(c x 127) in float. Never
-// all zero: a unit normal has a component of 1 / sqrt(3) or more.
-using NormalBytes = std::array<std::uint8_t, 3>;
+// all zero: a unit normal has a component of 1 / sqrt(3) or more. A fourth
+// byte, always 0, makes it one word, which a million corners copy and
+// compare at once.
+using NormalBytes = std::array<std::uint8_t, 4>;
 NormalBytes lit_normal_bytes(const lwofront::Vec3& unit_normal);
 
 // Per polygon as read, the normal bytes of each corner, in corner order; all
