@@ -344,16 +344,18 @@ int write_outputs(const cli::Settings& settings, const ultraback::Mesh& mesh,
 int read_convert_write(const cli::Settings& settings, int input_fd, std::uint64_t length,
                        std::vector<std::string>& dependencies, Outputs& outputs) {
     // Each layer's text is written on another core while the next layers are
-    // made (with -b, as soon as the layer and those before it are batched).
-    // An output written directly (a pipe, a terminal) gets no text before the
-    // conversion has succeeded.
+    // made. With -b the other cores batch, and each layer's text is written
+    // here as soon as it and those before it are batched: a third thread
+    // would only share the cores, and take its stack from a tight memory
+    // limit. An output written directly (a pipe, a terminal) gets no text
+    // before the conversion has succeeded.
     const bool early = outputs.text.is_temporary();
     output::FdSink sink(outputs.text.fd);
     ultraback::TextWriter text(
         sink, ultraback::SaveOptions{.one_triangle_commands = settings.fast3d, .draw_list = settings.draw_list});
     // The preview and the draw list read the layers' arrays after their text.
     const bool keep_arrays = outputs.preview_file.has_value() || settings.draw_list;
-    ultraback::LayerWriting layer_writing(text, keep_arrays, early);
+    ultraback::LayerWriting layer_writing(text, keep_arrays, early && !settings.batch);
     converter::LayerDone hand_over;
     if (early) hand_over = [&](ultraback::Layer& layer) { layer_writing.hand_over(layer); };
 
