@@ -60,14 +60,16 @@ void LayerBatching::hand_over(std::span<ultraback::Layer> layers, std::size_t fr
 
 void LayerBatching::catch_up() {
     std::unique_lock lock(mutex_);
-    while (waiting_.size() > kMostWaiting) {
-        Job job = std::move(waiting_.front());
-        waiting_.pop_front();
-        lock.unlock();
-        batch_layer(job.layer, cache_size_);
-        lock.lock();
-        done_.push_back(std::move(job));
-    }
+    while (waiting_.size() > kMostWaiting) batch_first(lock);
+}
+
+void LayerBatching::batch_first(std::unique_lock<std::mutex>& lock) {
+    Job job = std::move(waiting_.front());
+    waiting_.pop_front();
+    lock.unlock();
+    batch_layer(job.layer, cache_size_);
+    lock.lock();
+    done_.push_back(std::move(job));
 }
 
 std::size_t LayerBatching::put_back_batched(std::span<ultraback::Layer> layers) {
@@ -105,12 +107,7 @@ void LayerBatching::work() {
     for (;;) {
         wake_.wait(lock, [this] { return !waiting_.empty() || closed_; });
         if (waiting_.empty()) return;
-        Job job = std::move(waiting_.front());
-        waiting_.pop_front();
-        lock.unlock();
-        batch_layer(job.layer, cache_size_);
-        lock.lock();
-        done_.push_back(std::move(job));
+        batch_first(lock);
     }
 }
 

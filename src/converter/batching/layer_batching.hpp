@@ -50,6 +50,9 @@ private:
     void help();
     // Batches waiting layers on the caller's thread while too many wait.
     void catch_up();
+    // Batches the first waiting layer, with `lock` (on `mutex_`) let go
+    // meanwhile.
+    void batch_first(std::unique_lock<std::mutex>& lock);
     // Drops the layers not yet taken and lets the helpers end.
     void close();
     void put_back(std::span<ultraback::Layer> layers, Job& job);
