@@ -548,6 +548,9 @@ void batch_layer(Layer& layer, std::size_t cache_size, BatchOrder order) {
     Batched batched;
     {
         const std::vector<Corners> triangles = drawn_triangles(layer);
+        // The triangles say all the primitives did: their memory goes to
+        // the batching.
+        layer.primitives = {};
         const std::size_t vertex_count = layer.vertices.size();
         switch (order) {
             case BatchOrder::Cheapest: batched = cheapest(triangles, vertex_count, cache_size); break;
@@ -559,7 +562,6 @@ void batch_layer(Layer& layer, std::size_t cache_size, BatchOrder order) {
     vertices.reserve(batched.loaded.size());
     for (std::uint32_t v : batched.loaded) vertices.push_back(layer.vertices[v]);
     layer.vertices = std::move(vertices);
-    layer.primitives = {};
     layer.batches = std::move(batched.batches);
 }
 

@@ -9,6 +9,15 @@
 
 namespace converter {
 
+namespace {
+
+// Layers left waiting when the caller hands over more: beyond these the
+// caller batches the first of them itself, so that the layers made ahead of
+// the helpers do not gather in memory while the cores share the work.
+constexpr std::size_t kMostWaiting = 1;
+
+}  // namespace
+
 LayerBatching::LayerBatching(std::size_t cache_size, std::size_t layers_expected) : cache_size_(cache_size) {
     const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
     const std::size_t wanted = std::min(cores - 1, layers_expected);
@@ -46,6 +55,21 @@ void LayerBatching::hand_over(std::span<ultraback::Layer> layers, std::size_t fr
         for (std::size_t i = from; i < layers.size(); ++i) waiting_.push_back({i, std::move(layers[i])});
     }
     wake_.notify_all();
+    catch_up();
+}
+
+void LayerBatching::catch_up() {
+    std::unique_lock lock(mutex_);
+    while (waiting_.size() > kMostWaiting) batch_first(lock);
+}
+
+void LayerBatching::batch_first(std::unique_lock<std::mutex>& lock) {
+    Job job = std::move(waiting_.front());
+    waiting_.pop_front();
+    lock.unlock();
+    batch_layer(job.layer, cache_size_);
+    lock.lock();
+    done_.push_back(std::move(job));
 }
 
 std::size_t LayerBatching::put_back_batched(std::span<ultraback::Layer> layers) {
@@ -83,12 +107,7 @@ void LayerBatching::work() {
     for (;;) {
         wake_.wait(lock, [this] { return !waiting_.empty() || closed_; });
         if (waiting_.empty()) return;
-        Job job = std::move(waiting_.front());
-        waiting_.pop_front();
-        lock.unlock();
-        batch_layer(job.layer, cache_size_);
-        lock.lock();
-        done_.push_back(std::move(job));
+        batch_first(lock);
     }
 }
 

@@ -28,7 +28,8 @@ public:
     LayerBatching& operator=(const LayerBatching&) = delete;
 
     // Takes layers[from..] to be batched, leaving them empty until they are
-    // put back.
+    // put back. When more layers wait than the helpers keep up with, batches
+    // the first of them on the caller's thread before returning.
     void hand_over(std::span<ultraback::Layer> layers, std::size_t from);
     // Puts back the layers batched so far and returns how many layers from
     // the first are all back: those are final.
@@ -47,6 +48,11 @@ private:
     // left and no more will come.
     void work();
     void help();
+    // Batches waiting layers on the caller's thread while too many wait.
+    void catch_up();
+    // Batches the first waiting layer, with `lock` (on `mutex_`) let go
+    // meanwhile.
+    void batch_first(std::unique_lock<std::mutex>& lock);
     // Drops the layers not yet taken and lets the helpers end.
     void close();
     void put_back(std::span<ultraback::Layer> layers, Job& job);
