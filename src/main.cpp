@@ -85,18 +85,25 @@ struct InputFile {
 };
 
 using PreviewBytes = std::future<Result<std::vector<char>>>;
+using BlankCanvas = std::future<preview::Canvas>;
+
+// Runs `work` on a thread of its own; without a thread to be had, when its
+// result is asked for. A failed start may have moved from what it was
+// given, so each start gets its own copy.
+template <typename Work>
+auto start_thread(const Work& work) {
+    try {
+        return std::async(std::launch::async, work);
+    } catch (const std::system_error&) {
+        return std::async(std::launch::deferred, work);
+    }
+}
 
 // The picture of the mesh as written, as PNG bytes. It only reads the mesh,
 // so it is drawn on another thread while the C text is formatted and
-// written; without a thread to be had, it is drawn when its bytes are asked
-// for.
-PreviewBytes start_preview(const ultraback::Mesh& mesh) {
-    const auto draw = [&mesh] { return preview::encode_png(preview::render(mesh)); };
-    try {
-        return std::async(std::launch::async, draw);
-    } catch (const std::system_error&) {
-        return std::async(std::launch::deferred, draw);
-    }
+// written, into the canvas made while the layers were.
+PreviewBytes start_preview(const ultraback::Mesh& mesh, BlankCanvas& blank) {
+    return start_thread([&mesh, &blank] { return preview::encode_png(preview::render(mesh, blank.get())); });
 }
 
 // The picture, into the preview's temporary file.
@@ -313,9 +320,10 @@ std::vector<std::string> rule_targets(const cli::Settings& settings) {
 // past this point leaves no new output, and a new rule beside an old output
 // only makes the build convert again.
 int write_outputs(const cli::Settings& settings, const ultraback::Mesh& mesh,
-                  const std::vector<std::string>& dependencies, Outputs& outputs, ultraback::TextWriter& text) {
+                  const std::vector<std::string>& dependencies, Outputs& outputs, ultraback::TextWriter& text,
+                  BlankCanvas blank) {
     PreviewBytes preview_bytes;
-    if (outputs.preview_file) preview_bytes = start_preview(mesh);
+    if (outputs.preview_file) preview_bytes = start_preview(mesh, blank);
     if (Status saved = text.finish(mesh, settings.object_name); !saved) return fail(saved.error());
     if (outputs.dependency_file) {
         output::FdSink rule_sink(outputs.dependency_file->fd);
@@ -359,6 +367,9 @@ int read_convert_write(const cli::Settings& settings, int input_fd, std::uint64_
     converter::LayerDone hand_over;
     if (early) hand_over = [&](ultraback::Layer& layer) { layer_writing.hand_over(layer); };
 
+    BlankCanvas blank;
+    if (outputs.preview_file) blank = start_thread(preview::blank_canvas);
+
     Messages messages{.settings = settings};
     Result<lwofront::Object> object = read_object(input_fd, length, settings, messages);
     if (!object) return fail(object.error());
@@ -375,7 +386,7 @@ int read_convert_write(const cli::Settings& settings, int input_fd, std::uint64_
         for (ultraback::Layer& layer : mesh->layers) layer_writing.hand_over(layer);
     }
     layer_writing.finish(mesh->layers);
-    return write_outputs(settings, *mesh, dependencies, outputs, text);
+    return write_outputs(settings, *mesh, dependencies, outputs, text, std::move(blank));
 }
 
 // The steps in order: refuse clashing paths, open the input, create the

@@ -50,8 +50,9 @@ Result<std::vector<char>> encode_png(const Picture& picture) {
     // are fixed, so the bytes stay the same from run to run.
     stbi_write_force_png_filter = 0;
     stbi_write_png_compression_level = 5;
-    if (!stbi_write_png_to_func(append, &bytes, picture.width, picture.height, 3, picture.rgb.data(),
-                                picture.width * 3)) {
+    static_assert(sizeof(Rgb) == 3, "pixels are packed RGB");
+    const auto* rgb = reinterpret_cast<const unsigned char*>(picture.pixels.data());
+    if (!stbi_write_png_to_func(append, &bytes, picture.width, picture.height, 3, rgb, picture.width * 3)) {
         return std::unexpected(io_error("Couldn't encode the preview image"));
     }
     return bytes;

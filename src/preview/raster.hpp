@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "preview/preview.hpp"
 #include "preview/texture.hpp"
 
 namespace preview {
@@ -26,15 +27,6 @@ struct Attributes {
 struct Corner {
     Position position;
     Attributes attributes;
-};
-
-struct Canvas {
-    Canvas(int width, int height, Rgb background);
-
-    int width;
-    int height;
-    std::vector<Rgb> color;
-    std::vector<float> depth;
 };
 
 // Pixels that a triangle may touch: [left, right) x [top, bottom).

@@ -7,8 +7,11 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
+#include <atomic>
+#include <cassert>
+#include <future>
 #include <limits>
+#include <system_error>
 
 #include "preview/draw_order.hpp"
 #include "preview/preview.hpp"
@@ -209,20 +212,31 @@ void draw_dividers(Canvas& canvas) {
 
 }  // namespace
 
-Picture render(const Mesh& mesh) {
+Canvas blank_canvas() { return Canvas(kPictureSize, kPictureSize, kBackground); }
+
+Picture render(const Mesh& mesh, Canvas canvas) {
+    assert(canvas.width == kPictureSize && canvas.height == kPictureSize);
     std::vector<TextureImage> textures;
     textures.reserve(mesh.textures.size());
     for (const ultraback::Texture& texture : mesh.textures) textures.push_back(decode_texture(texture));
 
-    Canvas canvas(kPictureSize, kPictureSize, kBackground);
     const Box box = bounds_of(mesh);
-    for (const View& view : kViews) draw_view(canvas, mesh, box, view, textures);
+    // Each view draws only within its own quarter, so two threads share the
+    // canvas without ever touching the same pixel.
+    std::atomic<int> next_view{0};
+    const auto draw_views = [&] {
+        for (int view; (view = next_view++) < 4;) draw_view(canvas, mesh, box, kViews[view], textures);
+    };
+    std::future<void> helper;
+    try {
+        helper = std::async(std::launch::async, draw_views);
+    } catch (const std::system_error&) {
+        // No second thread: this one draws every view.
+    }
+    draw_views();
+    if (helper.valid()) helper.get();  // hands on the helper's out of memory
     draw_dividers(canvas);
-
-    static_assert(sizeof(Rgb) == 3, "the canvas is already packed RGB");
-    Picture picture{kPictureSize, kPictureSize, std::vector<std::uint8_t>(canvas.color.size() * 3)};
-    std::memcpy(picture.rgb.data(), canvas.color.data(), picture.rgb.size());
-    return picture;
+    return Picture{kPictureSize, kPictureSize, std::move(canvas.color)};
 }
 
 }  // namespace preview

@@ -19,20 +19,20 @@ namespace {
 
 constexpr int kSize = kPictureSize;
 
-const std::uint8_t* pixel(const Picture& picture, int x, int y) {
-    return &picture.rgb[(static_cast<std::size_t>(y) * kSize + static_cast<std::size_t>(x)) * 3];
+Rgb pixel(const Picture& picture, int x, int y) {
+    return picture.pixels[static_cast<std::size_t>(y) * kSize + static_cast<std::size_t>(x)];
 }
 
 bool is_grey(const Picture& picture, int x, int y, std::uint8_t level) {
-    const std::uint8_t* p = pixel(picture, x, y);
-    return p[0] == level && p[1] == level && p[2] == level;
+    const Rgb p = pixel(picture, x, y);
+    return p.r == level && p.g == level && p.b == level;
 }
 
 TEST(PreviewRender, EmptyMeshIsBackgroundAndDividers) {
     const Picture picture = render(ultraback::Mesh{});
     ASSERT_EQ(picture.width, kSize);
     ASSERT_EQ(picture.height, kSize);
-    ASSERT_EQ(picture.rgb.size(), std::size_t{kSize} * kSize * 3);
+    ASSERT_EQ(picture.pixels.size(), std::size_t{kSize} * kSize);
     for (int y = 0; y < kSize; ++y) {
         for (int x = 0; x < kSize; ++x) {
             const bool divider = x == kSize / 2 || y == kSize / 2;
@@ -61,10 +61,10 @@ TEST(PreviewRender, NumbersPointingNowhereDrawNeutrally) {
     // The front view's centre: lit straight on, 0x50 + 0xaf x 0.816 = 223 of
     // 255; the first layer's grey 0xc0 gives 168, the second layer, drawn at
     // the same depth afterwards, does not replace it.
-    const std::uint8_t* centre = pixel(picture, 256, 256);
-    EXPECT_EQ(centre[0], 168);
-    EXPECT_EQ(centre[1], 168);
-    EXPECT_EQ(centre[2], 168);
+    const Rgb centre = pixel(picture, 256, 256);
+    EXPECT_EQ(centre.r, 168);
+    EXPECT_EQ(centre.g, 168);
+    EXPECT_EQ(centre.b, 168);
     EXPECT_TRUE(is_grey(picture, 10, 10, 0x90));
 }
 
@@ -80,10 +80,10 @@ TEST(PreviewRender, VertexColoursAreDrawnUnlit) {
     mesh.add_layer(layer);
     mesh.materials.push_back({std::nullopt, {1, 1, 1, 1}});
     const Picture picture = render(mesh);
-    const std::uint8_t* centre = pixel(picture, 256, 256);
-    EXPECT_EQ(centre[0], 255);
-    EXPECT_EQ(centre[1], 128);
-    EXPECT_EQ(centre[2], 0);
+    const Rgb centre = pixel(picture, 256, 256);
+    EXPECT_EQ(centre.r, 255);
+    EXPECT_EQ(centre.g, 128);
+    EXPECT_EQ(centre.b, 0);
 }
 
 TEST(PreviewRender, PngHasTheSizeAndTheSameBytesEveryTime) {
@@ -111,7 +111,7 @@ TEST(PreviewRender, PngEncoderOutOfMemoryThrows) {
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "address-space limits and AddressSanitizer do not mix";
 #else
-    const Picture picture{kSize, kSize, std::vector<std::uint8_t>(std::size_t{kSize} * kSize * 3, 90)};
+    const Picture picture{kSize, kSize, std::vector<Rgb>(std::size_t{kSize} * kSize, Rgb{90, 90, 90})};
     if (std::getenv("QUILLMESH_ENCODE_WITHOUT_MEMORY") != nullptr) {
         // Address space for little more than the program holds now, and then
         // every byte of it taken, so the encoder's first allocation fails.
