@@ -1,6 +1,7 @@
 #include "heap.hpp"
 
 #include <malloc.h>
+#include <pthread.h>
 #include <sys/mman.h>
 
 #include <algorithm>
@@ -27,6 +28,9 @@ constexpr std::uint64_t kMostHeap = std::uint64_t{1} << 30;
 // from the heap itself.
 constexpr std::size_t kPiece = std::size_t{16} << 20;
 constexpr std::size_t kMostPieces = kMostHeap / kPiece;
+// The run's threads (the text writer, batching helpers, the preview) use a
+// few KiB of stack; the stack limit would reserve 8 MiB for each.
+constexpr std::size_t kThreadStack = std::size_t{1} << 20;
 
 // Marks [start, end) for huge pages, as far as whole huge pages lie in it.
 void advise_huge_pages(std::uintptr_t start, std::uintptr_t end) {
@@ -38,6 +42,14 @@ void advise_huge_pages(std::uintptr_t start, std::uintptr_t end) {
 }  // namespace
 
 void prepare_for_run(std::uint64_t input_length) {
+    // Under a limit on address space (ulimit -v) the stacks' reservations
+    // alone decided whether a run had the memory left to finish.
+    pthread_attr_t attributes;
+    if (pthread_attr_init(&attributes) == 0) {
+        pthread_attr_setstacksize(&attributes, kThreadStack);
+        pthread_setattr_default_np(&attributes);
+        pthread_attr_destroy(&attributes);
+    }
     // Memory a layer frees stays in the heap for the next instead of being
     // given back and touched afresh; only the largest blocks are mapped.
     mallopt(M_MMAP_THRESHOLD, kLeastMappedBlock);
