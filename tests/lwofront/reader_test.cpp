@@ -369,3 +369,81 @@ TEST(Reader, EndsOfFileThatAreTolerated) {
 }
 
 }  // namespace
+
+// A large object's geometry bodies are parsed on a second core while the next
+// are read: each still lands in its own layer, later chunks still replace or
+// append in file order, and a file cut anywhere still fails as a cut file.
+TEST(Reader, LargeBodiesKeepTheirLayersAndTheirOrder) {
+    constexpr std::uint32_t kPoints = 40000;  // bodies of 320 KB and more
+    const auto object = [&](Builder& b) {
+        b.form([&] {
+            b.chunk("TAGS", [&] { b.str("a").str("b"); });
+            for (std::uint32_t l = 0; l < 3; ++l) {
+                lwo_test::layer(b, static_cast<std::uint16_t>(l));
+                b.chunk("PNTS", [&] {
+                    for (std::uint32_t i = 0; i < kPoints; ++i) b.vec3(float(l), float(i), 0);
+                });
+                b.chunk("POLS", [&] {
+                    b.id("FACE");
+                    for (std::uint32_t i = 0; i + 2 < kPoints; ++i) b.u2(3).vx(i).vx(i + 1).vx(i + 2 + l);
+                });
+                b.chunk("PTAG", [&] {
+                    b.id("SURF");
+                    for (std::uint32_t i = 0; i + 2 < kPoints; i += 2) b.vx(i).u2(static_cast<std::uint16_t>(l % 2));
+                });
+                for (const char* name : {"first", "second"}) {
+                    b.chunk("VMAP", [&] {
+                        b.id("TXUV").u2(2).str(name);
+                        for (std::uint32_t i = 0; i < kPoints; ++i) b.vx(i).f4(float(l)).f4(float(i));
+                    });
+                }
+                b.chunk("VMAD", [&] { b.id("TXUV").u2(2).str("seam").vx(1).vx(0).f4(0.5f).f4(float(l)); });
+                // The layer's last PNTS replaces the first, small as it is.
+                if (l == 1) b.chunk("PNTS", [&] { b.vec3(7, 7, 7); });
+            }
+        });
+    };
+    Builder b;
+    object(b);
+    auto r = parse(b.span());
+    ASSERT_TRUE(r);
+    ASSERT_EQ(r->layers.size(), 3u);
+    for (std::uint32_t l = 0; l < 3; ++l) {
+        SCOPED_TRACE("layer " + std::to_string(l));
+        const lwofront::Layr& layer = r->layers[l];
+        EXPECT_EQ(layer.number, l);
+        if (l == 1) {
+            ASSERT_EQ(layer.points.vec.size(), 1u);
+            EXPECT_EQ(layer.points.vec[0].x, 7.0f);
+        } else {
+            ASSERT_EQ(layer.points.vec.size(), kPoints);
+            EXPECT_EQ(layer.points.vec[kPoints - 1].x, float(l));
+            EXPECT_EQ(layer.points.vec[kPoints - 1].y, float(kPoints - 1));
+        }
+        ASSERT_EQ(layer.pols.polygons.size(), kPoints - 2);
+        EXPECT_EQ(items(layer.pols.polygons[kPoints - 3].vertices),
+                  (std::vector<std::uint32_t>{kPoints - 3, kPoints - 2, kPoints - 1 + l}));
+        ASSERT_EQ(layer.ptag.entries.size(), (kPoints - 1) / 2);
+        EXPECT_EQ(layer.ptag.entries[1].polygon, 2u);
+        EXPECT_EQ(layer.ptag.entries[1].tag, l % 2);
+        ASSERT_EQ(layer.vmaps.size(), 2u);
+        EXPECT_EQ(layer.vmaps[0].name, "first");
+        EXPECT_EQ(layer.vmaps[1].name, "second");
+        ASSERT_EQ(layer.vmaps[1].entries.size(), kPoints);
+        EXPECT_EQ(items(layer.vmaps[1].entries[kPoints - 1].values), (std::vector<float>{float(l), float(kPoints - 1)}));
+        ASSERT_EQ(layer.vmads.size(), 1u);
+        EXPECT_EQ(items(layer.vmads[0].entries[0].values), (std::vector<float>{0.5f, float(l)}));
+    }
+
+    // Cut inside the bodies of each layer: the read fails as a file that
+    // shrank, whichever thread held the bodies read before the cut.
+    for (std::size_t eighth = 1; eighth < 8; ++eighth) {
+        const std::size_t cut = b.bytes.size() * eighth / 8;
+        SCOPED_TRACE("cut at " + std::to_string(cut));
+        stream::MemorySource source(b.span().first(cut));
+        stream::Stream s(source, b.bytes.size());
+        auto shrunk = lwofront::process(s);
+        ASSERT_FALSE(shrunk);
+        EXPECT_EQ(shrunk.error().kind, ErrorKind::Io);
+    }
+}
