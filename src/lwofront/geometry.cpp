@@ -1,5 +1,6 @@
 #include "lwofront/geometry.hpp"
 
+#include <algorithm>
 #include <bit>
 #include <cassert>
 #include <cstdint>
@@ -161,25 +162,38 @@ GeometryReading::~GeometryReading() {
     changed_.notify_all();
 }
 
-void GeometryReading::add(std::size_t layer, std::vector<std::byte> body, Geometry geometry, bool surface_tags_only) {
+void GeometryReading::add(Object& object, std::size_t layer, std::vector<std::byte> body, Geometry geometry,
+                          bool surface_tags_only) {
     if (!helper_ && body.size() >= kHelperBody) start_helper();
     std::unique_lock lock(mutex_);
+    if (helper_failure_) std::rethrow_exception(helper_failure_);
     jobs_.push_back({layer, std::move(body), std::move(geometry), surface_tags_only, false});
     // Without a helper each body is parsed as soon as it is read.
     const std::size_t most_waiting = helper_ ? kMostWaiting : 0;
     while (jobs_.size() - taken_ > most_waiting) parse_next(lock);
+    put_parsed(object);
     lock.unlock();
     changed_.notify_all();
 }
 
-void GeometryReading::put_into(Object& object) {
+void GeometryReading::finish(Object& object) {
     std::unique_lock lock(mutex_);
     while (parse_next(lock)) {
     }
-    changed_.wait(lock, [&] { return helper_failure_ || parsed_ == jobs_.size(); });
+    changed_.wait(lock, [&] { return helper_failure_ || all_parsed(); });
     if (helper_failure_) std::rethrow_exception(helper_failure_);
-    for (Job& job : jobs_) {
-        assert(job.parsed && job.layer < object.layers.size());
+    put_parsed(object);
+    assert(jobs_.empty());
+}
+
+bool GeometryReading::all_parsed() const {
+    return std::all_of(jobs_.begin(), jobs_.end(), [](const Job& job) { return job.parsed; });
+}
+
+void GeometryReading::put_parsed(Object& object) {
+    while (!jobs_.empty() && jobs_.front().parsed) {
+        Job& job = jobs_.front();
+        assert(job.layer < object.layers.size());
         Layr& layer = object.layers[job.layer];
         std::visit(Overloaded{
                        [&](Pnts& points) { layer.points = std::move(points); },
@@ -192,9 +206,9 @@ void GeometryReading::put_into(Object& object) {
                        [&](Vmad& vmad) { layer.vmads.push_back(std::move(vmad)); },
                    },
                    job.geometry);
+        jobs_.pop_front();
+        --taken_;
     }
-    jobs_.clear();
-    taken_ = parsed_ = 0;
 }
 
 bool GeometryReading::parse_next(std::unique_lock<std::mutex>& lock) {
@@ -205,7 +219,6 @@ bool GeometryReading::parse_next(std::unique_lock<std::mutex>& lock) {
     std::vector<std::byte>().swap(job.body);
     lock.lock();
     job.parsed = true;
-    ++parsed_;
     changed_.notify_all();
     return true;
 }

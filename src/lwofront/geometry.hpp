@@ -35,11 +35,13 @@ public:
     GeometryReading& operator=(const GeometryReading&) = delete;
 
     // A chunk body for object.layers[layer]. With `surface_tags_only` a PTAG
-    // replaces the layer's tags only when they are of type SURF.
-    void add(std::size_t layer, std::vector<std::byte> body, Geometry geometry, bool surface_tags_only = false);
-    // Every body added, parsed and put into its layer in the order added.
-    // Out of memory on the helper is thrown here.
-    void put_into(Object& object);
+    // replaces the layer's tags only when they are of type SURF. The bodies
+    // parsed by now, from the first on, are put into their layers.
+    void add(Object& object, std::size_t layer, std::vector<std::byte> body, Geometry geometry,
+             bool surface_tags_only = false);
+    // Every body added is parsed and put into its layer. Out of memory on the
+    // helper is thrown here.
+    void finish(Object& object);
 
 private:
     struct Job {
@@ -52,6 +54,10 @@ private:
 
     void start_helper();
     void help();
+    bool all_parsed() const;
+    // Puts the parsed jobs at the front into their layers, in order. Called
+    // by the reading thread with the lock held.
+    void put_parsed(Object& object);
     // Takes the first job not yet taken and parses it on the calling thread;
     // false when every job is taken. Called with `lock` held.
     bool parse_next(std::unique_lock<std::mutex>& lock);
@@ -60,7 +66,6 @@ private:
     std::condition_variable changed_;
     std::deque<Job> jobs_;  // in file order; a deque, so a job stays put while parsed
     std::size_t taken_ = 0;  // jobs before this are parsed or being parsed
-    std::size_t parsed_ = 0;
     bool stopping_ = false;
     std::exception_ptr helper_failure_;
     std::optional<std::jthread> helper_;  // last, so that it stops before the rest goes

@@ -135,7 +135,7 @@ Status read_geometry(Stream& s, Object& object, std::uint32_t id, Reading& readi
     }
     std::vector<std::byte> body;
     LWO_TRY(read_rest(s, body));
-    reading.geometry.add(object.layers.size() - 1, std::move(body), std::move(geometry), surface_tags_only);
+    reading.geometry.add(object, object.layers.size() - 1, std::move(body), std::move(geometry), surface_tags_only);
     return {};
 }
 
@@ -235,7 +235,7 @@ Result<Object> read_form(Stream& stream, Format format, const ReadOptions& optio
             return Status{};
         }));
     }
-    reading.geometry.put_into(object);
+    reading.geometry.finish(object);
     if (format == Format::Lwo3) finish_lwo3(object, reading.node_images);
     return object;
 }
