@@ -156,8 +156,14 @@ struct Smoothing {
     }
 };
 
+// round_clamp(component x 127, -127, 127) as a byte, in fewer steps, for a
+// million points: in double, v + 0.5 (or - 0.5) is exact for every float v
+// up to 127, so truncating it rounds halves away from zero.
 std::uint8_t normal_byte(float component) {
-    return static_cast<std::uint8_t>(round_clamp(component * 127.0f, -127, 127) & 0xFF);
+    const float v = component * 127.0f;
+    if (!(std::fabs(v) <= 127.0f)) return std::isnan(v) ? 0 : v > 0 ? 127 : 0x81;  // NaN also fails the test
+    const auto rounded = static_cast<std::int32_t>(static_cast<double>(v) + std::copysign(0.5, v));
+    return static_cast<std::uint8_t>(rounded & 0xFF);
 }
 
 NormalBytes to_bytes(const Vec3& unit_normal) {
