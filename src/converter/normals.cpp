@@ -37,8 +37,12 @@ std::optional<Vec3> map_normal(std::span<const float> values) {
     return unit_or_nothing(values[0], values[1], values[2]);
 }
 
+// Faces::drawn per polygon: whether it draws, and if so whether it holds a
+// point more than once.
+enum Drawn : std::uint8_t { kNotDrawn, kDrawn, kDrawnRepeating };
+
 struct Faces {
-    std::vector<std::uint8_t> drawn;  // per polygon
+    std::vector<std::uint8_t> drawn;  // per polygon, a Drawn
     std::vector<Vec3> normal;  // per polygon its unit normal; zero where it has none
     // Per point the polygons with a direction that hold it, each once, in
     // polygon order: point i's are around[start[i]] to around[start[i + 1]].
@@ -66,12 +70,15 @@ Faces find_faces(const lwofront::Layr& layer, std::vector<std::uint32_t>& first)
         const std::span<const std::uint32_t> corners = polygon.vertices;
         first[p + 1] = first[p] + static_cast<std::uint32_t>(corners.size());
         if (!draws(polygon, points.size())) continue;
-        faces.drawn[p] = 1;
+        faces.drawn[p] = kDrawn;
         const std::optional<Vec3> unit = face_normal(corners, [&](std::uint32_t c) { return points[c]; }, scratch);
         if (!unit) continue;
         faces.normal[p] = *unit;
         for (std::uint32_t c : corners) {
-            if (last_holder[c] == p) continue;  // a polygon counts once per point
+            if (last_holder[c] == p) {  // a polygon counts once per point
+                faces.drawn[p] = kDrawnRepeating;
+                continue;
+            }
             last_holder[c] = static_cast<std::uint32_t>(p);
             ++faces.start[c + 1];
         }
@@ -81,9 +88,10 @@ Faces find_faces(const lwofront::Layr& layer, std::vector<std::uint32_t>& first)
     std::vector<std::uint32_t> next(faces.start.begin(), faces.start.end() - 1);
     for (std::size_t p = 0; p < polygons.size(); ++p) {
         if (is_zero(faces.normal[p])) continue;
+        const bool repeating = faces.drawn[p] == kDrawnRepeating;
         for (std::uint32_t c : polygons[p].vertices) {
             // Polygons come in order, so p is there already if it came last.
-            if (next[c] > faces.start[c] && faces.around[next[c] - 1] == p) continue;
+            if (repeating && next[c] > faces.start[c] && faces.around[next[c] - 1] == p) continue;
             faces.around[next[c]++] = static_cast<std::uint32_t>(p);
         }
     }

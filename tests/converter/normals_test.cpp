@@ -476,6 +476,23 @@ TEST(LitNormals, DefaultNormalsStayAsTheyWere) {
     }
 }
 
+// A polygon that holds a point twice counts once in the point's smoothed
+// normal: the quad (0, 1, 2, 0) faces +z, the triangle (0, 4, 3) leans 45
+// degrees towards +x, and point 0 takes the normal halfway between them.
+TEST(LitNormals, APointTwiceInAPolygonCountsOnce) {
+    const std::vector<Vec3> points = {{0, 0, 0}, {100, 0, 0}, {0, 100, 0}, {0, -100, 0}, {-100, 0, 100}};
+    const ultraback::Mesh mesh = convert(object_of(layer(points, {{0, 1, 2, 0}, {0, 4, 3}}), 1.553f));
+    const float half = std::sin(std::numbers::pi_v<float> / 8), most = std::cos(std::numbers::pi_v<float> / 8);
+    const converter::NormalBytes once = converter::lit_normal_bytes({half, 0, most});
+    int at_zero = 0;
+    for (const ultraback::Vertex& v : mesh.layers.at(0).vertices) {
+        if (v.x != 0 || v.y != 0 || v.z != 0) continue;
+        ++at_zero;
+        EXPECT_EQ((std::array{v.r, v.g, v.b}), (std::array{once[0], once[1], once[2]}));
+    }
+    EXPECT_EQ(at_zero, 1);
+}
+
 // Each component becomes round(c x 127) in float, halves away from zero,
 // clamped to -127..127; NaN gives 0. z is negated first.
 TEST(LitNormals, NormalBytesRoundAndClamp) {
