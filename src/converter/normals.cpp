@@ -221,37 +221,52 @@ CornerNormals corner_normals(const lwofront::Layr& layer, const LayerMaps& maps,
 
 NormalBytes lit_normal_bytes(const Vec3& unit_normal) { return to_bytes(unit_normal); }
 
+namespace {
+
+// Splitting's record of the points: per point its bytes (zero: no normal
+// yet; a normal's bytes are never all zero) and its next copy with other
+// bytes.
+struct PointBytes {
+    std::vector<NormalBytes> bytes;
+    std::vector<std::uint32_t> next_copy;
+
+    // Point i, or the copy of it, that has bytes b; a new copy when none has.
+    // Rare (a seam or a hard edge), so kept out of the loop over corners.
+    [[gnu::noinline]] std::uint32_t with(SplitLayer& w, std::uint32_t i, NormalBytes b) {
+        std::uint32_t at = i;
+        while (!same(bytes[at], b) && next_copy[at] != kNone) at = next_copy[at];
+        if (same(bytes[at], b)) return at;
+        next_copy[at] = w.copy_point(i);
+        bytes.push_back(b);
+        next_copy.push_back(kNone);
+        return next_copy[at];
+    }
+};
+
+}  // namespace
+
 std::vector<NormalBytes> split_by_normals(SplitLayer& w, const CornerNormals& normals) {
-    // Zero bytes: no normal yet (a normal's bytes are never all zero).
-    std::vector<NormalBytes> bytes(w.point_count(), NormalBytes{});
-    std::vector<std::uint32_t> next_copy(w.point_count(), kNone);  // a point's next copy with other bytes
+    PointBytes points{std::vector<NormalBytes>(w.point_count(), NormalBytes{}),
+                      std::vector<std::uint32_t>(w.point_count(), kNone)};
     for (std::size_t p = 0; p + 1 < normals.first.size(); ++p) {
         const std::span<const NormalBytes> corner_bytes = normals.of(p);
-        std::span<const std::uint32_t> corners = w.corners(p);
+        // Giving corner k a copy changes that corner only, so the corners
+        // after it read the same here as in the polygon's edited copy.
+        const std::span<const std::uint32_t> corners = w.corners(p);
         for (std::size_t k = 0; k < corner_bytes.size(); ++k) {
             const NormalBytes b = corner_bytes[k];
-            const std::uint32_t i = corners[k];
-            if (same(bytes[i], b)) continue;  // the common case: the point has these bytes already
+            NormalBytes& have = points.bytes[corners[k]];
+            if (same(have, b)) continue;  // the common case: the point has these bytes already
             if (is_zero(b)) continue;  // also every corner of a polygon that does not draw
-            if (is_zero(bytes[i])) {
-                bytes[i] = b;
+            if (is_zero(have)) {
+                have = b;
                 continue;
             }
-            std::uint32_t at = i;
-            while (!same(bytes[at], b) && next_copy[at] != kNone) at = next_copy[at];
-            if (!same(bytes[at], b)) {
-                next_copy[at] = w.copy_point(i);
-                at = next_copy[at];
-                bytes.push_back(b);
-                next_copy.push_back(kNone);
-            }
-            if (at != i) {
-                w.editable_corners(p)[k] = at;
-                corners = w.corners(p);
-            }
+            const std::uint32_t at = points.with(w, corners[k], b);
+            if (at != corners[k]) w.editable_corners(p)[k] = at;
         }
     }
-    return bytes;
+    return std::move(points.bytes);
 }
 
 }  // namespace converter
