@@ -30,6 +30,20 @@ bool same(const NormalBytes& a, const NormalBytes& b) { return word(a) == word(b
 
 float dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 
+// round_clamp(component x 127, -127, 127) as a byte, in fewer steps, for a
+// million points: in double, v + 0.5 (or - 0.5) is exact for every float v
+// up to 127, so truncating it rounds halves away from zero.
+std::uint8_t normal_byte(float component) {
+    const float v = component * 127.0f;
+    if (!(std::fabs(v) <= 127.0f)) return std::isnan(v) ? 0 : v > 0 ? 127 : 0x81;  // NaN also fails the test
+    const auto rounded = static_cast<std::int32_t>(static_cast<double>(v) + std::copysign(0.5, v));
+    return static_cast<std::uint8_t>(rounded & 0xFF);
+}
+
+NormalBytes to_bytes(const Vec3& unit_normal) {
+    return {normal_byte(unit_normal.x), normal_byte(unit_normal.y), normal_byte(-unit_normal.z), 0};
+}
+
 // A map's normal, made unit length; nothing unless it holds three values
 // with a direction.
 std::optional<Vec3> map_normal(std::span<const float> values) {
@@ -71,9 +85,9 @@ Faces find_faces(const lwofront::Layr& layer, std::vector<std::uint32_t>& first)
         first[p + 1] = first[p] + static_cast<std::uint32_t>(corners.size());
         if (!draws(polygon, points.size())) continue;
         faces.drawn[p] = kDrawn;
-        const std::optional<Vec3> unit = face_normal(corners, [&](std::uint32_t c) { return points[c]; }, scratch);
-        if (!unit) continue;
-        faces.normal[p] = *unit;
+        // Zero, a normal no unit normal is, where it has no direction.
+        faces.normal[p] = face_normal(corners, [&](std::uint32_t c) { return points[c]; }, scratch).value_or(Vec3{});
+        if (is_zero(faces.normal[p])) continue;
         for (std::uint32_t c : corners) {
             if (last_holder[c] == p) {  // a polygon counts once per point
                 faces.drawn[p] = kDrawnRepeating;
@@ -139,44 +153,31 @@ struct Smoothing {
         return unit_or_nothing(x, y, z).value_or(own);
     }
 
-    // The one normal every corner at `point` takes when its polygons are of
-    // one smoothed surface and each lies within the angle of every other (a
-    // smooth surface, the common case): then every corner's sum holds them
-    // all, so it is made once. Nothing otherwise.
-    std::optional<Vec3> shared(std::uint32_t point) const {
+    // The bytes of the one normal every corner at `point` takes when its
+    // polygons are of one smoothed surface and each lies within the angle of
+    // every other (a smooth surface, the common case): then every corner's
+    // sum holds them all, so it is made once. Zero otherwise.
+    NormalBytes shared(std::uint32_t point) const {
         const std::span<const std::uint32_t> around = faces.of(point);
-        if (around.empty()) return std::nullopt;
+        if (around.empty()) return {};
         const std::uint32_t surface = shading.surface[around[0]];
         const float cosine = least_of(around[0]);
-        if (std::isnan(cosine)) return std::nullopt;
+        if (std::isnan(cosine)) return {};
         float x = 0, y = 0, z = 0;
         for (std::size_t a = 0; a < around.size(); ++a) {
             const Vec3& n = faces.normal[around[a]];
-            if (shading.surface[around[a]] != surface) return std::nullopt;
+            if (shading.surface[around[a]] != surface) return {};
             for (std::size_t b = a + 1; b < around.size(); ++b) {
-                if (dot(faces.normal[around[b]], n) < cosine) return std::nullopt;
+                if (dot(faces.normal[around[b]], n) < cosine) return {};
             }
             x += n.x;
             y += n.y;
             z += n.z;
         }
-        return unit_or_nothing(x, y, z);
+        const std::optional<Vec3> unit = unit_or_nothing(x, y, z);
+        return unit ? to_bytes(*unit) : NormalBytes{};
     }
 };
-
-// round_clamp(component x 127, -127, 127) as a byte, in fewer steps, for a
-// million points: in double, v + 0.5 (or - 0.5) is exact for every float v
-// up to 127, so truncating it rounds halves away from zero.
-std::uint8_t normal_byte(float component) {
-    const float v = component * 127.0f;
-    if (!(std::fabs(v) <= 127.0f)) return std::isnan(v) ? 0 : v > 0 ? 127 : 0x81;  // NaN also fails the test
-    const auto rounded = static_cast<std::int32_t>(static_cast<double>(v) + std::copysign(0.5, v));
-    return static_cast<std::uint8_t>(rounded & 0xFF);
-}
-
-NormalBytes to_bytes(const Vec3& unit_normal) {
-    return {normal_byte(unit_normal.x), normal_byte(unit_normal.y), normal_byte(-unit_normal.z), 0};
-}
 
 }  // namespace
 
@@ -191,7 +192,7 @@ CornerNormals corner_normals(const lwofront::Layr& layer, const LayerMaps& maps,
     // normal; zero where they differ.
     std::vector<NormalBytes> shared_bytes(layer.points.vec.size());
     for (std::uint32_t c = 0; c < shared_bytes.size(); ++c) {
-        if (const std::optional<Vec3> shared = smoothing.shared(c)) shared_bytes[c] = to_bytes(*shared);
+        shared_bytes[c] = smoothing.shared(c);
     }
     const PolygonValues own = polygon_values(maps.chosen.normal_vmad, polygons.size());
     const bool mapped = own.vmad || maps.chosen.normal;
