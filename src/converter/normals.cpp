@@ -186,6 +186,7 @@ CornerNormals corner_normals(const lwofront::Layr& layer, const LayerMaps& maps,
     assert(shading.surface.size() == polygons.size());
     CornerNormals out;
     const Faces faces = find_faces(layer, out.first);
+    out.bytes.assign(out.first.back(), NormalBytes{});
     const Smoothing smoothing{faces, shading, least_cosines(shading.smoothing)};
     // Per point the bytes all its smoothed corners take, where they take one
     // normal; zero where they differ.
@@ -195,22 +196,20 @@ CornerNormals corner_normals(const lwofront::Layr& layer, const LayerMaps& maps,
     }
     const PolygonValues own = polygon_values(maps.chosen.normal_vmad, polygons.size());
     const bool mapped = own.vmad || maps.chosen.normal;
-    // Each corner's bytes appended in order, so none is written twice.
-    out.bytes.reserve(out.first.back());
     for (std::size_t p = 0; p < polygons.size(); ++p) {
+        if (!faces.drawn[p]) continue;
         const std::span<const std::uint32_t> corners = polygons[p].vertices;
-        const bool has_direction = !is_zero(faces.normal[p]);  // false also where it does not draw
-        if (has_direction && !std::isnan(smoothing.least_of(p))) {
-            for (std::uint32_t c : corners) {
-                const NormalBytes shared = shared_bytes[c];
-                out.bytes.push_back(is_zero(shared) ? to_bytes(smoothing.at(p, c)) : shared);
-            }
-        } else {
-            const NormalBytes flat = has_direction ? to_bytes(faces.normal[p]) : NormalBytes{};  // zero but for the maps
-            out.bytes.insert(out.bytes.end(), corners.size(), flat);
-        }
-        if (!mapped || !faces.drawn[p]) continue;
         const std::span<NormalBytes> bytes = std::span(out.bytes).subspan(out.first[p], corners.size());
+        const bool has_direction = !is_zero(faces.normal[p]);
+        if (has_direction && !std::isnan(smoothing.least_of(p))) {
+            for (std::size_t k = 0; k < corners.size(); ++k) {
+                const NormalBytes shared = shared_bytes[corners[k]];
+                bytes[k] = is_zero(shared) ? to_bytes(smoothing.at(p, corners[k])) : shared;
+            }
+        } else if (has_direction) {
+            std::fill(bytes.begin(), bytes.end(), to_bytes(faces.normal[p]));  // flat
+        }  // else zero, but for the maps
+        if (!mapped) continue;
         for (std::size_t k = 0; k < corners.size(); ++k) {
             std::optional<Vec3> n;
             if (own.vmad) n = map_normal(own.of(corners[k], p));
