@@ -13,7 +13,6 @@
 #include <optional>
 
 #include "converter/layer.hpp"
-#include "converter/numeric.hpp"
 #include "converter/triangulate.hpp"
 
 namespace converter {
@@ -30,6 +29,21 @@ bool same(const NormalBytes& a, const NormalBytes& b) { return word(a) == word(b
 
 float dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 
+// round(component x 127) in float, halves away from zero, clamped to
+// -127..127 (NaN gives 0), as a byte: numeric.hpp's round_clamp in fewer
+// steps, for a million points. In double, v + 0.5 (or - 0.5) is exact for
+// every float v up to 127, so truncating it rounds.
+std::uint8_t normal_byte(float component) {
+    const float v = component * 127.0f;
+    if (!(std::fabs(v) <= 127.0f)) return std::isnan(v) ? 0 : v > 0 ? 127 : 0x81;  // NaN also fails the test
+    const auto rounded = static_cast<std::int32_t>(static_cast<double>(v) + std::copysign(0.5, v));
+    return static_cast<std::uint8_t>(rounded & 0xFF);
+}
+
+NormalBytes to_bytes(const Vec3& unit_normal) {
+    return {normal_byte(unit_normal.x), normal_byte(unit_normal.y), normal_byte(-unit_normal.z), 0};
+}
+
 // A map's normal, made unit length; nothing unless it holds three values
 // with a direction.
 std::optional<Vec3> map_normal(std::span<const float> values) {
@@ -37,8 +51,12 @@ std::optional<Vec3> map_normal(std::span<const float> values) {
     return unit_or_nothing(values[0], values[1], values[2]);
 }
 
+// Faces::drawn per polygon: whether it draws, and if so whether it holds a
+// point more than once.
+enum Drawn : std::uint8_t { kNotDrawn, kDrawn, kDrawnRepeating };
+
 struct Faces {
-    std::vector<std::uint8_t> drawn;  // per polygon
+    std::vector<std::uint8_t> drawn;  // per polygon, a Drawn
     std::vector<Vec3> normal;  // per polygon its unit normal; zero where it has none
     // Per point the polygons with a direction that hold it, each once, in
     // polygon order: point i's are around[start[i]] to around[start[i + 1]].
@@ -66,12 +84,15 @@ Faces find_faces(const lwofront::Layr& layer, std::vector<std::uint32_t>& first)
         const std::span<const std::uint32_t> corners = polygon.vertices;
         first[p + 1] = first[p] + static_cast<std::uint32_t>(corners.size());
         if (!draws(polygon, points.size())) continue;
-        faces.drawn[p] = 1;
-        const std::optional<Vec3> unit = face_normal(corners, [&](std::uint32_t c) { return points[c]; }, scratch);
-        if (!unit) continue;
-        faces.normal[p] = *unit;
+        faces.drawn[p] = kDrawn;
+        // Zero, a normal no unit normal is, where it has no direction.
+        faces.normal[p] = face_normal(corners, [&](std::uint32_t c) { return points[c]; }, scratch).value_or(Vec3{});
+        if (is_zero(faces.normal[p])) continue;
         for (std::uint32_t c : corners) {
-            if (last_holder[c] == p) continue;  // a polygon counts once per point
+            if (last_holder[c] == p) {  // a polygon counts once per point
+                faces.drawn[p] = kDrawnRepeating;
+                continue;
+            }
             last_holder[c] = static_cast<std::uint32_t>(p);
             ++faces.start[c + 1];
         }
@@ -81,9 +102,10 @@ Faces find_faces(const lwofront::Layr& layer, std::vector<std::uint32_t>& first)
     std::vector<std::uint32_t> next(faces.start.begin(), faces.start.end() - 1);
     for (std::size_t p = 0; p < polygons.size(); ++p) {
         if (is_zero(faces.normal[p])) continue;
+        const bool repeating = faces.drawn[p] == kDrawnRepeating;
         for (std::uint32_t c : polygons[p].vertices) {
             // Polygons come in order, so p is there already if it came last.
-            if (next[c] > faces.start[c] && faces.around[next[c] - 1] == p) continue;
+            if (repeating && next[c] > faces.start[c] && faces.around[next[c] - 1] == p) continue;
             faces.around[next[c]++] = static_cast<std::uint32_t>(p);
         }
     }
@@ -131,38 +153,31 @@ struct Smoothing {
         return unit_or_nothing(x, y, z).value_or(own);
     }
 
-    // The one normal every corner at `point` takes when its polygons are of
-    // one smoothed surface and each lies within the angle of every other (a
-    // smooth surface, the common case): then every corner's sum holds them
-    // all, so it is made once. Nothing otherwise.
-    std::optional<Vec3> shared(std::uint32_t point) const {
+    // The bytes of the one normal every corner at `point` takes when its
+    // polygons are of one smoothed surface and each lies within the angle of
+    // every other (a smooth surface, the common case): then every corner's
+    // sum holds them all, so it is made once. Zero otherwise.
+    NormalBytes shared(std::uint32_t point) const {
         const std::span<const std::uint32_t> around = faces.of(point);
-        if (around.empty()) return std::nullopt;
+        if (around.empty()) return {};
         const std::uint32_t surface = shading.surface[around[0]];
         const float cosine = least_of(around[0]);
-        if (std::isnan(cosine)) return std::nullopt;
+        if (std::isnan(cosine)) return {};
         float x = 0, y = 0, z = 0;
         for (std::size_t a = 0; a < around.size(); ++a) {
             const Vec3& n = faces.normal[around[a]];
-            if (shading.surface[around[a]] != surface) return std::nullopt;
+            if (shading.surface[around[a]] != surface) return {};
             for (std::size_t b = a + 1; b < around.size(); ++b) {
-                if (dot(faces.normal[around[b]], n) < cosine) return std::nullopt;
+                if (dot(faces.normal[around[b]], n) < cosine) return {};
             }
             x += n.x;
             y += n.y;
             z += n.z;
         }
-        return unit_or_nothing(x, y, z);
+        const std::optional<Vec3> unit = unit_or_nothing(x, y, z);
+        return unit ? to_bytes(*unit) : NormalBytes{};
     }
 };
-
-std::uint8_t normal_byte(float component) {
-    return static_cast<std::uint8_t>(round_clamp(component * 127.0f, -127, 127) & 0xFF);
-}
-
-NormalBytes to_bytes(const Vec3& unit_normal) {
-    return {normal_byte(unit_normal.x), normal_byte(unit_normal.y), normal_byte(-unit_normal.z), 0};
-}
 
 }  // namespace
 
@@ -177,7 +192,7 @@ CornerNormals corner_normals(const lwofront::Layr& layer, const LayerMaps& maps,
     // normal; zero where they differ.
     std::vector<NormalBytes> shared_bytes(layer.points.vec.size());
     for (std::uint32_t c = 0; c < shared_bytes.size(); ++c) {
-        if (const std::optional<Vec3> shared = smoothing.shared(c)) shared_bytes[c] = to_bytes(*shared);
+        shared_bytes[c] = smoothing.shared(c);
     }
     const PolygonValues own = polygon_values(maps.chosen.normal_vmad, polygons.size());
     const bool mapped = own.vmad || maps.chosen.normal;
@@ -207,37 +222,52 @@ CornerNormals corner_normals(const lwofront::Layr& layer, const LayerMaps& maps,
 
 NormalBytes lit_normal_bytes(const Vec3& unit_normal) { return to_bytes(unit_normal); }
 
+namespace {
+
+// Splitting's record of the points: per point its bytes (zero: no normal
+// yet; a normal's bytes are never all zero) and its next copy with other
+// bytes.
+struct PointBytes {
+    std::vector<NormalBytes> bytes;
+    std::vector<std::uint32_t> next_copy;
+
+    // Point i, or the copy of it, that has bytes b; a new copy when none has.
+    // Rare (a seam or a hard edge), so kept out of the loop over corners.
+    [[gnu::noinline]] std::uint32_t with(SplitLayer& w, std::uint32_t i, NormalBytes b) {
+        std::uint32_t at = i;
+        while (!same(bytes[at], b) && next_copy[at] != kNone) at = next_copy[at];
+        if (same(bytes[at], b)) return at;
+        next_copy[at] = w.copy_point(i);
+        bytes.push_back(b);
+        next_copy.push_back(kNone);
+        return next_copy[at];
+    }
+};
+
+}  // namespace
+
 std::vector<NormalBytes> split_by_normals(SplitLayer& w, const CornerNormals& normals) {
-    // Zero bytes: no normal yet (a normal's bytes are never all zero).
-    std::vector<NormalBytes> bytes(w.point_count(), NormalBytes{});
-    std::vector<std::uint32_t> next_copy(w.point_count(), kNone);  // a point's next copy with other bytes
+    PointBytes points{std::vector<NormalBytes>(w.point_count(), NormalBytes{}),
+                      std::vector<std::uint32_t>(w.point_count(), kNone)};
     for (std::size_t p = 0; p + 1 < normals.first.size(); ++p) {
         const std::span<const NormalBytes> corner_bytes = normals.of(p);
-        std::span<const std::uint32_t> corners = w.corners(p);
+        // Giving corner k a copy changes that corner only, so the corners
+        // after it read the same here as in the polygon's edited copy.
+        const std::span<const std::uint32_t> corners = w.corners(p);
         for (std::size_t k = 0; k < corner_bytes.size(); ++k) {
             const NormalBytes b = corner_bytes[k];
-            const std::uint32_t i = corners[k];
-            if (same(bytes[i], b)) continue;  // the common case: the point has these bytes already
+            NormalBytes& have = points.bytes[corners[k]];
+            if (same(have, b)) continue;  // the common case: the point has these bytes already
             if (is_zero(b)) continue;  // also every corner of a polygon that does not draw
-            if (is_zero(bytes[i])) {
-                bytes[i] = b;
+            if (is_zero(have)) {
+                have = b;
                 continue;
             }
-            std::uint32_t at = i;
-            while (!same(bytes[at], b) && next_copy[at] != kNone) at = next_copy[at];
-            if (!same(bytes[at], b)) {
-                next_copy[at] = w.copy_point(i);
-                at = next_copy[at];
-                bytes.push_back(b);
-                next_copy.push_back(kNone);
-            }
-            if (at != i) {
-                w.editable_corners(p)[k] = at;
-                corners = w.corners(p);
-            }
+            const std::uint32_t at = points.with(w, corners[k], b);
+            if (at != corners[k]) w.editable_corners(p)[k] = at;
         }
     }
-    return bytes;
+    return std::move(points.bytes);
 }
 
 }  // namespace converter

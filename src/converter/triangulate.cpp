@@ -10,13 +10,6 @@ namespace converter {
 
 using lwofront::Vec3;
 
-std::optional<Vec3> unit_or_nothing(float x, float y, float z) {
-    const float length = std::sqrt(x * x + y * y + z * z);
-    const Vec3 unit{x / length, y / length, z / length};
-    if (!std::isfinite(unit.x) || !std::isfinite(unit.y) || !std::isfinite(unit.z)) return std::nullopt;
-    return unit;
-}
-
 std::optional<Vec3> newell_normal(std::span<const Vec3> corners) {
     float x = 0, y = 0, z = 0;
     for (std::size_t i = 0; i < corners.size(); ++i) {

@@ -3,6 +3,7 @@
 // than four corners into triangles.
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -15,8 +16,15 @@ namespace converter {
 using Corners3 = std::array<std::uint32_t, 3>;
 
 // (x, y, z) divided by its length, in float step by step; nothing when that
-// is not finite (no length, or values that are not).
-std::optional<lwofront::Vec3> unit_or_nothing(float x, float y, float z);
+// is not finite (no length, or values that are not). Inline: -l makes one
+// per polygon and one per point, and a call hands the result back through
+// memory.
+inline std::optional<lwofront::Vec3> unit_or_nothing(float x, float y, float z) {
+    const float length = std::sqrt(x * x + y * y + z * z);
+    const lwofront::Vec3 unit{x / length, y / length, z / length};
+    if (!std::isfinite(unit.x) || !std::isfinite(unit.y) || !std::isfinite(unit.z)) return std::nullopt;
+    return unit;
+}
 
 // The polygon's unit normal by Newell's method, in float: the sum over the
 // edges, divided by its length. Nothing when it has no area or is not finite.

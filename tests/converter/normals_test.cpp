@@ -12,6 +12,7 @@
 #include <cmath>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <map>
 #include <numbers>
 #include <span>
@@ -472,6 +473,59 @@ TEST(LitNormals, DefaultNormalsStayAsTheyWere) {
     for (const ultraback::Vertex& v : l.vertices) {
         EXPECT_EQ(static_cast<std::int8_t>(v.r), v.x > 0 ? 42 : -42);
         EXPECT_EQ(static_cast<std::int8_t>(v.b), v.z > 0 ? -42 : 42) << "z of the normal is not negated";
+    }
+}
+
+// A polygon that holds a point twice counts once in the point's smoothed
+// normal: the quad (0, 1, 2, 0) faces +z, the triangle (0, 4, 3) leans 45
+// degrees towards +x, and point 0 takes the normal halfway between them.
+TEST(LitNormals, APointTwiceInAPolygonCountsOnce) {
+    const std::vector<Vec3> points = {{0, 0, 0}, {100, 0, 0}, {0, 100, 0}, {0, -100, 0}, {-100, 0, 100}};
+    const ultraback::Mesh mesh = convert(object_of(layer(points, {{0, 1, 2, 0}, {0, 4, 3}}), 1.553f));
+    const float half = std::sin(std::numbers::pi_v<float> / 8), most = std::cos(std::numbers::pi_v<float> / 8);
+    const converter::NormalBytes once = converter::lit_normal_bytes({half, 0, most});
+    int at_zero = 0;
+    for (const ultraback::Vertex& v : mesh.layers.at(0).vertices) {
+        if (v.x != 0 || v.y != 0 || v.z != 0) continue;
+        ++at_zero;
+        EXPECT_EQ((std::array{v.r, v.g, v.b}), (std::array{once[0], once[1], once[2]}));
+    }
+    EXPECT_EQ(at_zero, 1);
+}
+
+// Each component becomes round(c x 127) in float, halves away from zero,
+// clamped to -127..127; NaN gives 0. z is negated first.
+TEST(LitNormals, NormalBytesRoundAndClamp) {
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const struct {
+        float c;
+        std::int8_t byte;
+    } cases[] = {
+        {0.0f, 0},
+        {-0.0f, 0},
+        {0.5f / 127, 1},                              // a half, away from zero
+        {-0.5f / 127, -1},
+        {0.49f / 127, 0},
+        {2.5f / 127, 3},
+        {-2.5f / 127, -3},
+        {1.0f, 127},
+        {-1.0f, -127},
+        {std::nextafter(1.0f, 2.0f), 127},            // beyond a unit normal: clamped
+        {-1.01f, -127},
+        {1e30f, 127},
+        {inf, 127},
+        {-inf, -127},
+        {nan, 0},
+        {std::numeric_limits<float>::denorm_min(), 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.c);
+        const converter::NormalBytes b = converter::lit_normal_bytes({c.c, c.c, -c.c});
+        EXPECT_EQ(static_cast<std::int8_t>(b[0]), c.byte);
+        EXPECT_EQ(static_cast<std::int8_t>(b[1]), c.byte);
+        EXPECT_EQ(static_cast<std::int8_t>(b[2]), c.byte);
+        EXPECT_EQ(b[3], 0);
     }
 }
 
