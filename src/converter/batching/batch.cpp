@@ -208,10 +208,10 @@ struct Candidates {
 
 // The batch that last queued a triangle, and in which queue; kTaken once
 // the triangle is drawn, which no queue matches.
-constexpr std::uint8_t kTaken = UINT8_MAX;
+constexpr std::uint32_t kTaken = UINT32_MAX;
 struct Sighting {
     std::uint32_t batch = kNone;
-    std::uint8_t queue = 0;
+    std::uint32_t queue = 0;
 };
 
 class Batcher {
@@ -326,7 +326,7 @@ private:
             return;
         }
         Sighting& seen = seen_[t];
-        const auto queue = static_cast<std::uint8_t>(Candidates::queue(w));
+        const auto queue = static_cast<std::uint32_t>(Candidates::queue(w));
         if (seen.batch != batch_) {
             seen = {batch_, queue};
         } else if (seen.queue == queue) {
