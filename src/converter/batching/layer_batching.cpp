@@ -63,17 +63,19 @@ void LayerBatching::hand_over(std::span<ultraback::Layer> layers, std::size_t fr
 
 void LayerBatching::catch_up() {
     std::unique_lock lock(mutex_);
-    while (waiting_.size() > kMostWaiting) batch_first(lock);
+    // The caller's thread goes back to making layers, which keeps the
+    // helpers busy, and leaves the writing to them; with none it writes.
+    while (waiting_.size() > kMostWaiting) batch_first(lock, helpers_.empty());
 }
 
-void LayerBatching::batch_first(std::unique_lock<std::mutex>& lock) {
+void LayerBatching::batch_first(std::unique_lock<std::mutex>& lock, bool write) {
     Job job = std::move(waiting_.front());
     waiting_.pop_front();
     lock.unlock();
     batch_layer(job.layer, cache_size_);
     lock.lock();
     batched_.push_back(std::move(job));
-    write_in_turn(lock);
+    if (write) write_in_turn(lock);
 }
 
 void LayerBatching::write_in_turn(std::unique_lock<std::mutex>& lock) {
@@ -125,6 +127,11 @@ void LayerBatching::finish(std::span<ultraback::Layer> layers) {
     work();
     helpers_.clear();  // joins them
     if (failure_) std::rethrow_exception(failure_);
+    {
+        // What this thread batched in `catch_up` after the helpers last wrote.
+        std::unique_lock lock(mutex_);
+        write_in_turn(lock);
+    }
     assert(batched_.empty() && !writing_);
     for (Job& job : done_) put_back(layers, job);
     done_.clear();
@@ -135,7 +142,7 @@ void LayerBatching::work() {
     for (;;) {
         wake_.wait(lock, [this] { return !waiting_.empty() || closed_; });
         if (waiting_.empty()) return;
-        batch_first(lock);
+        batch_first(lock, true);
     }
 }
 

@@ -2,8 +2,9 @@
 // Batching (-b) on the processor's other cores while the layers are still
 // being made. Each layer is batched on its own by batch_layer, so the result
 // is the same however many cores there are and whichever thread takes it.
-// The batched layers go on to be written in their order by whichever thread
-// batched the one whose turn it is, so that writing fills the helpers' waits.
+// The batched layers go on to be written in their order, by the helpers
+// between layers, so that the caller's thread keeps making layers for them;
+// by the caller's thread only in `finish`, or when there is no helper.
 
 #include <condition_variable>
 #include <cstddef>
@@ -23,8 +24,8 @@ class LayerBatching {
 public:
     // Starts a helper thread per core beyond the caller's, at most one per
     // layer expected, or none when the system gives no thread. Each layer
-    // batched goes to `write` (if any) once the layers before it have, on
-    // the thread that batched it or on one that is writing already.
+    // batched goes to `write` (if any) once the layers before it have, one
+    // thread writing at a time.
     LayerBatching(std::size_t cache_size, std::size_t layers_expected,
                   std::function<void(ultraback::Layer&)> write = {});
     // Without `finish`, drops the layers not yet taken and waits for those
@@ -58,8 +59,8 @@ private:
     // Batches waiting layers on the caller's thread while too many wait.
     void catch_up();
     // Batches the first waiting layer, with `lock` (on `mutex_`) let go
-    // meanwhile, then writes the layers whose turn has come.
-    void batch_first(std::unique_lock<std::mutex>& lock);
+    // meanwhile, then, if `write`, writes the layers whose turn has come.
+    void batch_first(std::unique_lock<std::mutex>& lock, bool write);
     // Writes the batched layers in their order while the next one is
     // batched, with `lock` let go meanwhile; one thread at a time.
     void write_in_turn(std::unique_lock<std::mutex>& lock);
