@@ -352,11 +352,12 @@ int write_outputs(const cli::Settings& settings, const ultraback::Mesh& mesh,
 int read_convert_write(const cli::Settings& settings, int input_fd, std::uint64_t length,
                        std::vector<std::string>& dependencies, Outputs& outputs) {
     // Each layer's text is written on another core while the next layers are
-    // made. With -b the other cores batch, and each layer's text is written
-    // here as soon as it and those before it are batched: a third thread
-    // would only share the cores, and take its stack from a tight memory
-    // limit. An output written directly (a pipe, a terminal) gets no text
-    // before the conversion has succeeded.
+    // made. With -b the other cores batch, and write each layer's text
+    // between layers as soon as it and those before it are batched (the
+    // converter's LayerBatching): a third thread would only share the cores,
+    // and take its stack from a tight memory limit. An output written
+    // directly (a pipe, a terminal) gets no text before the conversion has
+    // succeeded.
     const bool early = outputs.text.is_temporary();
     output::FdSink sink(outputs.text.fd);
     ultraback::TextWriter text(

@@ -199,12 +199,15 @@ struct LayerPass {
     const LayerDone& layer_done;
     std::size_t handed_on = 0;  // layers given to `layer_done` so far
 
-    // The layers final so far, in order, to `layer_done`: with batching those
-    // batched that follow the ones handed on, else every one made.
+    // The layers final so far, in order, to `layer_done`: with batching the
+    // batching hands on each as it is final, else every one made goes now.
     void hand_on_final() {
-        const std::size_t final = batching ? batching->put_back_batched(mesh.layers) : mesh.layers.size();
-        hand_on(mesh, handed_on, final, options.cache_size, layer_done);
-        handed_on = final;
+        if (batching) {
+            handed_on = batching->put_back_batched(mesh.layers);
+            return;
+        }
+        hand_on(mesh, handed_on, mesh.layers.size(), options.cache_size, layer_done);
+        handed_on = mesh.layers.size();
     }
 
     LayerSurface surface(std::optional<std::size_t> named) {
@@ -339,7 +342,7 @@ Result<Mesh> convert(const Object& object, const Options& options, const LoadIma
     // Pass 5: with batching, every layer (tile layers too) is redrawn through
     // the vertex cache, on the other cores while the next layers are made.
     std::optional<LayerBatching> batching;
-    if (options.batch) batching.emplace(options.cache_size, object.layers.size());
+    if (options.batch) batching.emplace(options.cache_size, object.layers.size(), layer_done);
     if (Status converted = convert_layers(object, surface_index, options, images, uses, mesh, warn,
                                           batching ? &*batching : nullptr, layer_done);
         !converted) {

@@ -208,18 +208,28 @@ struct Candidates {
 
 // The batch that last queued a triangle, and in which queue; kTaken once
 // the triangle is drawn, which no queue matches.
-constexpr std::uint8_t kTaken = UINT8_MAX;
+constexpr std::uint32_t kTaken = UINT32_MAX;
 struct Sighting {
     std::uint32_t batch = kNone;
-    std::uint8_t queue = 0;
+    std::uint32_t queue = 0;
 };
 
 class Batcher {
 public:
     Batcher(const std::vector<Corners>& triangles, std::size_t vertex_count, std::size_t cache_size)
-        : triangles_(triangles), around_(triangles, vertex_count), cache_size_(cache_size),
+        : triangles_(triangles), weighed_(triangles), around_(triangles, vertex_count), cache_size_(cache_size),
           seen_(triangles.size()), remaining_(around_.live),
-          weight_(vertex_count, kAbsent), slot_of_(vertex_count, kNone), held_(cache_size, kNone) {}
+          weight_(vertex_count + 1, kAbsent), slot_of_(vertex_count, kNone), held_(cache_size, kNone) {
+        // A repeated corner counts once: the later ones name `none`, a
+        // vertex that weighs nothing, so that a weight sums three corners.
+        const auto none = static_cast<std::uint32_t>(vertex_count);
+        weight_[none] = kInBatch;
+        for (Corners& t : weighed_) {
+            auto& [a, b, c] = t.v;
+            if (c == a || c == b) c = none;
+            if (b == a) b = none;
+        }
+    }
 
     // Fills `order` with the layer vertex of every loaded vertex, load after
     // load, and `batches` with the loads and their slot triangles.
@@ -255,12 +265,10 @@ public:
 private:
     bool taken(std::uint32_t t) const { return seen_[t].queue == kTaken; }
 
-    // A repeated corner counts once.
+    // A repeated corner counts once (see weighed_).
     std::uint32_t weight(std::uint32_t t) const {
-        const auto [a, b, c] = triangles_[t].v;
-        if (a != b && b != c && c != a) [[likely]]
-            return weight_[a] + weight_[b] + weight_[c];
-        return weight_[a] + (b != a) * weight_[b] + (c != a && c != b) * weight_[c];
+        const auto [a, b, c] = weighed_[t].v;
+        return weight_[a] + weight_[b] + weight_[c];
     }
     bool fits(std::uint32_t t) const { return batch_vertices_.size() + slots_of(weight(t)) <= cache_size_; }
     // Small batches leave slots to keep what the listed order uses next;
@@ -326,7 +334,7 @@ private:
             return;
         }
         Sighting& seen = seen_[t];
-        const auto queue = static_cast<std::uint8_t>(Candidates::queue(w));
+        const auto queue = static_cast<std::uint32_t>(Candidates::queue(w));
         if (seen.batch != batch_) {
             seen = {batch_, queue};
         } else if (seen.queue == queue) {
@@ -472,12 +480,13 @@ private:
     }
 
     const std::vector<Corners>& triangles_;
+    std::vector<Corners> weighed_;  // the triangles with repeated corners as `none`, for weight
     Around around_;
     const std::size_t cache_size_;
 
     std::vector<Sighting> seen_;                               // per triangle
     std::vector<std::uint32_t> remaining_;                     // per vertex: triangles not taken
-    std::vector<Weight> weight_;                               // per vertex
+    std::vector<Weight> weight_;                               // per vertex, and `none`
     std::vector<std::uint32_t> slot_of_;                       // per vertex: its slot, or kNone
     std::vector<std::uint32_t> held_;                          // per slot: its vertex, or kNone
     std::vector<std::uint32_t> last_used_ = std::vector<std::uint32_t>(kMaxCacheSize, 0);  // per slot

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "converter/batching/batch.hpp"
+#include "ultraback/check.hpp"
 
 namespace converter {
 
@@ -18,7 +19,9 @@ constexpr std::size_t kMostWaiting = 1;
 
 }  // namespace
 
-LayerBatching::LayerBatching(std::size_t cache_size, std::size_t layers_expected) : cache_size_(cache_size) {
+LayerBatching::LayerBatching(std::size_t cache_size, std::size_t layers_expected,
+                             std::function<void(ultraback::Layer&)> write)
+    : cache_size_(cache_size), write_(std::move(write)) {
     const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
     const std::size_t wanted = std::min(cores - 1, layers_expected);
     // Room first: a helper started must be in the list, which the destructor
@@ -60,16 +63,42 @@ void LayerBatching::hand_over(std::span<ultraback::Layer> layers, std::size_t fr
 
 void LayerBatching::catch_up() {
     std::unique_lock lock(mutex_);
-    while (waiting_.size() > kMostWaiting) batch_first(lock);
+    // The caller's thread goes back to making layers, which keeps the
+    // helpers busy, and leaves the writing to them; with none it writes.
+    while (waiting_.size() > kMostWaiting) batch_first(lock, helpers_.empty());
 }
 
-void LayerBatching::batch_first(std::unique_lock<std::mutex>& lock) {
+void LayerBatching::batch_first(std::unique_lock<std::mutex>& lock, bool write) {
     Job job = std::move(waiting_.front());
     waiting_.pop_front();
     lock.unlock();
     batch_layer(job.layer, cache_size_);
     lock.lock();
-    done_.push_back(std::move(job));
+    batched_.push_back(std::move(job));
+    if (write) write_in_turn(lock);
+}
+
+void LayerBatching::write_in_turn(std::unique_lock<std::mutex>& lock) {
+    // The thread writing already takes this layer too when its turn comes:
+    // it looks again under the lock after each layer.
+    if (writing_) return;
+    writing_ = true;
+    for (;;) {
+        const auto next =
+            std::find_if(batched_.begin(), batched_.end(), [this](const Job& job) { return job.position == written_; });
+        if (next == batched_.end()) break;
+        Job job = std::move(*next);
+        batched_.erase(next);
+        assert(ultraback::find_drawing_fault(job.layer, job.position, cache_size_).empty());
+        if (write_) {
+            lock.unlock();
+            write_(job.layer);
+            lock.lock();
+        }
+        ++written_;
+        done_.push_back(std::move(job));
+    }
+    writing_ = false;
 }
 
 std::size_t LayerBatching::put_back_batched(std::span<ultraback::Layer> layers) {
@@ -98,6 +127,12 @@ void LayerBatching::finish(std::span<ultraback::Layer> layers) {
     work();
     helpers_.clear();  // joins them
     if (failure_) std::rethrow_exception(failure_);
+    {
+        // What this thread batched in `catch_up` after the helpers last wrote.
+        std::unique_lock lock(mutex_);
+        write_in_turn(lock);
+    }
+    assert(batched_.empty() && !writing_);
     for (Job& job : done_) put_back(layers, job);
     done_.clear();
 }
@@ -107,7 +142,7 @@ void LayerBatching::work() {
     for (;;) {
         wake_.wait(lock, [this] { return !waiting_.empty() || closed_; });
         if (waiting_.empty()) return;
-        batch_first(lock);
+        batch_first(lock, true);
     }
 }
 
@@ -115,7 +150,8 @@ void LayerBatching::help() {
     try {
         work();
     } catch (...) {
-        // Out of memory: `finish` throws it on the caller's thread.
+        // Out of memory, or the writing failed so: `finish` throws it on the
+        // caller's thread.
         const std::lock_guard lock(mutex_);
         failure_ = std::current_exception();
     }
