@@ -1,6 +1,7 @@
 #pragma once
-// What the chunk handlers of reader.cpp and surface.cpp share: reading fields,
-// and nesting a chunk body in the stream's window.
+// What the chunk handlers (reader.cpp, geometry.cpp, surface.cpp and the
+// other formats') share: reading fields, a chunk's kind from its type, and
+// nesting a chunk body in the stream's window.
 //
 // Every body is read inside a window of exactly its declared length. After the
 // handler, the bytes it left unread and the IFF pad byte after an odd length
@@ -27,6 +28,13 @@
     } while (0)
 
 namespace lwofront::detail {
+
+// The named kind when the type is `name`, else Other carrying the type.
+template <class Kind, class Named>
+Kind kind_of(std::uint32_t type, std::uint32_t name) {
+    if (type == name) return Named{};
+    return OtherType{type};
+}
 
 // A field holding a variable-length index (2 or 4 bytes in the file).
 struct Vx {

@@ -7,12 +7,15 @@
 #include <system_error>
 #include <utility>
 
+#include "lwofront/chunk.hpp"
 #include "overloaded.hpp"
 #include "stream.hpp"
 
 namespace lwofront {
 
 namespace {
+
+using detail::kind_of;
 
 // A body of at least this size starts the helper: below it, a whole object
 // parses faster than a thread starts.
@@ -67,13 +70,6 @@ private:
     std::span<const std::byte> bytes_;
     std::size_t pos_ = 0;
 };
-
-// The named kind when the type is `name`, else Other carrying the type.
-template <class Kind, class Named>
-Kind kind_of(std::uint32_t type, std::uint32_t name) {
-    if (type == name) return Named{};
-    return OtherType{type};
-}
 
 void parse(Body& body, Pnts& points) {
     // A point cut short by the end of the chunk still counts, as zeros.

@@ -47,13 +47,6 @@ std::string what_form_is_not_lwo(std::uint32_t type) {
     return "the file is an IFF FORM of type " + id_text(type) + ", not a LightWave object (LWO2, LWO3 or LWOB)";
 }
 
-// The named kind when the type is `name`, else Other carrying the type.
-template <class Kind, class Named>
-Kind kind_of(std::uint32_t type, std::uint32_t name) {
-    if (type == name) return Named{};
-    return OtherType{type};
-}
-
 Status read_tags(Stream& s, Object& object) {
     std::vector<std::string> tags;
     while (s.remaining != 0) LWO_TRY(append(tags, stream::read_string(s)));
