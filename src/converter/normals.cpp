@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "converter/layer.hpp"
+#include "converter/numeric.hpp"
 #include "converter/triangulate.hpp"
 
 namespace converter {
@@ -30,14 +31,9 @@ bool same(const NormalBytes& a, const NormalBytes& b) { return word(a) == word(b
 float dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 
 // round(component x 127) in float, halves away from zero, clamped to
-// -127..127 (NaN gives 0), as a byte: numeric.hpp's round_clamp in fewer
-// steps, for a million points. In double, v + 0.5 (or - 0.5) is exact for
-// every float v up to 127, so truncating it rounds.
+// -127..127 (NaN gives 0), as a byte.
 std::uint8_t normal_byte(float component) {
-    const float v = component * 127.0f;
-    if (!(std::fabs(v) <= 127.0f)) return std::isnan(v) ? 0 : v > 0 ? 127 : 0x81;  // NaN also fails the test
-    const auto rounded = static_cast<std::int32_t>(static_cast<double>(v) + std::copysign(0.5, v));
-    return static_cast<std::uint8_t>(rounded & 0xFF);
+    return static_cast<std::uint8_t>(round_clamp(component * 127.0f, -127, 127) & 0xFF);
 }
 
 NormalBytes to_bytes(const Vec3& unit_normal) {
