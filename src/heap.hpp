@@ -3,7 +3,8 @@
 // next, and a large input's working memory is taken from the system in huge
 // pages, so that a big object costs a few hundred page faults instead of one
 // per 4 KiB touched; and the threads' stacks are reserved at the size they
-// need, not the stack limit's.
+// need, not the stack limit's. The start of that heap is made present on a
+// thread of its own while the reading begins.
 
 #include <cstdint>
 
