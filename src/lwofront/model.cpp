@@ -40,6 +40,9 @@ std::vector<std::size_t> Object::get_surfaces_in_layer(const Layr& layer) const 
 }
 
 void scale_points(Object& object, float scale) {
+    // Times one every point is what it was (a NaN stays a NaN): the pass
+    // over a large object's points would only delay its first layer.
+    if (scale == 1.0f) return;
     for (Layr& layer : object.get_layers_mut()) {
         for (Vec3& point : layer.get_points_mut().get_vec_mut()) {
             point.x *= scale;
