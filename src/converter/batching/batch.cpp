@@ -206,28 +206,34 @@ struct Candidates {
     std::size_t lowest = 0;                    // queues before it are used up
 };
 
-// The batch that last queued a triangle, and in which queue; kTaken once
-// the triangle is drawn, which no queue matches.
+// Where a triangle was last queued: 0 before it is, then the growing
+// batch's number (28 bits of it, see Batcher::open) above the queue's 4
+// bits; kTaken once the triangle is drawn, which no queue matches.
+constexpr std::uint32_t kUnseen = 0;
 constexpr std::uint32_t kTaken = UINT32_MAX;
-struct Sighting {
-    std::uint32_t batch = kNone;
-    std::uint32_t queue = 0;
+constexpr std::uint32_t kEpochs = std::uint32_t{1} << 28;
+static_assert(Candidates::kQueues <= 15, "a queue fits 4 bits besides kTaken's");
+
+// A triangle as it is weighed, and where it was queued: what a growing
+// batch reads of every triangle it comes near, in one 16-byte record.
+struct Weighed {
+    std::uint32_t v[3];  // its corners, a repeated one as `none`
+    std::uint32_t sighting = kUnseen;
 };
 
 class Batcher {
 public:
     Batcher(const std::vector<Corners>& triangles, std::size_t vertex_count, std::size_t cache_size)
-        : triangles_(triangles), weighed_(triangles), around_(triangles, vertex_count), cache_size_(cache_size),
-          seen_(triangles.size()), remaining_(around_.live),
+        : triangles_(triangles), around_(triangles, vertex_count), cache_size_(cache_size), remaining_(around_.live),
           weight_(vertex_count + 1, kAbsent), slot_of_(vertex_count, kNone), held_(cache_size, kNone) {
         // A repeated corner counts once: the later ones name `none`, a
         // vertex that weighs nothing, so that a weight sums three corners.
         const auto none = static_cast<std::uint32_t>(vertex_count);
         weight_[none] = kInBatch;
-        for (Corners& t : weighed_) {
-            auto& [a, b, c] = t.v;
-            if (c == a || c == b) c = none;
-            if (b == a) b = none;
+        weighed_.reserve(triangles.size());
+        for (const Corners& t : triangles) {
+            const auto [a, b, c] = t.v;
+            weighed_.push_back({{a, b == a ? none : b, c == a || c == b ? none : c}});
         }
     }
 
@@ -263,7 +269,9 @@ public:
     }
 
 private:
-    bool taken(std::uint32_t t) const { return seen_[t].queue == kTaken; }
+    bool taken(std::uint32_t t) const { return weighed_[t].sighting == kTaken; }
+    // The sighting of a triangle in queue `q` of the growing batch.
+    std::uint32_t sighting(std::size_t q) const { return epoch_ << 4 | static_cast<std::uint32_t>(q); }
 
     // A repeated corner counts once (see weighed_).
     std::uint32_t weight(std::uint32_t t) const {
@@ -279,6 +287,14 @@ private:
 
     void open() {
         ++batch_;
+        // A sighting holds 28 bits of the batch number: before they run out
+        // (a layer of hundreds of millions of triangles), every sighting is
+        // forgotten and the count starts again.
+        if (++epoch_ == kEpochs) {
+            for (Weighed& w : weighed_)
+                if (w.sighting != kTaken) w.sighting = kUnseen;
+            epoch_ = 1;
+        }
         batch_vertices_.clear();
         settled_ = 0;
         candidates_.clear();
@@ -292,7 +308,7 @@ private:
             weight_[c] = kInBatch;
             batch_vertices_.push_back(c);
         }
-        seen_[t].queue = kTaken;
+        weighed_[t].sighting = kTaken;
         drawn_.push_back(t);
     }
 
@@ -333,14 +349,10 @@ private:
             take(t);
             return;
         }
-        Sighting& seen = seen_[t];
-        const auto queue = static_cast<std::uint32_t>(Candidates::queue(w));
-        if (seen.batch != batch_) {
-            seen = {batch_, queue};
-        } else if (seen.queue == queue) {
-            return;
-        }
-        seen.queue = queue;
+        const std::size_t queue = Candidates::queue(w);
+        std::uint32_t& seen = weighed_[t].sighting;
+        if (seen == sighting(queue)) return;
+        seen = sighting(queue);
         candidates_.push(queue, t);
     }
 
@@ -352,7 +364,7 @@ private:
             std::size_t& head = candidates_.heads[q];
             while (head < queue.size()) {
                 const std::uint32_t t = queue[head++];
-                if (seen_[t].queue == q && fits(t)) return t;
+                if (weighed_[t].sighting == sighting(q) && fits(t)) return t;
             }
         }
         return kNone;
@@ -474,17 +486,16 @@ private:
         std::uint64_t best = std::uint64_t{3} << 32 | kNone;
         for (std::size_t q = 0; q < Candidates::kQueues; ++q)
             for (std::uint32_t t : candidates_.queues[q])
-                if (seen_[t].queue == q) best = std::min(best, std::uint64_t{loads_of(weight(t))} << 32 | t);
+                if (weighed_[t].sighting == sighting(q)) best = std::min(best, std::uint64_t{loads_of(weight(t))} << 32 | t);
         const auto seed = static_cast<std::uint32_t>(best);
         return seed != kNone ? seed : next_waiting();
     }
 
     const std::vector<Corners>& triangles_;
-    std::vector<Corners> weighed_;  // the triangles with repeated corners as `none`, for weight
+    std::vector<Weighed> weighed_;  // per triangle
     Around around_;
     const std::size_t cache_size_;
 
-    std::vector<Sighting> seen_;                               // per triangle
     std::vector<std::uint32_t> remaining_;                     // per vertex: triangles not taken
     std::vector<Weight> weight_;                               // per vertex, and `none`
     std::vector<std::uint32_t> slot_of_;                       // per vertex: its slot, or kNone
@@ -499,6 +510,7 @@ private:
     bool in_order_ = false;                 // the triangles taken as listed
     std::size_t scan_ = 0;                  // triangles before it are taken
     std::uint32_t batch_ = 0;               // number of the batch growing, from 1
+    std::uint32_t epoch_ = 0;               // the batch's number in the sightings, from 1
 
     std::vector<std::uint32_t>* order_ = nullptr;
     std::vector<Batch>* batches_ = nullptr;
