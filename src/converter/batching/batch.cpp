@@ -107,13 +107,25 @@ struct Around {
     std::vector<std::uint32_t> list;
 };
 
-// A few slots; the cache has at most kMaxCacheSize.
-struct Slots {
-    void push_back(std::size_t s) { at[size++] = static_cast<std::uint8_t>(s); }
+// A few slots or vertices, at most a cache of them: a list that never
+// allocates, for the steps taken once per triangle.
+template <class T>
+struct CacheList {
+    void push_back(std::size_t x) {
+        assert(count < kMaxCacheSize);
+        at[count++] = static_cast<T>(x);
+    }
+    void clear() { count = 0; }
+    std::size_t size() const { return count; }
+    T& operator[](std::size_t k) { return at[k]; }
+    const T& operator[](std::size_t k) const { return at[k]; }
+    const T* begin() const { return at.data(); }
+    const T* end() const { return at.data() + count; }
 
-    std::array<std::uint8_t, kMaxCacheSize> at{};
-    std::size_t size = 0;
+    std::array<T, kMaxCacheSize> at;
+    std::size_t count = 0;
 };
+using Slots = CacheList<std::uint8_t>;
 
 // Slots that a closing batch may load into: free ones in as few runs as
 // possible, then the least recently used. `keep[s]` is 0 for a free slot,
@@ -123,20 +135,26 @@ Slots choose_slots(std::span<std::uint32_t> keep, std::size_t count) {
     struct Run {
         std::uint8_t length, first;
     };
-    std::array<Run, kMaxCacheSize> runs{};
+    // A bit per slot, so that runs are found and slots come out in order.
+    std::uint64_t free_slots = 0;
+    for (std::size_t s = 0; s < keep.size(); ++s) free_slots |= std::uint64_t{keep[s] == 0} << s;
+    std::array<Run, kMaxCacheSize> runs;
     std::size_t run_count = 0;
-    for (std::size_t s = 0; s < keep.size(); ++s) {
-        if (keep[s] != 0) continue;
-        Run& last = runs[run_count - (run_count > 0)];
-        if (run_count > 0 && last.first + last.length == s) ++last.length;
-        else runs[run_count++] = {1, static_cast<std::uint8_t>(s)};
+    // Adding its lowest bit to a run of ones clears it.
+    for (; free_slots != 0; free_slots &= free_slots + (free_slots & -free_slots)) {
+        const int first = std::countr_zero(free_slots);
+        runs[run_count++] = {static_cast<std::uint8_t>(std::countr_one(free_slots >> first)), static_cast<std::uint8_t>(first)};
     }
-    // A bit per slot, so that the slots come out in order.
     std::uint64_t chosen = 0;
     std::size_t chosen_count = 0;
     const auto choose = [&](std::size_t s) {
         chosen |= std::uint64_t{1} << s;
         ++chosen_count;
+    };
+    // Slots [first, first + length), length at least 1.
+    const auto choose_run = [&](std::size_t first, std::size_t length) {
+        chosen |= (~std::uint64_t{0} >> (64 - length)) << first;
+        chosen_count += length;
     };
     // The shortest run that holds what is left, else the longest whole.
     while (chosen_count < count && run_count > 0) {
@@ -150,7 +168,7 @@ Slots choose_slots(std::span<std::uint32_t> keep, std::size_t count) {
         for (std::size_t r = 1; r < run_count; ++r)
             if (better(runs[r], runs[best])) best = r;
         const std::size_t take = std::min<std::size_t>(left, runs[best].length);
-        for (std::size_t k = 0; k < take; ++k) choose(runs[best].first + k);
+        choose_run(runs[best].first, take);
         runs[best] = runs[--run_count];
     }
     if (chosen_count < count) {
@@ -359,14 +377,21 @@ private:
     // The first triangle of the best queue that still belongs there and
     // fits; those that do not fit now never will at this cost.
     std::uint32_t best_candidate() {
-        for (std::size_t& q = candidates_.lowest; q < Candidates::kQueues; ++q) {
+        for (std::size_t q = candidates_.lowest; q < Candidates::kQueues; ++q) {
             const std::vector<std::uint32_t>& queue = candidates_.queues[q];
-            std::size_t& head = candidates_.heads[q];
+            const std::uint32_t in_queue = sighting(q);
+            std::size_t head = candidates_.heads[q];
             while (head < queue.size()) {
                 const std::uint32_t t = queue[head++];
-                if (weighed_[t].sighting == sighting(q) && fits(t)) return t;
+                if (weighed_[t].sighting == in_queue && fits(t)) {
+                    candidates_.heads[q] = head;
+                    candidates_.lowest = q;
+                    return t;
+                }
             }
+            candidates_.heads[q] = head;
         }
+        candidates_.lowest = Candidates::kQueues;
         return kNone;
     }
 
@@ -398,7 +423,7 @@ private:
             else keep[s] = last_used_[s];
         }
         const Slots chosen = choose_slots(std::span(keep).first(cache_size_), loading_.size());
-        const std::span<const std::uint8_t> slots(chosen.at.data(), chosen.size);
+        const std::span<const std::uint8_t> slots(chosen.begin(), chosen.end());
         // Vertices that no later triangle needs go first, then the others
         // by the first waiting triangle around them: the slots that the
         // next batches free then form runs.
@@ -503,9 +528,9 @@ private:
     std::vector<std::uint32_t> last_used_ = std::vector<std::uint32_t>(kMaxCacheSize, 0);  // per slot
 
     Candidates candidates_;
-    std::vector<std::uint32_t> batch_vertices_;  // the batch uses, in the order it gained them
-    std::size_t settled_ = 0;                    // batch_vertices_ before it are settled
-    std::vector<std::uint32_t> loading_;         // to be loaded by the batch
+    CacheList<std::uint32_t> batch_vertices_;  // the batch uses, in the order it gained them
+    std::size_t settled_ = 0;                  // batch_vertices_ before it are settled
+    CacheList<std::uint32_t> loading_;         // to be loaded by the batch
     std::vector<std::uint32_t> drawn_;           // triangles of the batch
     bool in_order_ = false;                 // the triangles taken as listed
     std::size_t scan_ = 0;                  // triangles before it are taken
