@@ -45,6 +45,7 @@
 #include <bit>
 #include <cassert>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <utility>
 #include <variant>
@@ -97,14 +98,15 @@ struct Around {
         std::size_t end = 0;
         for (std::size_t v = 0; v < vertex_count; ++v) first[v] = end += live[v];
         first[vertex_count] = end;
-        list.resize(end);
+        // Every entry is written below: not zeroed first.
+        list = std::make_unique_for_overwrite<std::uint32_t[]>(end);
         for (std::size_t t = triangles.size(); t-- > 0;)
             for (std::uint32_t c : triangles[t].v) list[--first[c]] = static_cast<std::uint32_t>(t);
     }
 
     std::vector<std::size_t> first;    // per vertex: where its entries start
     std::vector<std::uint32_t> live;   // per vertex: how many entries are left
-    std::vector<std::uint32_t> list;
+    std::unique_ptr<std::uint32_t[]> list;
 };
 
 // A few slots or vertices, at most a cache of them: a list that never
@@ -338,7 +340,7 @@ private:
         settled_ = batch_vertices_.size();
         for (std::size_t i = settled_; i-- > from;) {
             const std::uint32_t v = batch_vertices_[i];
-            std::uint32_t* entries = around_.list.data() + around_.first[v];
+            std::uint32_t* entries = around_.list.get() + around_.first[v];
             // A local count, which the stores below cannot alias. Visiting
             // takes only triangles that bring no vertex, so no other list
             // changes meanwhile.
@@ -480,7 +482,7 @@ private:
     // order, so those taken are passed over once.
     std::uint32_t next_use(std::uint32_t v) {
         assert(in_order_ && remaining_[v] > 0);
-        const std::uint32_t* entries = around_.list.data();
+        const std::uint32_t* entries = around_.list.get();
         while (taken(entries[around_.first[v]])) {
             ++around_.first[v];
             --around_.live[v];
@@ -492,7 +494,7 @@ private:
     std::uint32_t first_waiting_around(std::uint32_t v) const {
         if (remaining_[v] == 0) return 0;
         std::uint32_t first = kNone - 1;
-        const std::uint32_t* entries = around_.list.data() + around_.first[v];
+        const std::uint32_t* entries = around_.list.get() + around_.first[v];
         const std::size_t looked = std::min<std::size_t>(around_.live[v], kMaxLookAround);
         for (std::size_t k = 0; k < looked; ++k)
             if (!taken(entries[k])) first = std::min(first, entries[k] + 1);
