@@ -244,7 +244,7 @@ struct Weighed {
 class Batcher {
 public:
     Batcher(const std::vector<Corners>& triangles, std::size_t vertex_count, std::size_t cache_size)
-        : triangles_(triangles), around_(triangles, vertex_count), cache_size_(cache_size), remaining_(around_.live),
+        : triangles_(triangles), around_(triangles, vertex_count), cache_size_(cache_size), remaining_(vertex_count + 1, 0),
           weight_(vertex_count + 1, kAbsent), slot_of_(vertex_count, kNone), held_(cache_size, kNone) {
         // A repeated corner counts once: the later ones name `none`, a
         // vertex that weighs nothing, so that a weight sums three corners.
@@ -254,6 +254,7 @@ public:
         for (const Corners& t : triangles) {
             const auto [a, b, c] = t.v;
             weighed_.push_back({{a, b == a ? none : b, c == a || c == b ? none : c}});
+            for (std::uint32_t v : weighed_.back().v) ++remaining_[v];
         }
     }
 
@@ -320,8 +321,9 @@ private:
         candidates_.clear();
     }
 
+    // Reads only the triangle's record, which visiting it brought near.
     void take(std::uint32_t t) {
-        for (std::uint32_t c : triangles_[t].v) {
+        for (std::uint32_t c : weighed_[t].v) {
             --remaining_[c];
             if (weight_[c] == kInBatch) continue;
             if (weight_[c] == kAbsent) loading_.push_back(c);
@@ -523,7 +525,7 @@ private:
     Around around_;
     const std::size_t cache_size_;
 
-    std::vector<std::uint32_t> remaining_;                     // per vertex: triangles not taken
+    std::vector<std::uint32_t> remaining_;                     // per vertex and `none`: triangles not taken
     std::vector<Weight> weight_;                               // per vertex, and `none`
     std::vector<std::uint32_t> slot_of_;                       // per vertex: its slot, or kNone
     std::vector<std::uint32_t> held_;                          // per slot: its vertex, or kNone
