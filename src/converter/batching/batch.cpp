@@ -109,44 +109,48 @@ struct Around {
     std::unique_ptr<std::uint32_t[]> list;
 };
 
-// A few slots or vertices, at most a cache of them: a list that never
-// allocates, for the steps taken once per triangle.
-template <class T>
+// A few vertices, at most a cache of them: a list that never allocates,
+// for the steps taken once per triangle.
 struct CacheList {
-    void push_back(std::size_t x) {
+    void push_back(std::uint32_t v) {
         assert(count < kMaxCacheSize);
-        at[count++] = static_cast<T>(x);
+        at[count++] = v;
     }
     void clear() { count = 0; }
     std::size_t size() const { return count; }
-    T& operator[](std::size_t k) { return at[k]; }
-    const T& operator[](std::size_t k) const { return at[k]; }
-    const T* begin() const { return at.data(); }
-    const T* end() const { return at.data() + count; }
+    std::uint32_t& operator[](std::size_t k) { return at[k]; }
+    const std::uint32_t* begin() const { return at.data(); }
+    const std::uint32_t* end() const { return at.data() + count; }
 
-    std::array<T, kMaxCacheSize> at;
+    std::array<std::uint32_t, kMaxCacheSize> at;
     std::size_t count = 0;
 };
-using Slots = CacheList<std::uint8_t>;
 
-// Slots that a closing batch may load into: free ones in as few runs as
-// possible, then the least recently used. `keep[s]` is 0 for a free slot,
-// kNone for one the batch reads, otherwise larger the more recently its
-// vertex was used; a slot chosen from those becomes kNone.
-Slots choose_slots(std::span<std::uint32_t> keep, std::size_t count) {
+// Calls run(first, length) for each run of set bits, lowest first.
+template <class Run>
+void for_each_run(std::uint64_t bits, Run&& run) {
+    // Adding its lowest bit to a run of ones clears it.
+    for (; bits != 0; bits &= bits + (bits & -bits)) {
+        const int first = std::countr_zero(bits);
+        run(static_cast<std::size_t>(first), static_cast<std::size_t>(std::countr_one(bits >> first)));
+    }
+}
+
+// Slots that a closing batch may load into, a bit each: free ones in as few
+// runs as possible, then the least recently used. `keep[s]` is 0 for a free
+// slot, kNone for one the batch reads, otherwise larger the more recently
+// its vertex was used; a slot chosen from those becomes kNone.
+std::uint64_t choose_slots(std::span<std::uint32_t> keep, std::size_t count) {
     struct Run {
         std::uint8_t length, first;
     };
-    // A bit per slot, so that runs are found and slots come out in order.
     std::uint64_t free_slots = 0;
     for (std::size_t s = 0; s < keep.size(); ++s) free_slots |= std::uint64_t{keep[s] == 0} << s;
     std::array<Run, kMaxCacheSize> runs;
     std::size_t run_count = 0;
-    // Adding its lowest bit to a run of ones clears it.
-    for (; free_slots != 0; free_slots &= free_slots + (free_slots & -free_slots)) {
-        const int first = std::countr_zero(free_slots);
-        runs[run_count++] = {static_cast<std::uint8_t>(std::countr_one(free_slots >> first)), static_cast<std::uint8_t>(first)};
-    }
+    for_each_run(free_slots, [&](std::size_t first, std::size_t length) {
+        runs[run_count++] = {static_cast<std::uint8_t>(length), static_cast<std::uint8_t>(first)};
+    });
     std::uint64_t chosen = 0;
     std::size_t chosen_count = 0;
     const auto choose = [&](std::size_t s) {
@@ -189,9 +193,7 @@ Slots choose_slots(std::span<std::uint32_t> keep, std::size_t count) {
             keep[oldest] = kNone;
         }
     }
-    Slots in_order;
-    for (; chosen != 0; chosen &= chosen - 1) in_order.push_back(static_cast<std::size_t>(std::countr_zero(chosen)));
-    return in_order;
+    return chosen;
 }
 
 // What a vertex adds to a triangle's cost while a batch grows: nothing if
@@ -426,8 +428,7 @@ private:
             else if (in_order_) keep[s] = kNone - next_use(v);  // the later, the sooner given up
             else keep[s] = last_used_[s];
         }
-        const Slots chosen = choose_slots(std::span(keep).first(cache_size_), loading_.size());
-        const std::span<const std::uint8_t> slots(chosen.begin(), chosen.end());
+        const std::uint64_t chosen = choose_slots(std::span(keep).first(cache_size_), loading_.size());
         // Vertices that no later triangle needs go first, then the others
         // by the first waiting triangle around them: the slots that the
         // next batches free then form runs.
@@ -443,26 +444,26 @@ private:
         }
         std::sort(keyed.begin(), keyed.begin() + static_cast<std::ptrdiff_t>(count));
         for (std::size_t k = 0; k < count; ++k) loading_[k] = listed[static_cast<std::uint32_t>(keyed[k])];
-        // A slot that does not follow the one before starts a command.
-        const auto starts_run = [&](std::size_t k) { return k == 0 || slots[k - 1] + 1 != slots[k]; };
-        std::size_t runs = 0;
-        for (std::size_t k = 0; k < slots.size(); ++k) runs += starts_run(k);
+        // Each run of slots is a command; a run starts where a slot follows
+        // one not chosen.
         Batch batch;
-        batch.loads.reserve(runs);
+        batch.loads.reserve(static_cast<std::size_t>(std::popcount(chosen & ~(chosen << 1))));
         batch.triangles.reserve(drawn_.size());
-        for (std::size_t k = 0; k < slots.size(); ++k) {
-            const std::uint8_t s = slots[k];
-            if (held_[s] != kNone) {
-                slot_of_[held_[s]] = kNone;
-                weight_[held_[s]] = kAbsent;
+        std::size_t k = 0;
+        for_each_run(chosen, [&](std::size_t first, std::size_t length) {
+            batch.loads.push_back(Load{static_cast<std::uint32_t>(order_->size()), static_cast<std::uint32_t>(length),
+                                       static_cast<std::uint8_t>(first)});
+            for (std::size_t s = first; s < first + length; ++s, ++k) {
+                if (held_[s] != kNone) {
+                    slot_of_[held_[s]] = kNone;
+                    weight_[held_[s]] = kAbsent;
+                }
+                held_[s] = loading_[k];
+                slot_of_[loading_[k]] = static_cast<std::uint32_t>(s);
+                order_->push_back(loading_[k]);
             }
-            held_[s] = loading_[k];
-            slot_of_[loading_[k]] = s;
-            if (starts_run(k))
-                batch.loads.push_back(Load{static_cast<std::uint32_t>(order_->size()), 0, s});
-            ++batch.loads.back().count;
-            order_->push_back(loading_[k]);
-        }
+        });
+        assert(k == loading_.size());
         // Every vertex of the batch now has its slot.
         for (std::uint32_t v : batch_vertices_) {
             last_used_[slot_of_[v]] = batch_;
@@ -532,9 +533,9 @@ private:
     std::vector<std::uint32_t> last_used_ = std::vector<std::uint32_t>(kMaxCacheSize, 0);  // per slot
 
     Candidates candidates_;
-    CacheList<std::uint32_t> batch_vertices_;  // the batch uses, in the order it gained them
+    CacheList batch_vertices_;  // the batch uses, in the order it gained them
     std::size_t settled_ = 0;                  // batch_vertices_ before it are settled
-    CacheList<std::uint32_t> loading_;         // to be loaded by the batch
+    CacheList loading_;         // to be loaded by the batch
     std::vector<std::uint32_t> drawn_;           // triangles of the batch
     bool in_order_ = false;                 // the triangles taken as listed
     std::size_t scan_ = 0;                  // triangles before it are taken
