@@ -138,14 +138,13 @@ void for_each_run(std::uint64_t bits, Run&& run) {
 
 // Slots that a closing batch may load into, a bit each: free ones in as few
 // runs as possible, then the least recently used. `keep[s]` is 0 for a free
-// slot, kNone for one the batch reads, otherwise larger the more recently
-// its vertex was used; a slot chosen from those becomes kNone.
-std::uint64_t choose_slots(std::span<std::uint32_t> keep, std::size_t count) {
+// slot (a bit of `free_slots`), kNone for one the batch reads, otherwise
+// larger the more recently its vertex was used; a slot chosen from those
+// becomes kNone.
+std::uint64_t choose_slots(std::span<std::uint32_t> keep, std::uint64_t free_slots, std::size_t count) {
     struct Run {
         std::uint8_t length, first;
     };
-    std::uint64_t free_slots = 0;
-    for (std::size_t s = 0; s < keep.size(); ++s) free_slots |= std::uint64_t{keep[s] == 0} << s;
     std::array<Run, kMaxCacheSize> runs;
     std::size_t run_count = 0;
     for_each_run(free_slots, [&](std::size_t first, std::size_t length) {
@@ -419,16 +418,18 @@ private:
     // Loads the batch's new vertices into the slots chosen for them, one
     // vertex command per run of slots, and draws its triangles from them.
     void close() {
-        std::array<std::uint32_t, kMaxCacheSize> keep{};
+        std::array<std::uint32_t, kMaxCacheSize> keep;  // the first cache_size_ are set below
+        std::uint64_t free_slots = 0;
         for (std::size_t s = 0; s < cache_size_; ++s) {
             const std::uint32_t v = held_[s];
-            if (v == kNone) continue;
-            if (weight_[v] == kInBatch) keep[s] = kNone;
+            if (v == kNone) keep[s] = 0;
+            else if (weight_[v] == kInBatch) keep[s] = kNone;
             else if (remaining_[v] == 0) keep[s] = 0;
             else if (in_order_) keep[s] = kNone - next_use(v);  // the later, the sooner given up
             else keep[s] = last_used_[s];
+            free_slots |= std::uint64_t{keep[s] == 0} << s;
         }
-        const std::uint64_t chosen = choose_slots(std::span(keep).first(cache_size_), loading_.size());
+        const std::uint64_t chosen = choose_slots(std::span(keep).first(cache_size_), free_slots, loading_.size());
         // Vertices that no later triangle needs go first, then the others
         // by the first waiting triangle around them: the slots that the
         // next batches free then form runs.
