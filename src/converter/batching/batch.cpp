@@ -443,7 +443,13 @@ private:
             keyed[k] = std::uint64_t{first_waiting_around(loading_[k])} << 32 | k;
             listed[k] = loading_[k];
         }
-        std::sort(keyed.begin(), keyed.begin() + static_cast<std::ptrdiff_t>(count));
+        // A few keys, each distinct: sorted by insertion.
+        for (std::size_t i = 1; i < count; ++i) {
+            const std::uint64_t key = keyed[i];
+            std::size_t j = i;
+            for (; j > 0 && keyed[j - 1] > key; --j) keyed[j] = keyed[j - 1];
+            keyed[j] = key;
+        }
         for (std::size_t k = 0; k < count; ++k) loading_[k] = listed[static_cast<std::uint32_t>(keyed[k])];
         // Each run of slots is a command; a run starts where a slot follows
         // one not chosen.
