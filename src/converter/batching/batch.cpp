@@ -184,8 +184,9 @@ std::uint64_t choose_slots(std::span<std::uint32_t> keep, std::uint64_t free_slo
             if (keep[s] != 0 && keep[s] != kNone) used[used_count++] = std::uint64_t{keep[s]} << 8 | s;
         const std::size_t need = count - chosen_count;
         assert(need <= used_count);
-        std::partial_sort(used.begin(), used.begin() + static_cast<std::ptrdiff_t>(need),
-                          used.begin() + static_cast<std::ptrdiff_t>(used_count));
+        // Which they are matters, not their order.
+        std::nth_element(used.begin(), used.begin() + static_cast<std::ptrdiff_t>(need),
+                         used.begin() + static_cast<std::ptrdiff_t>(used_count));
         for (std::size_t k = 0; k < need; ++k) {
             const std::size_t oldest = used[k] & 0xFF;
             choose(oldest);
