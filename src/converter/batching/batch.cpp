@@ -209,21 +209,34 @@ std::size_t slots_of(std::uint32_t weight) { return weight / 4 + weight % 4; }
 // The growing batch's candidates, in queues by the vertices each would load
 // and then the slots it would add, that is by weight (a triangle that adds
 // none is taken at once), each queue in the order the triangles entered it.
+// A batch settles at most a cache of vertices and each puts forward at most
+// kMaxLookAround triangles, so a queue has room for that many entries from
+// the start and never grows.
 struct Candidates {
     static constexpr std::size_t kQueues = 12;
     static std::size_t queue(std::uint32_t weight) { return weight - 1; }
 
+    explicit Candidates(std::size_t cache_size)
+        : room(cache_size * kMaxLookAround),
+          entries(std::make_unique_for_overwrite<std::uint32_t[]>(kQueues * room)) {}
+
     void clear() {
-        for (auto& q : queues) q.clear();
+        sizes.fill(0);
         heads.fill(0);
         lowest = 0;
     }
     void push(std::size_t queue, std::uint32_t t) {
-        queues[queue].push_back(t);
+        assert(sizes[queue] < room);
+        entries[queue * room + sizes[queue]++] = t;
         lowest = std::min(lowest, queue);
     }
+    std::span<const std::uint32_t> of(std::size_t queue) const {
+        return {entries.get() + queue * room, sizes[queue]};
+    }
 
-    std::array<std::vector<std::uint32_t>, kQueues> queues;
+    std::size_t room;                          // entries per queue
+    std::unique_ptr<std::uint32_t[]> entries;  // queue after queue, `room` each
+    std::array<std::size_t, kQueues> sizes{};
     std::array<std::size_t, kQueues> heads{};  // entries before it are used up
     std::size_t lowest = 0;                    // queues before it are used up
 };
@@ -384,7 +397,7 @@ private:
     // fits; those that do not fit now never will at this cost.
     std::uint32_t best_candidate() {
         for (std::size_t q = candidates_.lowest; q < Candidates::kQueues; ++q) {
-            const std::vector<std::uint32_t>& queue = candidates_.queues[q];
+            const std::span<const std::uint32_t> queue = candidates_.of(q);
             const std::uint32_t in_queue = sighting(q);
             std::size_t head = candidates_.heads[q];
             while (head < queue.size()) {
@@ -523,7 +536,7 @@ private:
         // Loads above the triangle, so that one comparison ranks both.
         std::uint64_t best = std::uint64_t{3} << 32 | kNone;
         for (std::size_t q = 0; q < Candidates::kQueues; ++q)
-            for (std::uint32_t t : candidates_.queues[q])
+            for (std::uint32_t t : candidates_.of(q))
                 if (weighed_[t].sighting == sighting(q)) best = std::min(best, std::uint64_t{loads_of(weight(t))} << 32 | t);
         const auto seed = static_cast<std::uint32_t>(best);
         return seed != kNone ? seed : next_waiting();
@@ -540,7 +553,7 @@ private:
     std::vector<std::uint32_t> held_;                          // per slot: its vertex, or kNone
     std::vector<std::uint32_t> last_used_ = std::vector<std::uint32_t>(kMaxCacheSize, 0);  // per slot
 
-    Candidates candidates_;
+    Candidates candidates_{cache_size_};
     CacheList batch_vertices_;  // the batch uses, in the order it gained them
     std::size_t settled_ = 0;                  // batch_vertices_ before it are settled
     CacheList loading_;         // to be loaded by the batch
