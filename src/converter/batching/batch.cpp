@@ -66,22 +66,31 @@ using ultraback::Load;
 // Waiting triangles that one vertex of the batch puts forward.
 constexpr std::size_t kMaxLookAround = 256;
 
+// A layer's triangles, each written once into memory not zeroed first.
+struct Triangles {
+    std::span<const Corners> all() const { return {at.get(), count}; }
+
+    std::unique_ptr<Corners[]> at;
+    std::size_t count = 0;
+};
+
 // The triangles as the unbatched writer draws them: a triangle as it stands,
 // a quad as (0, 1, 2) and (0, 2, 3).
-std::vector<Corners> drawn_triangles(const Layer& layer) {
-    std::vector<Corners> out;
-    out.reserve(layer.primitives.size() * 2);
+Triangles drawn_triangles(const Layer& layer) {
+    Triangles out{std::make_unique_for_overwrite<Corners[]>(layer.primitives.size() * 2)};
+    Corners* next = out.at.get();
     auto u = [](std::int32_t i) { return static_cast<std::uint32_t>(i); };
     for (const ultraback::Primitive& primitive : layer.primitives) {
         std::visit(Overloaded{[&](const ultraback::Triangle& t) {
-                                  out.push_back({{u(t.indices[0]), u(t.indices[1]), u(t.indices[2])}});
+                                  *next++ = {{u(t.indices[0]), u(t.indices[1]), u(t.indices[2])}};
                               },
                               [&](const ultraback::Quad& q) {
-                                  out.push_back({{u(q.indices[0]), u(q.indices[1]), u(q.indices[2])}});
-                                  out.push_back({{u(q.indices[0]), u(q.indices[2]), u(q.indices[3])}});
+                                  *next++ = {{u(q.indices[0]), u(q.indices[1]), u(q.indices[2])}};
+                                  *next++ = {{u(q.indices[0]), u(q.indices[2]), u(q.indices[3])}};
                               }},
                    primitive);
     }
+    out.count = static_cast<std::size_t>(next - out.at.get());
     return out;
 }
 
@@ -89,7 +98,7 @@ std::vector<Corners> drawn_triangles(const Layer& layer) {
 // entries start in triangle order; a taken triangle is dropped the next time
 // its entry is met, by moving the vertex's last entry into its place.
 struct Around {
-    Around(const std::vector<Corners>& triangles, std::size_t vertex_count)
+    Around(std::span<const Corners> triangles, std::size_t vertex_count)
         : first(vertex_count + 1, 0), live(vertex_count, 0) {
         for (const Corners& t : triangles)
             for (std::uint32_t c : t.v) ++live[c];
@@ -258,7 +267,7 @@ struct Weighed {
 
 class Batcher {
 public:
-    Batcher(const std::vector<Corners>& triangles, std::size_t vertex_count, std::size_t cache_size)
+    Batcher(std::span<const Corners> triangles, std::size_t vertex_count, std::size_t cache_size)
         : triangles_(triangles), around_(triangles, vertex_count), cache_size_(cache_size), remaining_(vertex_count + 1, 0),
           weight_(vertex_count + 1, kAbsent), slot_of_(vertex_count, kNone), held_(cache_size, kNone) {
         // A repeated corner counts once: the later ones name `none`, a
@@ -542,7 +551,7 @@ private:
         return seed != kNone ? seed : next_waiting();
     }
 
-    const std::vector<Corners>& triangles_;
+    const std::span<const Corners> triangles_;
     std::vector<Weighed> weighed_;  // per triangle
     Around around_;
     const std::size_t cache_size_;
@@ -572,13 +581,13 @@ struct Batched {
     std::vector<Batch> batches;
 };
 
-Batched grown(const std::vector<Corners>& triangles, std::size_t vertex_count, std::size_t cache_size) {
+Batched grown(std::span<const Corners> triangles, std::size_t vertex_count, std::size_t cache_size) {
     Batched out;
     Batcher(triangles, vertex_count, cache_size).run(out.loaded, out.batches);
     return out;
 }
 
-Batched as_listed(const std::vector<Corners>& triangles, std::size_t vertex_count, std::size_t cache_size) {
+Batched as_listed(std::span<const Corners> triangles, std::size_t vertex_count, std::size_t cache_size) {
     Batched out;
     Batcher(triangles, vertex_count, cache_size).run_in_order(out.loaded, out.batches);
     return out;
@@ -599,7 +608,7 @@ constexpr std::size_t kMostOrdered = 16384;
 // weighing as much as four commands (a transfer and a transform against a
 // word of the display list): small batches trade commands for loads, which
 // pays only where they save enough loads. Equal costs keep the grown ones.
-Batched cheapest(const std::vector<Corners>& triangles, std::size_t vertex_count, std::size_t cache_size) {
+Batched cheapest(std::span<const Corners> triangles, std::size_t vertex_count, std::size_t cache_size) {
     Batched by_growth = grown(triangles, vertex_count, cache_size);
     if (triangles.size() > kMostOrdered) return by_growth;
     std::vector<Corners> ordered;
@@ -619,7 +628,8 @@ void batch_layer(Layer& layer, std::size_t cache_size, BatchOrder order) {
     cache_size = std::clamp(cache_size, kMinCacheSize, kMaxCacheSize);
     Batched batched;
     {
-        const std::vector<Corners> triangles = drawn_triangles(layer);
+        const Triangles drawn = drawn_triangles(layer);
+        const std::span<const Corners> triangles = drawn.all();
         // The triangles say all the primitives did: their memory goes to
         // the batching.
         layer.primitives = {};
