@@ -99,7 +99,7 @@ Triangles drawn_triangles(const Layer& layer) {
 // its entry is met, by moving the vertex's last entry into its place.
 struct Around {
     Around(std::span<const Corners> triangles, std::size_t vertex_count)
-        : first(vertex_count + 1, 0), live(vertex_count, 0) {
+        : first(std::make_unique_for_overwrite<std::size_t[]>(vertex_count + 1)), live(vertex_count, 0) {
         for (const Corners& t : triangles)
             for (std::uint32_t c : t.v) ++live[c];
         // Each vertex's end first, then filled from the back, which leaves
@@ -107,14 +107,14 @@ struct Around {
         std::size_t end = 0;
         for (std::size_t v = 0; v < vertex_count; ++v) first[v] = end += live[v];
         first[vertex_count] = end;
-        // Every entry is written below: not zeroed first.
+        // Every entry is written below: not zeroed first, as `first` is not.
         list = std::make_unique_for_overwrite<std::uint32_t[]>(end);
         for (std::size_t t = triangles.size(); t-- > 0;)
             for (std::uint32_t c : triangles[t].v) list[--first[c]] = static_cast<std::uint32_t>(t);
     }
 
-    std::vector<std::size_t> first;    // per vertex: where its entries start
-    std::vector<std::uint32_t> live;   // per vertex: how many entries are left
+    std::unique_ptr<std::size_t[]> first;  // per vertex: where its entries start
+    std::vector<std::uint32_t> live;       // per vertex: how many entries are left
     std::unique_ptr<std::uint32_t[]> list;
 };
 
