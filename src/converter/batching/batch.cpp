@@ -218,15 +218,15 @@ std::size_t slots_of(std::uint32_t weight) { return weight / 4 + weight % 4; }
 // The growing batch's candidates, in queues by the vertices each would load
 // and then the slots it would add, that is by weight (a triangle that adds
 // none is taken at once), each queue in the order the triangles entered it.
-// A batch settles at most a cache of vertices and each puts forward at most
-// kMaxLookAround triangles, so a queue has room for that many entries from
-// the start and never grows.
+// A batch settles at most a cache of vertices, each putting forward at most
+// kMaxLookAround triangles, and meets a triangle at most once per corner:
+// a queue has room for the fewer of these from the start and never grows.
 struct Candidates {
     static constexpr std::size_t kQueues = 12;
     static std::size_t queue(std::uint32_t weight) { return weight - 1; }
 
-    explicit Candidates(std::size_t cache_size)
-        : room(cache_size * kMaxLookAround),
+    Candidates(std::size_t cache_size, std::size_t triangle_count)
+        : room(std::min(cache_size * kMaxLookAround, 3 * triangle_count)),
           entries(std::make_unique_for_overwrite<std::uint32_t[]>(kQueues * room)) {}
 
     void clear() {
@@ -562,7 +562,7 @@ private:
     std::vector<std::uint32_t> held_;                          // per slot: its vertex, or kNone
     std::vector<std::uint32_t> last_used_ = std::vector<std::uint32_t>(kMaxCacheSize, 0);  // per slot
 
-    Candidates candidates_{cache_size_};
+    Candidates candidates_{cache_size_, triangles_.size()};
     CacheList batch_vertices_;  // the batch uses, in the order it gained them
     std::size_t settled_ = 0;                  // batch_vertices_ before it are settled
     CacheList loading_;         // to be loaded by the batch
