@@ -45,6 +45,7 @@
 #include <bit>
 #include <cassert>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <utility>
 #include <variant>
@@ -65,22 +66,31 @@ using ultraback::Load;
 // Waiting triangles that one vertex of the batch puts forward.
 constexpr std::size_t kMaxLookAround = 256;
 
+// A layer's triangles, each written once into memory not zeroed first.
+struct Triangles {
+    std::span<const Corners> all() const { return {at.get(), count}; }
+
+    std::unique_ptr<Corners[]> at;
+    std::size_t count = 0;
+};
+
 // The triangles as the unbatched writer draws them: a triangle as it stands,
 // a quad as (0, 1, 2) and (0, 2, 3).
-std::vector<Corners> drawn_triangles(const Layer& layer) {
-    std::vector<Corners> out;
-    out.reserve(layer.primitives.size() * 2);
+Triangles drawn_triangles(const Layer& layer) {
+    Triangles out{std::make_unique_for_overwrite<Corners[]>(layer.primitives.size() * 2)};
+    Corners* next = out.at.get();
     auto u = [](std::int32_t i) { return static_cast<std::uint32_t>(i); };
     for (const ultraback::Primitive& primitive : layer.primitives) {
         std::visit(Overloaded{[&](const ultraback::Triangle& t) {
-                                  out.push_back({{u(t.indices[0]), u(t.indices[1]), u(t.indices[2])}});
+                                  *next++ = {{u(t.indices[0]), u(t.indices[1]), u(t.indices[2])}};
                               },
                               [&](const ultraback::Quad& q) {
-                                  out.push_back({{u(q.indices[0]), u(q.indices[1]), u(q.indices[2])}});
-                                  out.push_back({{u(q.indices[0]), u(q.indices[2]), u(q.indices[3])}});
+                                  *next++ = {{u(q.indices[0]), u(q.indices[1]), u(q.indices[2])}};
+                                  *next++ = {{u(q.indices[0]), u(q.indices[2]), u(q.indices[3])}};
                               }},
                    primitive);
     }
+    out.count = static_cast<std::size_t>(next - out.at.get());
     return out;
 }
 
@@ -88,8 +98,8 @@ std::vector<Corners> drawn_triangles(const Layer& layer) {
 // entries start in triangle order; a taken triangle is dropped the next time
 // its entry is met, by moving the vertex's last entry into its place.
 struct Around {
-    Around(const std::vector<Corners>& triangles, std::size_t vertex_count)
-        : first(vertex_count + 1, 0), live(vertex_count, 0) {
+    Around(std::span<const Corners> triangles, std::size_t vertex_count)
+        : first(std::make_unique_for_overwrite<std::size_t[]>(vertex_count + 1)), live(vertex_count, 0) {
         for (const Corners& t : triangles)
             for (std::uint32_t c : t.v) ++live[c];
         // Each vertex's end first, then filled from the back, which leaves
@@ -97,46 +107,68 @@ struct Around {
         std::size_t end = 0;
         for (std::size_t v = 0; v < vertex_count; ++v) first[v] = end += live[v];
         first[vertex_count] = end;
-        list.resize(end);
+        // Every entry is written below: not zeroed first, as `first` is not.
+        list = std::make_unique_for_overwrite<std::uint32_t[]>(end);
         for (std::size_t t = triangles.size(); t-- > 0;)
             for (std::uint32_t c : triangles[t].v) list[--first[c]] = static_cast<std::uint32_t>(t);
     }
 
-    std::vector<std::size_t> first;    // per vertex: where its entries start
-    std::vector<std::uint32_t> live;   // per vertex: how many entries are left
-    std::vector<std::uint32_t> list;
+    std::unique_ptr<std::size_t[]> first;  // per vertex: where its entries start
+    std::vector<std::uint32_t> live;       // per vertex: how many entries are left
+    std::unique_ptr<std::uint32_t[]> list;
 };
 
-// A few slots; the cache has at most kMaxCacheSize.
-struct Slots {
-    void push_back(std::size_t s) { at[size++] = static_cast<std::uint8_t>(s); }
+// A few vertices, at most a cache of them: a list that never allocates,
+// for the steps taken once per triangle.
+struct CacheList {
+    void push_back(std::uint32_t v) {
+        assert(count < kMaxCacheSize);
+        at[count++] = v;
+    }
+    void clear() { count = 0; }
+    std::size_t size() const { return count; }
+    std::uint32_t& operator[](std::size_t k) { return at[k]; }
+    const std::uint32_t* begin() const { return at.data(); }
+    const std::uint32_t* end() const { return at.data() + count; }
 
-    std::array<std::uint8_t, kMaxCacheSize> at{};
-    std::size_t size = 0;
+    std::array<std::uint32_t, kMaxCacheSize> at;
+    std::size_t count = 0;
 };
 
-// Slots that a closing batch may load into: free ones in as few runs as
-// possible, then the least recently used. `keep[s]` is 0 for a free slot,
-// kNone for one the batch reads, otherwise larger the more recently its
-// vertex was used; a slot chosen from those becomes kNone.
-Slots choose_slots(std::span<std::uint32_t> keep, std::size_t count) {
+// Calls run(first, length) for each run of set bits, lowest first.
+template <class Run>
+void for_each_run(std::uint64_t bits, Run&& run) {
+    // Adding its lowest bit to a run of ones clears it.
+    for (; bits != 0; bits &= bits + (bits & -bits)) {
+        const int first = std::countr_zero(bits);
+        run(static_cast<std::size_t>(first), static_cast<std::size_t>(std::countr_one(bits >> first)));
+    }
+}
+
+// Slots that a closing batch may load into, a bit each: free ones in as few
+// runs as possible, then the least recently used. `keep[s]` is 0 for a free
+// slot (a bit of `free_slots`), kNone for one the batch reads, otherwise
+// larger the more recently its vertex was used; a slot chosen from those
+// becomes kNone.
+std::uint64_t choose_slots(std::span<std::uint32_t> keep, std::uint64_t free_slots, std::size_t count) {
     struct Run {
         std::uint8_t length, first;
     };
-    std::array<Run, kMaxCacheSize> runs{};
+    std::array<Run, kMaxCacheSize> runs;
     std::size_t run_count = 0;
-    for (std::size_t s = 0; s < keep.size(); ++s) {
-        if (keep[s] != 0) continue;
-        Run& last = runs[run_count - (run_count > 0)];
-        if (run_count > 0 && last.first + last.length == s) ++last.length;
-        else runs[run_count++] = {1, static_cast<std::uint8_t>(s)};
-    }
-    // A bit per slot, so that the slots come out in order.
+    for_each_run(free_slots, [&](std::size_t first, std::size_t length) {
+        runs[run_count++] = {static_cast<std::uint8_t>(length), static_cast<std::uint8_t>(first)};
+    });
     std::uint64_t chosen = 0;
     std::size_t chosen_count = 0;
     const auto choose = [&](std::size_t s) {
         chosen |= std::uint64_t{1} << s;
         ++chosen_count;
+    };
+    // Slots [first, first + length), length at least 1.
+    const auto choose_run = [&](std::size_t first, std::size_t length) {
+        chosen |= (~std::uint64_t{0} >> (64 - length)) << first;
+        chosen_count += length;
     };
     // The shortest run that holds what is left, else the longest whole.
     while (chosen_count < count && run_count > 0) {
@@ -150,7 +182,7 @@ Slots choose_slots(std::span<std::uint32_t> keep, std::size_t count) {
         for (std::size_t r = 1; r < run_count; ++r)
             if (better(runs[r], runs[best])) best = r;
         const std::size_t take = std::min<std::size_t>(left, runs[best].length);
-        for (std::size_t k = 0; k < take; ++k) choose(runs[best].first + k);
+        choose_run(runs[best].first, take);
         runs[best] = runs[--run_count];
     }
     if (chosen_count < count) {
@@ -161,17 +193,16 @@ Slots choose_slots(std::span<std::uint32_t> keep, std::size_t count) {
             if (keep[s] != 0 && keep[s] != kNone) used[used_count++] = std::uint64_t{keep[s]} << 8 | s;
         const std::size_t need = count - chosen_count;
         assert(need <= used_count);
-        std::partial_sort(used.begin(), used.begin() + static_cast<std::ptrdiff_t>(need),
-                          used.begin() + static_cast<std::ptrdiff_t>(used_count));
+        // Which they are matters, not their order.
+        std::nth_element(used.begin(), used.begin() + static_cast<std::ptrdiff_t>(need),
+                         used.begin() + static_cast<std::ptrdiff_t>(used_count));
         for (std::size_t k = 0; k < need; ++k) {
             const std::size_t oldest = used[k] & 0xFF;
             choose(oldest);
             keep[oldest] = kNone;
         }
     }
-    Slots in_order;
-    for (; chosen != 0; chosen &= chosen - 1) in_order.push_back(static_cast<std::size_t>(std::countr_zero(chosen)));
-    return in_order;
+    return chosen;
 }
 
 // What a vertex adds to a triangle's cost while a batch grows: nothing if
@@ -187,47 +218,67 @@ std::size_t slots_of(std::uint32_t weight) { return weight / 4 + weight % 4; }
 // The growing batch's candidates, in queues by the vertices each would load
 // and then the slots it would add, that is by weight (a triangle that adds
 // none is taken at once), each queue in the order the triangles entered it.
+// A batch settles at most a cache of vertices, each putting forward at most
+// kMaxLookAround triangles, and meets a triangle at most once per corner:
+// a queue has room for the fewer of these from the start and never grows.
 struct Candidates {
     static constexpr std::size_t kQueues = 12;
     static std::size_t queue(std::uint32_t weight) { return weight - 1; }
 
+    Candidates(std::size_t cache_size, std::size_t triangle_count)
+        : room(std::min(cache_size * kMaxLookAround, 3 * triangle_count)),
+          entries(std::make_unique_for_overwrite<std::uint32_t[]>(kQueues * room)) {}
+
     void clear() {
-        for (auto& q : queues) q.clear();
+        sizes.fill(0);
         heads.fill(0);
         lowest = 0;
     }
     void push(std::size_t queue, std::uint32_t t) {
-        queues[queue].push_back(t);
+        assert(sizes[queue] < room);
+        entries[queue * room + sizes[queue]++] = t;
         lowest = std::min(lowest, queue);
     }
+    std::span<const std::uint32_t> of(std::size_t queue) const {
+        return {entries.get() + queue * room, sizes[queue]};
+    }
 
-    std::array<std::vector<std::uint32_t>, kQueues> queues;
+    std::size_t room;                          // entries per queue
+    std::unique_ptr<std::uint32_t[]> entries;  // queue after queue, `room` each
+    std::array<std::size_t, kQueues> sizes{};
     std::array<std::size_t, kQueues> heads{};  // entries before it are used up
     std::size_t lowest = 0;                    // queues before it are used up
 };
 
-// The batch that last queued a triangle, and in which queue; kTaken once
-// the triangle is drawn, which no queue matches.
+// Where a triangle was last queued: 0 before it is, then the growing
+// batch's number (28 bits of it, see Batcher::open) above the queue's 4
+// bits; kTaken once the triangle is drawn, which no queue matches.
+constexpr std::uint32_t kUnseen = 0;
 constexpr std::uint32_t kTaken = UINT32_MAX;
-struct Sighting {
-    std::uint32_t batch = kNone;
-    std::uint32_t queue = 0;
+constexpr std::uint32_t kEpochs = std::uint32_t{1} << 28;
+static_assert(Candidates::kQueues <= 15, "a queue fits 4 bits besides kTaken's");
+
+// A triangle as it is weighed, and where it was queued: what a growing
+// batch reads of every triangle it comes near, in one 16-byte record.
+struct Weighed {
+    std::uint32_t v[3];  // its corners, a repeated one as `none`
+    std::uint32_t sighting = kUnseen;
 };
 
 class Batcher {
 public:
-    Batcher(const std::vector<Corners>& triangles, std::size_t vertex_count, std::size_t cache_size)
-        : triangles_(triangles), weighed_(triangles), around_(triangles, vertex_count), cache_size_(cache_size),
-          seen_(triangles.size()), remaining_(around_.live),
+    Batcher(std::span<const Corners> triangles, std::size_t vertex_count, std::size_t cache_size)
+        : triangles_(triangles), around_(triangles, vertex_count), cache_size_(cache_size), remaining_(vertex_count + 1, 0),
           weight_(vertex_count + 1, kAbsent), slot_of_(vertex_count, kNone), held_(cache_size, kNone) {
         // A repeated corner counts once: the later ones name `none`, a
         // vertex that weighs nothing, so that a weight sums three corners.
         const auto none = static_cast<std::uint32_t>(vertex_count);
         weight_[none] = kInBatch;
-        for (Corners& t : weighed_) {
-            auto& [a, b, c] = t.v;
-            if (c == a || c == b) c = none;
-            if (b == a) b = none;
+        weighed_.reserve(triangles.size());
+        for (const Corners& t : triangles) {
+            const auto [a, b, c] = t.v;
+            weighed_.push_back({{a, b == a ? none : b, c == a || c == b ? none : c}});
+            for (std::uint32_t v : weighed_.back().v) ++remaining_[v];
         }
     }
 
@@ -263,7 +314,9 @@ public:
     }
 
 private:
-    bool taken(std::uint32_t t) const { return seen_[t].queue == kTaken; }
+    bool taken(std::uint32_t t) const { return weighed_[t].sighting == kTaken; }
+    // The sighting of a triangle in queue `q` of the growing batch.
+    std::uint32_t sighting(std::size_t q) const { return epoch_ << 4 | static_cast<std::uint32_t>(q); }
 
     // A repeated corner counts once (see weighed_).
     std::uint32_t weight(std::uint32_t t) const {
@@ -279,20 +332,29 @@ private:
 
     void open() {
         ++batch_;
+        // A sighting holds 28 bits of the batch number: before they run out
+        // (a layer of hundreds of millions of triangles), every sighting is
+        // forgotten and the count starts again.
+        if (++epoch_ == kEpochs) {
+            for (Weighed& w : weighed_)
+                if (w.sighting != kTaken) w.sighting = kUnseen;
+            epoch_ = 1;
+        }
         batch_vertices_.clear();
         settled_ = 0;
         candidates_.clear();
     }
 
+    // Reads only the triangle's record, which visiting it brought near.
     void take(std::uint32_t t) {
-        for (std::uint32_t c : triangles_[t].v) {
+        for (std::uint32_t c : weighed_[t].v) {
             --remaining_[c];
             if (weight_[c] == kInBatch) continue;
             if (weight_[c] == kAbsent) loading_.push_back(c);
             weight_[c] = kInBatch;
             batch_vertices_.push_back(c);
         }
-        seen_[t].queue = kTaken;
+        weighed_[t].sighting = kTaken;
         drawn_.push_back(t);
     }
 
@@ -304,7 +366,7 @@ private:
         settled_ = batch_vertices_.size();
         for (std::size_t i = settled_; i-- > from;) {
             const std::uint32_t v = batch_vertices_[i];
-            std::uint32_t* entries = around_.list.data() + around_.first[v];
+            std::uint32_t* entries = around_.list.get() + around_.first[v];
             // A local count, which the stores below cannot alias. Visiting
             // takes only triangles that bring no vertex, so no other list
             // changes meanwhile.
@@ -333,28 +395,31 @@ private:
             take(t);
             return;
         }
-        Sighting& seen = seen_[t];
-        const auto queue = static_cast<std::uint32_t>(Candidates::queue(w));
-        if (seen.batch != batch_) {
-            seen = {batch_, queue};
-        } else if (seen.queue == queue) {
-            return;
-        }
-        seen.queue = queue;
+        const std::size_t queue = Candidates::queue(w);
+        std::uint32_t& seen = weighed_[t].sighting;
+        if (seen == sighting(queue)) return;
+        seen = sighting(queue);
         candidates_.push(queue, t);
     }
 
     // The first triangle of the best queue that still belongs there and
     // fits; those that do not fit now never will at this cost.
     std::uint32_t best_candidate() {
-        for (std::size_t& q = candidates_.lowest; q < Candidates::kQueues; ++q) {
-            const std::vector<std::uint32_t>& queue = candidates_.queues[q];
-            std::size_t& head = candidates_.heads[q];
+        for (std::size_t q = candidates_.lowest; q < Candidates::kQueues; ++q) {
+            const std::span<const std::uint32_t> queue = candidates_.of(q);
+            const std::uint32_t in_queue = sighting(q);
+            std::size_t head = candidates_.heads[q];
             while (head < queue.size()) {
                 const std::uint32_t t = queue[head++];
-                if (seen_[t].queue == q && fits(t)) return t;
+                if (weighed_[t].sighting == in_queue && fits(t)) {
+                    candidates_.heads[q] = head;
+                    candidates_.lowest = q;
+                    return t;
+                }
             }
+            candidates_.heads[q] = head;
         }
+        candidates_.lowest = Candidates::kQueues;
         return kNone;
     }
 
@@ -376,17 +441,18 @@ private:
     // Loads the batch's new vertices into the slots chosen for them, one
     // vertex command per run of slots, and draws its triangles from them.
     void close() {
-        std::array<std::uint32_t, kMaxCacheSize> keep{};
+        std::array<std::uint32_t, kMaxCacheSize> keep;  // the first cache_size_ are set below
+        std::uint64_t free_slots = 0;
         for (std::size_t s = 0; s < cache_size_; ++s) {
             const std::uint32_t v = held_[s];
-            if (v == kNone) continue;
-            if (weight_[v] == kInBatch) keep[s] = kNone;
+            if (v == kNone) keep[s] = 0;
+            else if (weight_[v] == kInBatch) keep[s] = kNone;
             else if (remaining_[v] == 0) keep[s] = 0;
             else if (in_order_) keep[s] = kNone - next_use(v);  // the later, the sooner given up
             else keep[s] = last_used_[s];
+            free_slots |= std::uint64_t{keep[s] == 0} << s;
         }
-        const Slots chosen = choose_slots(std::span(keep).first(cache_size_), loading_.size());
-        const std::span<const std::uint8_t> slots(chosen.at.data(), chosen.size);
+        const std::uint64_t chosen = choose_slots(std::span(keep).first(cache_size_), free_slots, loading_.size());
         // Vertices that no later triangle needs go first, then the others
         // by the first waiting triangle around them: the slots that the
         // next batches free then form runs.
@@ -400,28 +466,34 @@ private:
             keyed[k] = std::uint64_t{first_waiting_around(loading_[k])} << 32 | k;
             listed[k] = loading_[k];
         }
-        std::sort(keyed.begin(), keyed.begin() + static_cast<std::ptrdiff_t>(count));
-        for (std::size_t k = 0; k < count; ++k) loading_[k] = listed[static_cast<std::uint32_t>(keyed[k])];
-        // A slot that does not follow the one before starts a command.
-        const auto starts_run = [&](std::size_t k) { return k == 0 || slots[k - 1] + 1 != slots[k]; };
-        std::size_t runs = 0;
-        for (std::size_t k = 0; k < slots.size(); ++k) runs += starts_run(k);
-        Batch batch;
-        batch.loads.reserve(runs);
-        batch.triangles.reserve(drawn_.size());
-        for (std::size_t k = 0; k < slots.size(); ++k) {
-            const std::uint8_t s = slots[k];
-            if (held_[s] != kNone) {
-                slot_of_[held_[s]] = kNone;
-                weight_[held_[s]] = kAbsent;
-            }
-            held_[s] = loading_[k];
-            slot_of_[loading_[k]] = s;
-            if (starts_run(k))
-                batch.loads.push_back(Load{static_cast<std::uint32_t>(order_->size()), 0, s});
-            ++batch.loads.back().count;
-            order_->push_back(loading_[k]);
+        // A few keys, each distinct: sorted by insertion.
+        for (std::size_t i = 1; i < count; ++i) {
+            const std::uint64_t key = keyed[i];
+            std::size_t j = i;
+            for (; j > 0 && keyed[j - 1] > key; --j) keyed[j] = keyed[j - 1];
+            keyed[j] = key;
         }
+        for (std::size_t k = 0; k < count; ++k) loading_[k] = listed[static_cast<std::uint32_t>(keyed[k])];
+        // Each run of slots is a command; a run starts where a slot follows
+        // one not chosen.
+        Batch batch;
+        batch.loads.reserve(static_cast<std::size_t>(std::popcount(chosen & ~(chosen << 1))));
+        batch.triangles.reserve(drawn_.size());
+        std::size_t k = 0;
+        for_each_run(chosen, [&](std::size_t first, std::size_t length) {
+            batch.loads.push_back(Load{static_cast<std::uint32_t>(order_->size()), static_cast<std::uint32_t>(length),
+                                       static_cast<std::uint8_t>(first)});
+            for (std::size_t s = first; s < first + length; ++s, ++k) {
+                if (held_[s] != kNone) {
+                    slot_of_[held_[s]] = kNone;
+                    weight_[held_[s]] = kAbsent;
+                }
+                held_[s] = loading_[k];
+                slot_of_[loading_[k]] = static_cast<std::uint32_t>(s);
+                order_->push_back(loading_[k]);
+            }
+        });
+        assert(k == loading_.size());
         // Every vertex of the batch now has its slot.
         for (std::uint32_t v : batch_vertices_) {
             last_used_[slot_of_[v]] = batch_;
@@ -443,7 +515,7 @@ private:
     // order, so those taken are passed over once.
     std::uint32_t next_use(std::uint32_t v) {
         assert(in_order_ && remaining_[v] > 0);
-        const std::uint32_t* entries = around_.list.data();
+        const std::uint32_t* entries = around_.list.get();
         while (taken(entries[around_.first[v]])) {
             ++around_.first[v];
             --around_.live[v];
@@ -455,7 +527,7 @@ private:
     std::uint32_t first_waiting_around(std::uint32_t v) const {
         if (remaining_[v] == 0) return 0;
         std::uint32_t first = kNone - 1;
-        const std::uint32_t* entries = around_.list.data() + around_.first[v];
+        const std::uint32_t* entries = around_.list.get() + around_.first[v];
         const std::size_t looked = std::min<std::size_t>(around_.live[v], kMaxLookAround);
         for (std::size_t k = 0; k < looked; ++k)
             if (!taken(entries[k])) first = std::min(first, entries[k] + 1);
@@ -473,32 +545,32 @@ private:
         // Loads above the triangle, so that one comparison ranks both.
         std::uint64_t best = std::uint64_t{3} << 32 | kNone;
         for (std::size_t q = 0; q < Candidates::kQueues; ++q)
-            for (std::uint32_t t : candidates_.queues[q])
-                if (seen_[t].queue == q) best = std::min(best, std::uint64_t{loads_of(weight(t))} << 32 | t);
+            for (std::uint32_t t : candidates_.of(q))
+                if (weighed_[t].sighting == sighting(q)) best = std::min(best, std::uint64_t{loads_of(weight(t))} << 32 | t);
         const auto seed = static_cast<std::uint32_t>(best);
         return seed != kNone ? seed : next_waiting();
     }
 
-    const std::vector<Corners>& triangles_;
-    std::vector<Corners> weighed_;  // the triangles with repeated corners as `none`, for weight
+    const std::span<const Corners> triangles_;
+    std::vector<Weighed> weighed_;  // per triangle
     Around around_;
     const std::size_t cache_size_;
 
-    std::vector<Sighting> seen_;                               // per triangle
-    std::vector<std::uint32_t> remaining_;                     // per vertex: triangles not taken
+    std::vector<std::uint32_t> remaining_;                     // per vertex and `none`: triangles not taken
     std::vector<Weight> weight_;                               // per vertex, and `none`
     std::vector<std::uint32_t> slot_of_;                       // per vertex: its slot, or kNone
     std::vector<std::uint32_t> held_;                          // per slot: its vertex, or kNone
     std::vector<std::uint32_t> last_used_ = std::vector<std::uint32_t>(kMaxCacheSize, 0);  // per slot
 
-    Candidates candidates_;
-    std::vector<std::uint32_t> batch_vertices_;  // the batch uses, in the order it gained them
-    std::size_t settled_ = 0;                    // batch_vertices_ before it are settled
-    std::vector<std::uint32_t> loading_;         // to be loaded by the batch
+    Candidates candidates_{cache_size_, triangles_.size()};
+    CacheList batch_vertices_;  // the batch uses, in the order it gained them
+    std::size_t settled_ = 0;                  // batch_vertices_ before it are settled
+    CacheList loading_;         // to be loaded by the batch
     std::vector<std::uint32_t> drawn_;           // triangles of the batch
     bool in_order_ = false;                 // the triangles taken as listed
     std::size_t scan_ = 0;                  // triangles before it are taken
     std::uint32_t batch_ = 0;               // number of the batch growing, from 1
+    std::uint32_t epoch_ = 0;               // the batch's number in the sightings, from 1
 
     std::vector<std::uint32_t>* order_ = nullptr;
     std::vector<Batch>* batches_ = nullptr;
@@ -509,13 +581,13 @@ struct Batched {
     std::vector<Batch> batches;
 };
 
-Batched grown(const std::vector<Corners>& triangles, std::size_t vertex_count, std::size_t cache_size) {
+Batched grown(std::span<const Corners> triangles, std::size_t vertex_count, std::size_t cache_size) {
     Batched out;
     Batcher(triangles, vertex_count, cache_size).run(out.loaded, out.batches);
     return out;
 }
 
-Batched as_listed(const std::vector<Corners>& triangles, std::size_t vertex_count, std::size_t cache_size) {
+Batched as_listed(std::span<const Corners> triangles, std::size_t vertex_count, std::size_t cache_size) {
     Batched out;
     Batcher(triangles, vertex_count, cache_size).run_in_order(out.loaded, out.batches);
     return out;
@@ -536,7 +608,7 @@ constexpr std::size_t kMostOrdered = 16384;
 // weighing as much as four commands (a transfer and a transform against a
 // word of the display list): small batches trade commands for loads, which
 // pays only where they save enough loads. Equal costs keep the grown ones.
-Batched cheapest(const std::vector<Corners>& triangles, std::size_t vertex_count, std::size_t cache_size) {
+Batched cheapest(std::span<const Corners> triangles, std::size_t vertex_count, std::size_t cache_size) {
     Batched by_growth = grown(triangles, vertex_count, cache_size);
     if (triangles.size() > kMostOrdered) return by_growth;
     std::vector<Corners> ordered;
@@ -556,7 +628,8 @@ void batch_layer(Layer& layer, std::size_t cache_size, BatchOrder order) {
     cache_size = std::clamp(cache_size, kMinCacheSize, kMaxCacheSize);
     Batched batched;
     {
-        const std::vector<Corners> triangles = drawn_triangles(layer);
+        const Triangles drawn = drawn_triangles(layer);
+        const std::span<const Corners> triangles = drawn.all();
         // The triangles say all the primitives did: their memory goes to
         // the batching.
         layer.primitives = {};
