@@ -268,8 +268,9 @@ struct Weighed {
 class Batcher {
 public:
     Batcher(std::span<const Corners> triangles, std::size_t vertex_count, std::size_t cache_size)
-        : triangles_(triangles), around_(triangles, vertex_count), cache_size_(cache_size), remaining_(vertex_count + 1, 0),
-          weight_(vertex_count + 1, kAbsent), slot_of_(vertex_count, kNone), held_(cache_size, kNone) {
+        : triangles_(triangles), around_(triangles, vertex_count), cache_size_(cache_size),
+          remaining_(vertex_count + 1, 0), weight_(vertex_count + 1, kAbsent), slot_of_(vertex_count, kNone),
+          held_(cache_size, kNone) {
         // A repeated corner counts once: the later ones name `none`, a
         // vertex that weighs nothing, so that a weight sums three corners.
         const auto none = static_cast<std::uint32_t>(vertex_count);
@@ -546,7 +547,8 @@ private:
         std::uint64_t best = std::uint64_t{3} << 32 | kNone;
         for (std::size_t q = 0; q < Candidates::kQueues; ++q)
             for (std::uint32_t t : candidates_.of(q))
-                if (weighed_[t].sighting == sighting(q)) best = std::min(best, std::uint64_t{loads_of(weight(t))} << 32 | t);
+                if (weighed_[t].sighting == sighting(q))
+                    best = std::min(best, std::uint64_t{loads_of(weight(t))} << 32 | t);
         const auto seed = static_cast<std::uint32_t>(best);
         return seed != kNone ? seed : next_waiting();
     }
@@ -563,14 +565,14 @@ private:
     std::vector<std::uint32_t> last_used_ = std::vector<std::uint32_t>(kMaxCacheSize, 0);  // per slot
 
     Candidates candidates_{cache_size_, triangles_.size()};
-    CacheList batch_vertices_;  // the batch uses, in the order it gained them
-    std::size_t settled_ = 0;                  // batch_vertices_ before it are settled
-    CacheList loading_;         // to be loaded by the batch
-    std::vector<std::uint32_t> drawn_;           // triangles of the batch
-    bool in_order_ = false;                 // the triangles taken as listed
-    std::size_t scan_ = 0;                  // triangles before it are taken
-    std::uint32_t batch_ = 0;               // number of the batch growing, from 1
-    std::uint32_t epoch_ = 0;               // the batch's number in the sightings, from 1
+    CacheList batch_vertices_;          // the batch uses, in the order it gained them
+    std::size_t settled_ = 0;           // batch_vertices_ before it are settled
+    CacheList loading_;                 // to be loaded by the batch
+    std::vector<std::uint32_t> drawn_;  // triangles of the batch
+    bool in_order_ = false;             // the triangles taken as listed
+    std::size_t scan_ = 0;              // triangles before it are taken
+    std::uint32_t batch_ = 0;           // number of the batch growing, from 1
+    std::uint32_t epoch_ = 0;           // the batch's number in the sightings, from 1
 
     std::vector<std::uint32_t>* order_ = nullptr;
     std::vector<Batch>* batches_ = nullptr;
