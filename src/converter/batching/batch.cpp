@@ -151,6 +151,9 @@ void for_each_run(std::uint64_t bits, Run&& run) {
 // larger the more recently its vertex was used; a slot chosen from those
 // becomes kNone.
 std::uint64_t choose_slots(std::span<std::uint32_t> keep, std::uint64_t free_slots, std::size_t count) {
+    // `free_slots` marks the zeros of `keep`, found while `keep` is made.
+    assert(keep.size() == kMaxCacheSize || free_slots >> keep.size() == 0);
+    for (std::size_t s = 0; s < keep.size(); ++s) assert((keep[s] == 0) == ((free_slots >> s & 1) != 0));
     struct Run {
         std::uint8_t length, first;
     };
