@@ -106,6 +106,14 @@ Bytes huffman_table(int codes, std::uint8_t kind = 0x00) {
     return out;
 }
 
+// A DC table of 255 codes of 8 bits and one of `last_bits` bits.
+Bytes table_of_256_codes(int last_bits) {
+    Bytes out(17 + 256, 0);
+    out[8] = 255;
+    out[std::size_t(last_bits)] = 1;
+    return out;
+}
+
 Bytes join(const std::vector<Bytes>& parts) {
     Bytes out;
     for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
@@ -115,7 +123,12 @@ Bytes join(const std::vector<Bytes>& parts) {
 const Bytes kSoi{0xFF, 0xD8};
 const Bytes kEoi{0xFF, 0xD9};
 const Bytes kFrame = segment(0xC0, {8, 0, 8, 0, 8, 1, 1, 0x11, 0});  // SOF0, 8 x 8 grey
-const Bytes kScanHeader = segment(0xDA, {1, 1, 0x00, 0, 63, 0});
+const Bytes kScanHeader = segment(0xDA, {1, 1, 0x00, 0, 63, 0});     // component 1, tables DC 0, AC 0
+const Bytes kQuantisation = segment(0xDB, join({{0x00}, Bytes(64, 1)}));  // slot 0, 8-bit
+const Bytes kDcAndAc = segment(0xC4, join({huffman_table(12), huffman_table(162, 0x10)}));
+const Bytes kTables = join({kQuantisation, kDcAndAc});
+// Three components, 1 to 3, all with quantisation table 0.
+const Bytes kColourFrame = segment(0xC0, {8, 0, 8, 0, 8, 3, 1, 0x11, 0, 2, 0x11, 0, 3, 0x11, 0});
 
 TEST(ImageGuard, JpegWalk) {
     struct Case {
@@ -126,14 +139,48 @@ TEST(ImageGuard, JpegWalk) {
     for (const Case& c : std::vector<Case>{
              {"SOI and EOI", join({kSoi, kEoi}), true},
              {"no SOI", join({{0xFF, 0xD9}, kEoi}), false},
-             {"baseline frame and a scan", join({kSoi, segment(0xC4, huffman_table(12)), kFrame, kScanHeader, {1, 2, 3}, kEoi}), true},
-             {"extended sequential frame", join({kSoi, segment(0xC1, {8, 0, 8, 0, 8, 1, 1, 0x11, 0}), kEoi}), true},
+             {"baseline frame and a scan", join({kSoi, kTables, kFrame, kScanHeader, {1, 2, 3}, kEoi}), true},
+             {"extended sequential frame",
+              join({kSoi, kTables, segment(0xC1, {8, 0, 8, 0, 8, 1, 1, 0x11, 0}), kScanHeader, kEoi}), true},
+             {"tables between the frame and the scan", join({kSoi, kFrame, kTables, kScanHeader, kEoi}), true},
+             {"frame without a scan", join({kSoi, kTables, kFrame, kEoi}), false},
+             {"data ending after the frame", join({kSoi, kTables, kFrame}), false},
+             // The decoder would read a table that was never defined.
+             {"no quantisation table", join({kSoi, kDcAndAc, kFrame, kScanHeader, kEoi}), false},
+             {"quantisation table in another slot",
+              join({kSoi, segment(0xDB, join({{0x01}, Bytes(64, 1)})), kDcAndAc, kFrame, kScanHeader, kEoi}), false},
+             {"no AC table", join({kSoi, kQuantisation, segment(0xC4, huffman_table(12)), kFrame, kScanHeader, kEoi}),
+              false},
+             {"DC table in another slot",
+              join({kSoi, kTables, kFrame, segment(0xDA, {1, 1, 0x10, 0, 63, 0}), kEoi}), false},
+             {"second scan naming an undefined AC table",
+              join({kSoi, kTables, kFrame, kScanHeader, {1, 2}, segment(0xDA, {1, 1, 0x01, 0, 63, 0}), kEoi}),
+              false},
+             {"16-bit quantisation table replacing the first",
+              join({kSoi, kTables, kFrame, segment(0xDB, join({{0x10}, Bytes(128, 1)})), kScanHeader, kEoi}),
+              true},
+             {"scan of a component the frame lacks",
+              join({kSoi, kTables, kFrame, segment(0xDA, {1, 2, 0x00, 0, 63, 0}), kEoi}), false},
+             {"scan header length wrong", join({kSoi, kTables, kFrame, segment(0xDA, {1, 1, 0x00, 0, 63}), kEoi}),
+              false},
+             // Its other components left as the decoder found its memory.
+             {"colour frame, one component scanned", join({kSoi, kTables, kColourFrame, kScanHeader, kEoi}), false},
+             {"colour frame, one scan each",
+              join({kSoi, kTables, kColourFrame, kScanHeader, segment(0xDA, {1, 3, 0x00, 0, 63, 0}),
+                    segment(0xDA, {1, 2, 0x00, 0, 63, 0}), kEoi}),
+              true},
+             {"colour frame, one interleaved scan",
+              join({kSoi, kTables, kColourFrame, segment(0xDA, {3, 1, 0x00, 2, 0x00, 3, 0x00, 0, 63, 0}), kEoi}),
+              true},
              {"progressive frame", join({kSoi, segment(0xC2, {8, 0, 8, 0, 8, 1, 1, 0x11, 0}), kEoi}), false},
              {"lossless frame", join({kSoi, segment(0xC3, {8, 0, 8, 0, 8, 1, 1, 0x11, 0}), kEoi}), false},
              {"second frame", join({kSoi, kFrame, kFrame, kEoi}), false},
              {"scan before the frame", join({kSoi, kScanHeader, kEoi}), false},
              {"256 codes", join({kSoi, segment(0xC4, huffman_table(256)), kEoi}), true},
              {"257 codes", join({kSoi, segment(0xC4, huffman_table(257)), kEoi}), false},
+             // 255 codes of 8 bits and one of 9, or of 10.
+             {"256 codes of at most 9 bits", join({kSoi, segment(0xC4, table_of_256_codes(9)), kEoi}), false},
+             {"256 codes, the last of 10 bits", join({kSoi, segment(0xC4, table_of_256_codes(10)), kEoi}), true},
              {"257 codes in the second table of a segment",
               join({kSoi, segment(0xC4, join({huffman_table(3), huffman_table(257, 0x11)})), kEoi}), false},
              {"table class 2", join({kSoi, segment(0xC4, huffman_table(3, 0x20)), kEoi}), false},
@@ -143,7 +190,7 @@ TEST(ImageGuard, JpegWalk) {
              // Stuffed 0xFF and restart markers belong to the scan; the table
              // after it is checked.
              {"257 codes after a scan",
-              join({kSoi, kFrame, kScanHeader, {0xFF, 0x00, 0xFF, 0xD3, 7, 0xFF, 0xFF, 0x00},
+              join({kSoi, kTables, kFrame, kScanHeader, {0xFF, 0x00, 0xFF, 0xD3, 7, 0xFF, 0xFF, 0x00},
                     segment(0xC4, huffman_table(257)), kEoi}),
               false},
              // Bytes inside a segment that look like a marker are passed over.

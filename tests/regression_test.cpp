@@ -51,6 +51,68 @@ TEST(Regression, JpegHuffmanTableOfMoreThan256Codes) {
     expect_refused(file);
 }
 
+// A JPEG segment: marker, then a length that counts itself, then the body.
+void add_segment(Bytes& file, std::uint8_t marker, const Bytes& body) {
+    const std::size_t n = body.size() + 2;
+    file.insert(file.end(), {0xFF, marker, std::uint8_t(n >> 8), std::uint8_t(n)});
+    file.insert(file.end(), body.begin(), body.end());
+}
+
+// The start of an 8 x 8 grey JPEG: SOI, a quantisation table of 1s, the
+// frame, and an AC table 0 of one code, end of block.
+Bytes grey_jpeg_start() {
+    Bytes file{0xFF, 0xD8};
+    Bytes quantisation(65, 1);  // slot 0, 8-bit
+    quantisation[0] = 0x00;
+    add_segment(file, 0xDB, quantisation);
+    add_segment(file, 0xC0, {8, 0, 8, 0, 8, 1, 1, 0x11, 0});
+    add_segment(file, 0xC4, {0x10, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    return file;
+}
+
+// fuzz_image: a JPEG whose DC table has 256 codes, 255 of 8 bits and the last
+// of 9, and whose one block starts with that last code. The decoder's 9-bit
+// lookup takes symbol number 255 for "longer than 9 bits", so it reads the
+// code as one of 10 bits and picks symbol 254 (a failed assertion in
+// stbi__jpeg_huff_decode where assertions are on).
+TEST(Regression, JpegTableOf256ShortCodes) {
+    Bytes file = grey_jpeg_start();
+    Bytes dc(17 + 256, 0);  // DC table 0
+    dc[8] = 255;
+    dc[9] = 1;
+    add_segment(file, 0xC4, dc);
+    add_segment(file, 0xDA, {1, 1, 0x00, 0, 63, 0});
+    file.insert(file.end(), {0xFF, 0x00, 0x00, 0xFF, 0xD9});  // the 9-bit code 111111110, then 0s
+
+    ByteReader reader{file};
+    EXPECT_FALSE(image::guard::jpeg_is_safe(reader));
+    expect_refused(file);
+}
+
+// fuzz_image: a JPEG whose second scan names AC table 2, which no segment
+// defines. The decoder read it from memory it had never written, and an index
+// it found there beyond its table (UBSan: "index 726 out of bounds for type
+// 'unsigned char [257]'" in stbi__jpeg_huff_decode), in runs that had left
+// that memory so.
+TEST(Regression, JpegScanNamingAnUndefinedTable) {
+    auto two_scans = [](bool define_ac_table_2) {
+        Bytes file = grey_jpeg_start();
+        add_segment(file, 0xC4, {0x00, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});  // DC 0: one code, 0
+        if (define_ac_table_2) add_segment(file, 0xC4, {0x12, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+        add_segment(file, 0xDA, {1, 1, 0x00, 0, 63, 0});
+        file.push_back(0x00);  // DC 0, end of block
+        add_segment(file, 0xDA, {1, 1, 0x02, 0, 63, 0});
+        file.insert(file.end(), {0x00, 0xFF, 0xD9});
+        return file;
+    };
+    const Bytes file = two_scans(false);
+    ByteReader reader{file};
+    EXPECT_FALSE(image::guard::jpeg_is_safe(reader));
+    expect_refused(file);
+
+    EXPECT_TRUE(image::Image::decode(as_span(two_scans(true))));
+}
+
 // fuzz_image: a PNG whose first IDAT chunk is empty. The decoder copies its
 // zero bytes to a null pointer (UBSan: "null pointer passed as argument 1" in
 // stbi__getn), which is harmless; the file is valid and must load.
