@@ -70,11 +70,12 @@ Bytes grey_jpeg_start() {
     return file;
 }
 
-// fuzz_image: a JPEG whose DC table has 256 codes, 255 of 8 bits and the last
-// of 9, and whose one block starts with that last code. The decoder's 9-bit
-// lookup takes symbol number 255 for "longer than 9 bits", so it reads the
-// code as one of 10 bits and picks symbol 254 (a failed assertion in
-// stbi__jpeg_huff_decode where assertions are on).
+// Found while looking into the fuzz_image finding below: a JPEG whose DC table
+// has 256 codes, 255 of 8 bits and the last of 9, and whose one block starts
+// with that last code. The decoder's 9-bit lookup takes symbol number 255 for
+// "longer than 9 bits", so it reads the code as one of 10 bits and picks
+// symbol 254 (a failed assertion in stbi__jpeg_huff_decode where assertions
+// are on).
 TEST(Regression, JpegTableOf256ShortCodes) {
     Bytes file = grey_jpeg_start();
     Bytes dc(17 + 256, 0);  // DC table 0
