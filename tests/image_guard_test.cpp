@@ -13,10 +13,15 @@
 #include <string_view>
 #include <vector>
 
+#include "support/jpeg_builder.hpp"
+
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using image::guard::Format;
+using jpeg_builder::join;
+using jpeg_builder::segment;
+using jpeg_builder::table_of_256_codes;
 
 Bytes bytes(const std::string& text) { return {text.begin(), text.end()}; }
 
@@ -82,14 +87,6 @@ struct SpanReader {
     void skip(long long n) { pos = std::min(data.size(), pos + static_cast<std::size_t>(n)); }
 };
 
-// A segment: marker, then a length that counts itself, then the body.
-Bytes segment(std::uint8_t marker, const Bytes& body) {
-    const std::size_t n = body.size() + 2;
-    Bytes out{0xFF, marker, std::uint8_t(n >> 8), std::uint8_t(n)};
-    for (std::uint8_t b : body) out.push_back(b);
-    return out;
-}
-
 // One Huffman table of the given class and slot declaring `codes` codes,
 // the longest lengths filled first, and as many symbol bytes.
 Bytes huffman_table(int codes, std::uint8_t kind = 0x00) {
@@ -103,20 +100,6 @@ Bytes huffman_table(int codes, std::uint8_t kind = 0x00) {
     Bytes out = counts;
     out.insert(out.begin(), kind);
     out.resize(out.size() + std::size_t(total), 0);
-    return out;
-}
-
-// A DC table of 255 codes of 8 bits and one of `last_bits` bits.
-Bytes table_of_256_codes(int last_bits) {
-    Bytes out(17 + 256, 0);
-    out[8] = 255;
-    out[std::size_t(last_bits)] = 1;
-    return out;
-}
-
-Bytes join(const std::vector<Bytes>& parts) {
-    Bytes out;
-    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
     return out;
 }
 

@@ -15,10 +15,14 @@
 #include "ultraback/check.hpp"
 #include "image.hpp"
 #include "image_guard.hpp"
+#include "support/jpeg_builder.hpp"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using jpeg_builder::join;
+using jpeg_builder::segment;
+using jpeg_builder::table_of_256_codes;
 
 std::span<const std::byte> as_span(const Bytes& bytes) { return std::as_bytes(std::span(bytes)); }
 
@@ -51,23 +55,13 @@ TEST(Regression, JpegHuffmanTableOfMoreThan256Codes) {
     expect_refused(file);
 }
 
-// A JPEG segment: marker, then a length that counts itself, then the body.
-void add_segment(Bytes& file, std::uint8_t marker, const Bytes& body) {
-    const std::size_t n = body.size() + 2;
-    file.insert(file.end(), {0xFF, marker, std::uint8_t(n >> 8), std::uint8_t(n)});
-    file.insert(file.end(), body.begin(), body.end());
-}
-
 // The start of an 8 x 8 grey JPEG: SOI, a quantisation table of 1s, the
 // frame, and an AC table 0 of one code, end of block.
 Bytes grey_jpeg_start() {
-    Bytes file{0xFF, 0xD8};
     Bytes quantisation(65, 1);  // slot 0, 8-bit
     quantisation[0] = 0x00;
-    add_segment(file, 0xDB, quantisation);
-    add_segment(file, 0xC0, {8, 0, 8, 0, 8, 1, 1, 0x11, 0});
-    add_segment(file, 0xC4, {0x10, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
-    return file;
+    return join({{0xFF, 0xD8}, segment(0xDB, quantisation), segment(0xC0, {8, 0, 8, 0, 8, 1, 1, 0x11, 0}),
+                 segment(0xC4, {0x10, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0})});
 }
 
 // Found while looking into the fuzz_image finding below: a JPEG whose DC table
@@ -77,13 +71,9 @@ Bytes grey_jpeg_start() {
 // symbol 254 (a failed assertion in stbi__jpeg_huff_decode where assertions
 // are on).
 TEST(Regression, JpegTableOf256ShortCodes) {
-    Bytes file = grey_jpeg_start();
-    Bytes dc(17 + 256, 0);  // DC table 0
-    dc[8] = 255;
-    dc[9] = 1;
-    add_segment(file, 0xC4, dc);
-    add_segment(file, 0xDA, {1, 1, 0x00, 0, 63, 0});
-    file.insert(file.end(), {0xFF, 0x00, 0x00, 0xFF, 0xD9});  // the 9-bit code 111111110, then 0s
+    const Bytes file = join({grey_jpeg_start(), segment(0xC4, table_of_256_codes(9)),
+                             segment(0xDA, {1, 1, 0x00, 0, 63, 0}),
+                             {0xFF, 0x00, 0x00, 0xFF, 0xD9}});  // the 9-bit code 111111110, then 0s
 
     ByteReader reader{file};
     EXPECT_FALSE(image::guard::jpeg_is_safe(reader));
@@ -97,14 +87,12 @@ TEST(Regression, JpegTableOf256ShortCodes) {
 // that memory so.
 TEST(Regression, JpegScanNamingAnUndefinedTable) {
     auto two_scans = [](bool define_ac_table_2) {
-        Bytes file = grey_jpeg_start();
-        add_segment(file, 0xC4, {0x00, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});  // DC 0: one code, 0
-        if (define_ac_table_2) add_segment(file, 0xC4, {0x12, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
-        add_segment(file, 0xDA, {1, 1, 0x00, 0, 63, 0});
-        file.push_back(0x00);  // DC 0, end of block
-        add_segment(file, 0xDA, {1, 1, 0x02, 0, 63, 0});
-        file.insert(file.end(), {0x00, 0xFF, 0xD9});
-        return file;
+        const Bytes ac_table_2 = segment(0xC4, {0x12, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+        return join({grey_jpeg_start(),
+                     segment(0xC4, {0x00, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}),  // DC 0: one code, 0
+                     define_ac_table_2 ? ac_table_2 : Bytes{},
+                     segment(0xDA, {1, 1, 0x00, 0, 63, 0}), {0x00},  // DC 0, end of block
+                     segment(0xDA, {1, 1, 0x02, 0, 63, 0}), {0x00, 0xFF, 0xD9}});
     };
     const Bytes file = two_scans(false);
     ByteReader reader{file};
