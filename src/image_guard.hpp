@@ -117,7 +117,7 @@ bool jpeg_is_safe(Reader& in) {
         int quantisation_table = 0;
     };
     std::array<Component, 4> components{};
-    int component_count = 0;
+    int component_count = 0;  // 0 until the frame is read
     unsigned scanned = 0;  // a bit per component
     auto frame_fits = [&]() {
         const int n = length();
@@ -166,7 +166,7 @@ bool jpeg_is_safe(Reader& in) {
     };
 
     if (marker(false) != 0xD8) return false;  // SOI
-    bool in_frame = false;
+    auto in_frame = [&] { return component_count > 0; };
     int m = marker(true);
     for (;;) {
         // The end, or EOI: nothing more is decoded.
@@ -176,18 +176,17 @@ bool jpeg_is_safe(Reader& in) {
         } else if (m == 0xDB) {
             if (!quantisation_tables_fit()) return false;
         } else if (m == 0xC0 || m == 0xC1) {
-            if (in_frame || !frame_fits()) return false;
-            in_frame = true;
+            if (in_frame() || !frame_fits()) return false;
         } else if (m == 0xDA) {
-            if (!in_frame || !scan_fits()) return false;
+            if (!in_frame() || !scan_fits()) return false;
             m = after_entropy_data();
             continue;
-        } else if (m == 0xDD || (m == 0xDC && in_frame) || (m >= 0xE0 && m <= 0xEF) || m == 0xFE) {
+        } else if (m == 0xDD || (m == 0xDC && in_frame()) || (m >= 0xE0 && m <= 0xEF) || m == 0xFE) {
             if (!skip_segment()) return false;
         } else {
             return false;  // progressive, another coding, or a marker the decoder rejects anyway
         }
-        m = marker(!in_frame);
+        m = marker(!in_frame());
     }
 }
 
